@@ -1,0 +1,26 @@
+// kernel/heap.cpp: the process heap over the C heap. Any thread.
+#include <cstdlib>
+
+#include "kernel/diag.h"
+
+namespace {
+// The heap handle only identifies the process heap; it names no kernel object.
+int g_processHeapTag;
+}  // namespace
+
+HANDLE GetProcessHeap() { return &g_processHeapTag; }
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
+    if (heap != &g_processHeapTag) return kernel::Fail(ERROR_INVALID_HANDLE, LPVOID(nullptr));
+    if (kernel::ConsumeFault("HeapAlloc")) return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
+    // A zero-byte block is still a distinct block, as on Windows.
+    void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+    if (!block) return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
+    return block;
+}
+
+BOOL HeapFree(HANDLE heap, DWORD, LPVOID memory) {
+    if (heap != &g_processHeapTag) return kernel::Fail(ERROR_INVALID_HANDLE, FALSE);
+    std::free(memory);
+    return TRUE;
+}
