@@ -4,6 +4,7 @@
 // no other file reads the environment.
 //
 // Environment (read once, at the first use of the platform):
+//   QZ_BACKEND=sdl|null  the machine below the platform (default: sdl)
 //   QZ_CLOCK=fast        the fast clock (default: real time)
 //
 // Every control is thread-safe unless its comment says otherwise.
@@ -19,6 +20,11 @@ namespace ptest {
 // Puts every control back to its default (environment variables included, which are
 // read again). Tests call it between cases that changed controls.
 void ResetControls();
+
+// ---- backend --------------------------------------------------------------------------
+// "sdl" (a real window, audio and pads) or "null" (headless). Chosen at the first use
+// of a window, frame or sound and kept for the process.
+const char* GetBackendName();  // from QZ_BACKEND; default "sdl"
 
 // ---- clock ----------------------------------------------------------------------------
 // Real: every clock follows the machine's monotonic clock.
