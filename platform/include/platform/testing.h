@@ -36,13 +36,16 @@ const char* GetBackendName();  // from QZ_BACKEND; default "sdl"
 enum class ClockMode { Real, Fast };
 void SetClockMode(ClockMode mode);  // default Real, or Fast under QZ_CLOCK=fast
 ClockMode GetClockMode();
-// Virtual time in microseconds; the fast clock starts at a fixed value that this sets,
-// so a test can start just below the 32-bit millisecond wrap.
+// A clock read returns the time before its step is added. The performance counter runs
+// at 10 MHz in both modes, so a fast microsecond is exactly ten counts; GetLocalTime
+// reads 2000-01-01 00:00:00 (no time zone) plus the virtual time.
+// Virtual time in microseconds; the fast clock starts at a fixed value (default 60 s)
+// that this sets, so a test can start just below the 32-bit millisecond wrap.
 void SetFastClockMicroseconds(uint64_t microseconds);
-uint64_t GetFastClockMicroseconds();
+uint64_t GetFastClockMicroseconds();  // reads without a step
 void AdvanceFastClock(uint64_t microseconds);
-void SetFastClockReadStep(uint64_t microseconds);  // what one clock read on the main thread adds
-void SetTimeStampRate(uint64_t ticksPerSecond);    // the fast clock's time-stamp counter rate
+void SetFastClockReadStep(uint64_t microseconds);  // what one clock read on the main thread adds; default 10
+void SetTimeStampRate(uint64_t ticksPerSecond);    // the fast time-stamp counter's rate; default 2 GHz
 // The thread that counts as the main thread: the one that started the process, unless
 // a test names another (the calling thread).
 void MakeCurrentThreadMain();
@@ -71,5 +74,257 @@ struct CpuOverride {
 void OverrideCpu(const CpuOverride& cpu);
 void OverrideMemoryStatus(const MEMORYSTATUS* status);  // null: the machine's own
 void SetDesktopDepth(int bitsPerPixel);                 // 0: the backend's own (32)
+
+}  // namespace ptest
+
+// ==== windows, messages, the desktop and the message box ===================================
+// Environment:
+//   QZ_MSGBOX=yes|no   MessageBoxA answers at once without showing a box: yes takes IDYES
+//                      or IDOK, no takes IDNO or IDCANCEL (default: the box is shown; the
+//                      null backend then answers its default button)
+// Fault injection (FailCall) also takes "RegisterClassExA", "CreateWindowExA" (each fails
+// as on a machine out of resources) and "CoInitialize" (returns E_FAIL).
+#include <vector>
+
+namespace ptest {
+
+// ---- the desktop and the second-instance lock -------------------------------------------------
+// The null backend's desktop size (its depth is SetDesktopDepth's); 0 x 0: 1920 x 1080.
+void SetDesktopSize(int width, int height);
+// Where the first window of a class takes its advisory lock file, which FindWindowA of
+// another process sees. "": $XDG_RUNTIME_DIR, else a per-user folder under /tmp. Tests
+// set a folder of their own so that parallel test processes never meet; two processes
+// that share a folder see each other's windows.
+void SetWindowLockFolder(const std::string& folder);
+std::string GetWindowLockFolder();  // the folder in use
+
+// ---- the message box ---------------------------------------------------------------------------
+enum class MessageBoxAnswer { Show, Yes, No };
+void SetMessageBoxAnswer(MessageBoxAnswer answer);  // default Show, or from QZ_MSGBOX
+MessageBoxAnswer GetMessageBoxAnswer();
+
+// ---- what the machine shows -----------------------------------------------------------------------
+// The backend's own view of a window (for sdl, read back from SDL; main thread).
+struct WindowView {
+    bool exists = false;  // the handle names a live window with a backend window
+    std::string title;    // UTF-8
+    int x = 0, y = 0;     // client area's top-left on the desktop
+    int width = 0, height = 0;  // client size
+    bool shown = false;
+    bool bordered = false;
+    bool resizable = false;
+    bool onTop = false;
+};
+WindowView GetWindowView(HWND window);
+bool IsScreenSaverEnabled();  // SPI_SETSCREENSAVEACTIVE's state; default true
+bool IsImeEnabled(HWND window);  // WINNLSEnableIME's record for the window; default true
+bool IsCursorShown();  // display count >= 0 and a cursor set
+
+// ---- event injection ------------------------------------------------------------------------------
+// Any thread. Each event reaches the window's owner thread at its next PeekMessageA and
+// becomes messages there exactly as a machine event would (the sdl backend routes them
+// through SDL's own queue where SDL has the event). So a test can wake a main thread that
+// waits inside the pump.
+void InjectClose(HWND window);                 // WM_SYSCOMMAND SC_CLOSE, posted
+void InjectFocus(HWND window, bool gained);    // WM_ACTIVATEAPP and WM_ACTIVATE, sent
+// Key codes are USB HID keyboard usages (SDL's scancode numbering).
+namespace key {
+constexpr int A = 4, Z = 29, Digit1 = 30, Digit0 = 39;
+constexpr int Enter = 40, Escape = 41, Backspace = 42, Tab = 43, Space = 44;
+constexpr int F1 = 58, F12 = 69, Insert = 73, Home = 74, PageUp = 75, Delete = 76, End = 77, PageDown = 78;
+constexpr int Right = 79, Left = 80, Down = 81, Up = 82;
+constexpr int LeftControl = 224, LeftShift = 225, LeftAlt = 226;
+}  // namespace key
+void InjectKey(HWND window, int usbUsage, bool down, bool alt = false);
+void InjectText(HWND window, const std::string& utf8);       // WM_CHAR per CP932 byte
+void InjectMouseMove(HWND window, int x, int y);             // client coordinates
+void InjectMouseButton(HWND window, int button, bool down, int x, int y);  // 1 left, 2 middle, 3 right
+void InjectWheel(HWND window, int notches);                  // positive: away from the user
+void InjectResize(HWND window, int clientWidth, int clientHeight);  // a user's drag
+void InjectMaximize(HWND window);
+void InjectMinimize(HWND window);
+void InjectRestore(HWND window);
+// WM_DROPFILES, only to a window with WS_EX_ACCEPTFILES (names in UTF-8).
+void InjectDropFiles(HWND window, const std::vector<std::string>& utf8Names);
+// WM_DISPLAYCHANGE to every window: the new desktop size and depth.
+void InjectDisplayChange(int width, int height, int bitsPerPixel);
+// A drop as WM_DROPFILES carries it, for a test that sends the message itself; freed by
+// DragFinish.
+HDROP MakeDrop(const std::vector<std::string>& utf8Names);
+
+}  // namespace ptest
+
+// ---- sound ------------------------------------------------------------------------------------------
+// The sound output (platform/backend/audio.h) follows the backend's name. The null
+// device always exists: it mixes on the platform clock (real or fast), catching up at
+// every sound call and every message-pump pass, until a test takes it over with
+// PullAudio or SetAudioFramesPerPumpPass; from then on it mixes only when told.
+//
+// Environment: QZ_AUDIO_CAPTURE=file  the null device writes everything it mixes to
+// this Linux path as a 16-bit PCM WAVE in the output's format (default: no capture).
+//
+// Faults by name (FailCall), each for the nth next call as usual:
+//   "SoundDevice"                    opening the sound device (IDirectSound::Initialize,
+//                                    IDirectMusicPerformance8::InitAudio): DSERR_NODRIVER
+//   "CreateDirectSound", "CreateDirectMusicLoader", "CreateDirectMusicPerformance",
+//   "CreateDirectMusic"              CoCreateInstance of that class: E_FAIL
+//   "CreateSoundBuffer"              any IDirectSound::CreateSoundBuffer: DSERR_ALLOCATED
+//   "CreateSoundBuffer:80E2"         only requests with exactly these flags (hex, upper case)
+//   "DuplicateSoundBuffer"           IDirectSound::DuplicateSoundBuffer: DSERR_ALLOCATED
+//   "LockSoundBuffer"                IDirectSoundBuffer::Lock: DSERR_INVALIDCALL
+//   "LoadLibraryA:DSOUND.DLL"        LoadLibraryA("DSOUND.DLL") gives NULL
+//   "GetProcAddress:DirectSoundEnumerateA"  its look-up gives NULL
+//   "MciSequencerPort"               MCI_STATUS MCI_SEQ_STATUS_PORT reports port 0, not
+//                                    the MIDI mapper
+//   "PlaySegmentEx"                  IDirectMusicPerformance8::PlaySegmentEx: E_FAIL
+//   "SegmentNeverStarts"             PlaySegmentEx succeeds but the segment never sounds
+
+#include <vector>
+
+#include "platform/dsound.h"
+
+namespace ptest {
+
+// Mixes `frames` frames now and returns them, interleaved in the output's channels
+// (stereo unless the primary buffer's format says mono). Takes the null device over.
+// Any thread, but not inside a sound call.
+std::vector<int16_t> PullAudio(int frames);
+// Each message-pump pass mixes this many frames (0: none, the default), so calls that
+// play and wait come to an end; what they mixed is kept for TakeMixedAudio. A value
+// above 0 takes the null device over.
+void SetAudioFramesPerPumpPass(int frames);
+std::vector<int16_t> TakeMixedAudio();  // what pump passes mixed since the last take
+
+// The output's format: 44100 Hz, 2 channels, 16 bits unless a primary buffer's
+// SetFormat chose another. The mix is always made in 16 bits.
+struct AudioOutputFormat {
+    int rate = 44100;
+    int channels = 2;
+    int bits = 16;
+};
+AudioOutputFormat GetAudioOutputFormat();
+
+// What IDirectSound::GetCaps answers (dwSize is ignored); null: every primary and
+// secondary mono, stereo, 8-bit and 16-bit flag, secondary rates 100-200000, no
+// hardware memory.
+void OverrideSoundCaps(const DSCAPS* caps);
+
+}  // namespace ptest
+
+// ==== files: drive C:, the temporary folder, opened names and file faults ==================
+// Environment:
+//   TMPDIR   the folder GetTempPathA reports (default /tmp)
+// Fault injection (FailCall) also takes these names:
+//   "CreateFileA:<name>"  the nth open of exactly that CP932 name fails (ERROR_ACCESS_DENIED)
+//   "ReadFile"            the read fails (FALSE, nothing delivered)
+//   "ReadFileShort"       the read succeeds but delivers only half the bytes asked
+//   "SetFilePointer"      the move fails (INVALID_SET_FILE_POINTER, pointer unchanged)
+//   "CloseHandle"         the close fails (FALSE) and the handle stays open
+//   "GetTempPathA", "GetTempFileNameA"  the call fails (0)
+#include <string>
+#include <vector>
+
+namespace ptest {
+
+// The Linux folder that drive C:'s root stands for, so that "C:\GAME\DATA.QZA" can live in
+// a test's folder; the current directory then reads as a path below it. "" (default):
+// the Linux root.
+void MapDriveC(const std::string& linuxFolder);
+// The folder GetTempPathA reports; "" (default): $TMPDIR, else /tmp.
+void SetTempFolder(const std::string& linuxFolder);
+// While on (default off), CreateFileA keeps every name it is asked to open, as given.
+void RecordFileOpens(bool on);  // also forgets what was recorded
+std::vector<std::string> TakeRecordedFileOpens();
+
+}  // namespace ptest
+
+// ==== DirectDraw, GDI bitmaps and presenting ===============================================
+// Environment:
+//   QZ_CAPTURE=dir   every presented frame is also written, before the backend sees it,
+//                    as dir/frame-000000.png, frame-000001.png ... (default: no capture)
+// Fault injection (FailCall) also takes these names, each failing the nth next call:
+//   "CreateDirectDraw"        CoCreateInstance(CLSID_DirectDraw7, ...): E_FAIL
+//   "DirectDrawInitialize"    IDirectDraw7::Initialize: DDERR_GENERIC
+//   "CreateClipper", "CreatePalette"   DDERR_GENERIC
+//   "CreateSurface:Primary", "CreateSurface:FlipChain", "CreateSurface:Offscreen",
+//   "CreateSurface:Texture", "CreateSurface:ZBuffer"   CreateSurface of that kind:
+//                             DDERR_OUTOFMEMORY
+//   "GetAttachedSurface"      DDERR_NOTFOUND
+//   "LockSurface"             IDirectDrawSurface7::Lock: DDERR_GENERIC
+//   "GetDCSurface"            IDirectDrawSurface7::GetDC: DDERR_CANTCREATEDC
+// Main thread, like the DirectDraw layer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ddraw.h"
+
+namespace ptest {
+
+// The nth next SetCooperativeLevel records its flags and answers `result` (which may be
+// one of the results the library tolerates, DDERR_HWNDALREADYSET ...).
+void FailCooperativeLevel(HRESULT result, int nth = 1);
+// SetDisplayMode refuses this mode with DDERR_INVALIDMODE; refresh -1 refuses it at every
+// rate. Refresh rates other than 0 and 60 are always refused. Cleared by ResetControls.
+void RefuseDisplayMode(int width, int height, int bits, int refresh);
+// The format a 16-bit display mode reports: R5G6B5 (default), X1R5G5B5, or one of class 3
+// (blue in the top bits: B5G6R5).
+enum class Display16 { R5G6B5, X1R5G5B5, Other };
+void SetDisplay16Format(Display16 format);
+// Video memory that video surfaces are charged to (default 16 MB). The primary and its
+// flip chain are display memory and are not charged.
+void SetVideoMemoryBudget(uint64_t bytes);
+// GetVerticalBlankStatus and WaitForVerticalBlank, or GetScanLine, answer DDERR_UNSUPPORTED.
+void SetNoVerticalBlank(bool on);
+void SetNoScanLine(bool on);
+// The one overlay format whose surfaces succeed: "UYVY", "YUY2", "RGB555", "RGB565", or ""
+// (default): every overlay fails with DDERR_NOOVERLAYHW.
+void AllowOverlayFormat(const char* name);
+// Marks a surface, or every video-memory surface, lost: IsLost, Lock, the blits, Flip and
+// GetDC answer DDERR_SURFACELOST until Restore (which zeroes the pixels).
+void MarkSurfaceLost(IDirectDrawSurface7* surface);
+void MarkVideoSurfacesLost();
+// Every Lock moves the surface's pixels to a new block and frees the old one, so a
+// pointer kept past Unlock is caught by AddressSanitizer (default off).
+void SetRelocateOnLock(bool on);
+// Surfaces now held by Lock or GetDC.
+int GetLockedSurfaceCount();
+// "primary", "backbuffer1", "offscreen3", "texture4", "zbuffer5", "overlay6": the kind and
+// the creation number of a surface of this layer; "" for anything else.
+std::string GetSurfaceLabel(IDirectDrawSurface7* surface);
+
+// A journal of DirectDraw and GDI calls and of Sleep durations, in call order.
+struct GraphicsCall {
+    std::string object;  // a surface label, "ddraw", "clipper", "palette", "gdi", "kernel"
+    std::string method;  // "Blt", "BltFast", "Lock", "Unlock", "Flip", "CreateSurface", "Sleep" ...
+    uint32_t flags = 0;  // the call's flags; CreateSurface: the caps asked; Sleep: milliseconds
+    RECT rect = {};      // the destination or locked rectangle ({0, 0, 0, 0}: none or whole)
+    RECT rect2 = {};     // the source rectangle
+    int32_t result = 0;  // HRESULT, or BOOL for GDI
+};
+void RecordGraphicsCalls(bool on);  // default off; also forgets what was recorded
+std::vector<GraphicsCall> TakeGraphicsCalls();
+
+// The last frame handed to the backend (X8R8G8B8, top row first) and the count of frames.
+struct PresentedFrame {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+PresentedFrame GetLastPresentedFrame();
+uint64_t GetPresentedFrameCount();
+// Where presented frames are written as PNG files ("": nowhere; default QZ_CAPTURE). The
+// numbering restarts at 0 whenever the folder is set.
+void SetCaptureFolder(const std::string& folder);
+
+}  // namespace ptest
+
+// ==== Direct3D ==============================================================================
+namespace ptest {
+
+// While on (default off), every Direct3D draw takes the rasterizer's reference path:
+// scalar code, no specialised spans, no rectangle rows. Fast paths give the same bytes,
+// so tests compare the two.
+void ForceD3DGeneralPath(bool on);
 
 }  // namespace ptest

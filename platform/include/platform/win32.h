@@ -167,9 +167,12 @@ typedef GUID* LPGUID;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_DIRECTORY 267L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 
 DWORD GetLastError();
@@ -234,6 +237,11 @@ BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR fileName);
 DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR pathName);
+// Temporary files. GetTempPathA gives the temporary folder in drive form with a trailing
+// backslash; GetTempFileNameA with unique 0 creates a new empty file prefix + hex digits +
+// ".tmp" there and returns its number (0 on failure).
+DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer);
+UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefixString, UINT unique, LPSTR tempFileName);
 
 // ---- threads, events, waits -------------------------------------------------------
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
@@ -348,3 +356,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA versionInfo);
 void GlobalMemoryStatus(LPMEMORYSTATUS buffer);
 UINT GetOEMCP();
 UINT GetACP();
+
+// ---- windows, messages and COM (their own headers) -------------------------------------
+#include "platform/winuser.h"
+#include "platform/objbase.h"

@@ -11,6 +11,7 @@ namespace kernel {
 
 // Writes "tag: text\n" to standard error; the format carries the tag itself.
 void Diag(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void DiagV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 // Sets the last error and returns `result`; logs only when a format is given.
 template <typename T>
@@ -19,10 +20,13 @@ T Fail(DWORD error, T result) {
     return result;
 }
 
-template <typename T, typename... Args>
-T Fail(DWORD error, T result, const char* format, Args... args) {
+template <typename T>
+__attribute__((format(printf, 3, 4))) T Fail(DWORD error, T result, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    DiagV(format, args);
+    va_end(args);
     SetLastError(error);
-    Diag(format, args...);
     return result;
 }
 

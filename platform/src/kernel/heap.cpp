@@ -6,6 +6,7 @@
 namespace {
 // The heap handle only identifies the process heap; it names no kernel object.
 int g_processHeapTag;
+constexpr SIZE_T kLargestBlock = 0x7FFF0000;
 }  // namespace
 
 HANDLE GetProcessHeap() { return &g_processHeapTag; }
@@ -13,6 +14,9 @@ HANDLE GetProcessHeap() { return &g_processHeapTag; }
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != &g_processHeapTag) return kernel::Fail(ERROR_INVALID_HANDLE, LPVOID(nullptr));
     if (kernel::ConsumeFault("HeapAlloc")) return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
+    // No block of a 32-bit program's heap can be this large; refusing it here also keeps
+    // the sanitizers' allocator from ending the process over an absurd size.
+    if (bytes > kLargestBlock) return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
     // A zero-byte block is still a distinct block, as on Windows.
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
     if (!block) return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));

@@ -44,6 +44,7 @@ bool RemoveObject(HANDLE handle) {
 }  // namespace kernel
 
 BOOL CloseHandle(HANDLE object) {
+    if (kernel::ConsumeFault("CloseHandle")) return kernel::Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!kernel::RemoveObject(object)) return kernel::Fail(ERROR_INVALID_HANDLE, FALSE);
     return TRUE;
 }

@@ -1,0 +1,67 @@
+// The costs every entry point and every library block pay: an uncontended enter and
+// leave of the library lock against std::recursive_mutex, and a tracked allocation and
+// free against malloc and free. Read the ratios between the pairs.
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <mutex>
+
+#include "QzWinLock.h"
+#include "QzWinMemory.h"
+
+namespace {
+
+void BM_LibraryLockEnterLeave(benchmark::State& state) {
+    for (auto _ : state) {
+        EnterLibraryLock();
+        LeaveLibraryLock();
+    }
+}
+BENCHMARK(BM_LibraryLockEnterLeave);
+
+void BM_RecursiveMutexLockUnlock(benchmark::State& state) {
+    std::recursive_mutex mutex;
+    for (auto _ : state) {
+        mutex.lock();
+        mutex.unlock();
+    }
+}
+BENCHMARK(BM_RecursiveMutexLockUnlock);
+
+// Sizes cycle so that neither side always hits one cached size class.
+const int kSizes[] = {16, 64, 200, 1024, 40, 4096, 8, 512};
+
+void BM_AllocMemoryFree(benchmark::State& state) {
+    int i = 0;
+    for (auto _ : state) {
+        void* block = AllocMemory(kSizes[i++ & 7], __FILE__, __LINE__);
+        benchmark::DoNotOptimize(block);
+        FreeMemory(block);
+    }
+}
+BENCHMARK(BM_AllocMemoryFree);
+
+void BM_MallocFree(benchmark::State& state) {
+    int i = 0;
+    for (auto _ : state) {
+        void* block = std::malloc(static_cast<size_t>(kSizes[i++ & 7]));
+        benchmark::DoNotOptimize(block);
+        std::free(block);
+    }
+}
+BENCHMARK(BM_MallocFree);
+
+// With many blocks alive, a free is still constant time.
+void BM_AllocMemoryFreeWith10000Live(benchmark::State& state) {
+    static void* live[10000];
+    for (void*& block : live) block = AllocMemory(32, __FILE__, __LINE__);
+    int i = 0;
+    for (auto _ : state) {
+        void* block = AllocMemory(kSizes[i++ & 7], __FILE__, __LINE__);
+        benchmark::DoNotOptimize(block);
+        FreeMemory(block);
+    }
+    for (void* block : live) FreeMemory(block);
+}
+BENCHMARK(BM_AllocMemoryFreeWith10000Live);
+
+}  // namespace

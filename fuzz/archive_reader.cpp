@@ -1,0 +1,86 @@
+// Fuzz target: the archive reader through the archive-aware file set. The input is an
+// unscrambled archive image; it is scrambled with the first built-in key, written as
+// C:\F\DATA.QZA (drive C: mapped to a private folder), and a few paths below C:\F\DATA
+// are opened and read to their end in pieces, with seeks between. Nothing may read or
+// write outside its buffers, and every open file and cached archive is released again.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ArchiveWriter.h"
+#include "FuzzSupport.h"
+#include "QzArchive_FileSet.h"
+#include "QzWinFileAccess.h"
+#include "platform/testing.h"
+
+namespace {
+
+const char* const kPaths[] = {"C:\\F\\DATA\\A.BMP", "C:\\F\\DATA\\IMG\\B.PNG", "C:\\F\\DATA\\IMG\\SUB\\C.OGG",
+                              "C:\\F\\DATA\\IMG", "C:\\F\\DATA\\img\\b.png\\x", "C:\\F\\DATA\\\x83\x5C.BIN"};
+
+// The folder drive C: stands for, made once per process.
+const std::string& Folder() {
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/qzfuzz-archive-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) std::abort();
+        std::string made = pattern;
+        std::string inner = made + "/F";
+        if (mkdir(inner.c_str(), 0700) != 0) std::abort();
+        return made;
+    }();
+    return folder;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) std::abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+}
+
+}  // namespace
+
+QZ_FUZZ_TARGET(ArchiveReader)(const uint8_t* data, size_t size) {
+    ptest::MapDriveC(Folder());
+    std::string image(reinterpret_cast<const char*>(data), size);
+    WriteFile(Folder() + "/F/DATA.QZA", qztest::ArchiveWriter::Scramble(image, qztest::ArchiveKey::First));
+    ClearArchiveTable();
+    SetFileAccessTable(nullptr);
+
+    char buffer[700];
+    for (const char* path : kPaths) {
+        FileHandle file = FileAccessOpen(path, 0, 1);
+        if (file == 0) continue;
+        for (int piece = 1, steps = 0; steps < 2000; piece = piece * 3 % 701 + 1, steps++) {
+            if (FileAccessRead(buffer, 1, piece, file) <= 0) break;
+        }
+        FileAccessSeek(file, -5, 2);
+        FileAccessRead(buffer, 4, 3, file);
+        FileAccessSeek(file, 3, 0);
+        FileAccessRead(buffer, 1, sizeof buffer, file);
+        FileAccessEof(file);
+        FileAccessClose(file);
+    }
+    FreeUnusedArchives();
+    return 0;
+}
+
+QZ_FUZZ_SEEDS(ArchiveReader) {
+    std::vector<std::string> seeds;
+    std::string text;
+    for (int i = 0; i < 300; i++) text += "row " + std::to_string(i % 17) + ";";
+    for (int version = 0; version <= 3; version++) {
+        qztest::ArchiveWriter writer(version);
+        bool compress = version >= 2;
+        writer.AddFile("A.BMP", text, compress);
+        writer.AddFile("IMG\\B.PNG", std::string(100, 'b'));
+        writer.AddFile("IMG\\SUB\\C.OGG", text.substr(0, 500), compress);
+        writer.AddFile("\x83\x5C.BIN", "pair");
+        writer.AddDirectory("EMPTY");
+        seeds.push_back(writer.Image());
+    }
+    return seeds;
+}

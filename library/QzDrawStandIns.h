@@ -1,0 +1,32 @@
+// QzDrawStandIns.h: stand-ins for the parts the DirectDraw screen and the 2D pieces call
+// that are not built yet: the on-screen log's drawing, fonts, the window menu, the mask
+// screen, and the DIB conversions of the image front end. Each keeps its part's name and
+// signature, does the least that part allows and reports to QzStandIn.h. Delete a
+// declaration here when its part lands.
+#pragma once
+
+#include <cstdint>
+
+#include "QzDrawMemImg.h"
+#include "QzGraphicsImage.h"
+#include "platform/ddraw.h"
+#include "platform/gdi.h"
+
+// ---- on-screen log, fonts, menu ---------------------------------------------------------------
+int DrawScreenLog();           // 0
+int IsScreenLogVisible();      // 0
+int SetStandardFontSize(const char* faceName, int size, int thickness);  // 0
+int IsMenuEnabled();           // 0
+// The default font's face, size and thickness when a default font is live; -1: none.
+int GetDefaultFontSettings(char* faceName, int faceSize, int* size, int* thickness);
+
+// ---- the mask screen ----------------------------------------------------------------------------
+IDirectDrawSurface7* GetMaskWorkSurface();  // null: no mask screen
+MEMIMG* GetMaskMEMIMG();                    // null
+int SaveMaskBackground(int x1, int y1, int x2, int y2, GraphImage* targetImage, IDirectDrawSurface7* surface);  // 0
+int ApplyMaskAfterDraw(int x1, int y1, int x2, int y2, GraphImage* targetImage, IDirectDrawSurface7* surface);  // 0
+
+// ---- DIB conversions ------------------------------------------------------------------------------
+// -1: not built; the 8-bit screen path that uses them reports the failure.
+int ConvertGraphImageToDib(const GraphImage* image, BITMAPINFO** info, void** bits);
+HBITMAP MakeDibSection(const BITMAPINFO* info, const void* bits);  // null

@@ -1,0 +1,6 @@
+// QzWinState.cpp: the library's central record.
+#include "QzWinState.h"
+
+WindowSystemState g_windowSystem;
+
+WindowSystemState* GetWindowSystemState() { return &g_windowSystem; }

@@ -1,0 +1,219 @@
+// ddraw/internal.h: what the parts of the DirectDraw layer share: the object's core,
+// the surface, clipper and palette classes, the emulated display and the present path.
+// Main thread, like the library that calls it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ddraw.h"
+
+namespace ddraw {
+
+// ---- the object's core --------------------------------------------------------------------
+// Shared by the object and everything it made. When the object goes, the core is marked
+// dead and every call on its surfaces, clippers and palettes returns DDERR_INVALIDOBJECT.
+struct Core {
+    bool alive = true;
+    bool initialized = false;
+    DWORD cooperativeFlags = 0;
+    HWND cooperativeWindow = nullptr;
+    uint64_t videoBytesUsed = 0;  // video placements charged to the budget
+    bool hasPrimary = false;
+};
+
+// ---- the display ---------------------------------------------------------------------------
+// The mode the object set (full screen), or the desktop's when none is set.
+struct DisplayMode {
+    int width;
+    int height;
+    int bits;
+    int refresh;
+    DDPIXELFORMAT format;
+};
+DisplayMode CurrentDisplayMode();
+void SetDisplayModeState(int width, int height, int bits, int refresh);  // bits 0: the desktop's
+bool DisplayModeIsSet();
+void DesktopSize(int* width, int* height);
+// The pixel format of a depth: X8R8G8B8 at 32, R5G6B5 (or the control's) at 16, palette
+// indices at 8.
+DDPIXELFORMAT FormatOfDepth(int bits);
+
+// ---- the emulated vertical blank ----------------------------------------------------------
+// A 60 Hz display of 525 lines a frame on the platform clock; the last 45 lines are the
+// blank. Under the fast clock every poll advances the clock 100 microseconds and waits
+// jump at once.
+struct BlankPhase {
+    int line;      // 0..524
+    bool inBlank;  // line >= 480
+};
+BlankPhase PollBlank();                    // the phase now; a poll
+uint64_t NowMicroseconds();                // the clock without a poll step
+uint64_t NextBlankStart(uint64_t afterUs); // the first blank start after a time
+void WaitUntil(uint64_t us);               // real: sleeps; fast: jumps
+
+// ---- clippers and palettes --------------------------------------------------------------------
+class Clipper final : public IDirectDrawClipper {
+public:
+    explicit Clipper(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+    HRESULT SetHWnd(DWORD flags, HWND window) override;
+    HRESULT GetHWnd(HWND* window) override;
+    HWND window() const { return window_; }
+    bool alive() const { return core_->alive; }
+
+private:
+    std::shared_ptr<Core> core_;
+    ULONG refs_ = 1;
+    HWND window_ = nullptr;
+};
+
+class Palette final : public IDirectDrawPalette {
+public:
+    Palette(std::shared_ptr<Core> core, const PALETTEENTRY* entries);
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+    HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* entries) override;
+    HRESULT GetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* entries) override;
+    const PALETTEENTRY* entries() const { return entries_; }
+
+private:
+    std::shared_ptr<Core> core_;
+    ULONG refs_ = 1;
+    PALETTEENTRY entries_[256];
+};
+
+// ---- surfaces ---------------------------------------------------------------------------------
+enum class SurfaceKind { Primary, BackBuffer, Offscreen, Texture, ZBuffer, Overlay };
+
+// One block of pixels. Flip moves blocks between the surfaces of a chain.
+struct Pixels {
+    uint8_t* bytes = nullptr;
+    size_t size = 0;
+    ~Pixels();
+};
+
+class Surface final : public IDirectDrawSurface7 {
+public:
+    Surface(std::shared_ptr<Core> core, SurfaceKind kind, int width, int height, const DDPIXELFORMAT& format,
+            DWORD caps, DWORD caps2, bool video, int stage);
+    ~Surface();
+
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+    HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) override;
+    HRESULT Unlock(RECT* rect) override;
+    HRESULT Blt(RECT* dstRect, IDirectDrawSurface7* src, RECT* srcRect, DWORD flags, DDBLTFX* fx) override;
+    HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, RECT* srcRect, DWORD flags) override;
+    HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) override;
+    HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** surface) override;
+    HRESULT AddAttachedSurface(IDirectDrawSurface7* surface) override;
+    HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface7* surface) override;
+    HRESULT EnumAttachedSurfaces(LPVOID context, LPDDENUMSURFACESCALLBACK7 callback) override;
+    HRESULT GetCaps(DDSCAPS2* caps) override;
+    HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
+    HRESULT GetPixelFormat(DDPIXELFORMAT* format) override;
+    HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key) override;
+    HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key) override;
+    HRESULT SetClipper(IDirectDrawClipper* clipper) override;
+    HRESULT GetClipper(IDirectDrawClipper** clipper) override;
+    HRESULT SetPalette(IDirectDrawPalette* palette) override;
+    HRESULT GetPalette(IDirectDrawPalette** palette) override;
+    HRESULT IsLost() override;
+    HRESULT Restore() override;
+    HRESULT GetDC(HDC* dc) override;
+    HRESULT ReleaseDC(HDC dc) override;
+    HRESULT PageLock(DWORD flags) override;
+    HRESULT PageUnlock(DWORD flags) override;
+
+    // For the other parts of the layer.
+    SurfaceKind kind() const { return kind_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int pitch() const { return pitch_; }
+    int bytesPerPixel() const { return bytes_; }
+    const DDPIXELFORMAT& format() const { return format_; }
+    uint8_t* bytes() const { return pixels_->bytes; }
+    bool video() const { return video_; }
+    bool busy() const { return !locks_.empty() || dc_ != nullptr; }
+    bool lost() const { return lost_; }
+    void MarkLost() { lost_ = true; }
+    const std::string& label() const { return label_; }
+    Palette* palette() const { return palette_; }
+    Clipper* clipper() const { return clipper_; }
+    const std::shared_ptr<Core>& core() const { return core_; }
+    // The chain this primary flips through (front first), or empty.
+    std::vector<Surface*>& chain() { return chain_; }
+    void SetChainOwner(Surface* owner) { chainOwner_ = owner; }
+    Surface* primaryOfChain() { return chainOwner_ ? chainOwner_ : this; }
+    std::shared_ptr<Pixels>& pixelBlock() { return pixels_; }
+    bool hasSourceKey() const { return hasSourceKey_; }
+    DDCOLORKEY sourceKey() const { return sourceKey_; }
+    DWORD capsBits() const;
+    void FillDesc(DDSURFACEDESC2* desc, uint8_t* surfacePointer) const;
+    // A write to the primary shows it.
+    void AfterWrite();
+    // Bytes charged to the video memory budget, given back when the surface goes.
+    void SetCharged(uint64_t bytes) { charged_ = bytes; }
+
+private:
+    HRESULT CheckUsable() const;
+    void Relocate();
+
+    std::shared_ptr<Core> core_;
+    ULONG refs_ = 1;
+    SurfaceKind kind_;
+    int width_, height_, bytes_, pitch_;
+    DDPIXELFORMAT format_;
+    DWORD caps_, caps2_;
+    bool video_;
+    int stage_;
+    std::shared_ptr<Pixels> pixels_;
+    struct HeldLock {
+        bool whole;
+        RECT rect;
+        bool writable;
+    };
+    std::vector<HeldLock> locks_;
+    HDC dc_ = nullptr;
+    bool lost_ = false;
+    bool hasSourceKey_ = false;
+    DDCOLORKEY sourceKey_ = {};
+    Clipper* clipper_ = nullptr;
+    Palette* palette_ = nullptr;
+    std::vector<Surface*> attached_;  // surfaces attached by AddAttachedSurface (referenced)
+    std::vector<Surface*> chain_;     // primary of a flip chain: front, back 1, back 2 ...
+    Surface* chainOwner_ = nullptr;   // back buffers: their primary
+    std::string label_;
+    uint64_t charged_ = 0;
+};
+
+Surface* AsSurface(IDirectDrawSurface7* surface);  // ours, or null
+
+// ---- presenting ---------------------------------------------------------------------------------
+// Shows the primary: in window mode the main window's client rectangle of it, in full
+// screen the front buffer; converts to X8R8G8B8, captures, hands it to the backend.
+void PresentPrimary(Surface* primary);
+
+// ---- journal and controls -----------------------------------------------------------------------
+void Note(const std::string& object, const char* method, DWORD flags, const RECT* rect, const RECT* rect2,
+          HRESULT result);
+int& LockedSurfaceCount();
+bool RelocateOnLock();
+bool NoVerticalBlank();
+bool NoScanLine();
+uint64_t VideoMemoryBudget();
+int Display16Kind();  // 0 R5G6B5, 1 X1R5G5B5, 2 a format of class 3
+bool OverlayAllowed(const DDPIXELFORMAT& format);
+bool ModeRefused(int width, int height, int bits, int refresh);
+bool ConsumeCooperativeLevelFault(HRESULT* result);
+std::string NextLabel(SurfaceKind kind);
+std::vector<Surface*>& LiveSurfaces();
+
+}  // namespace ddraw

@@ -1,0 +1,182 @@
+// ddraw/present.cpp: showing the primary surface. Every write to the primary hands the
+// visible part to the backend as one X8R8G8B8 frame: in window mode the main window's
+// client rectangle of the desktop-sized primary, in full screen the front buffer.
+// 16-bit frames are widened, 8-bit frames go through the primary's palette. With a
+// capture folder (QZ_CAPTURE) each frame is first written as a PNG, so capturing works
+// with either backend.
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "backend/backend.h"
+#include "ddraw/internal.h"
+#include "kernel/controls.h"
+#include "kernel/diag.h"
+#include "platform/testing.h"
+
+namespace ddraw {
+namespace {
+
+struct Capture {
+    bool fromEnvironment = true;
+    std::string folder;
+    int next = 0;
+};
+
+Capture& CaptureState() {
+    static Capture capture;
+    return capture;
+}
+
+const std::string& CaptureFolder() {
+    Capture& c = CaptureState();
+    if (c.fromEnvironment) {
+        c.folder = kernel::EnvironmentCaptureFolder();
+        c.fromEnvironment = false;
+    }
+    return c.folder;
+}
+
+ptest::PresentedFrame g_lastFrame;
+uint64_t g_frameCount = 0;
+
+// A channel of `width` bits widened to 8 by repeating its top bits.
+uint32_t Widen(uint32_t value, uint32_t mask) {
+    if (mask == 0)
+        return 0;
+    int shift = 0;
+    while (!(mask >> shift & 1))
+        ++shift;
+    int width = 0;
+    while (shift + width < 32 && (mask >> (shift + width) & 1))
+        ++width;
+    uint32_t c = (value & mask) >> shift;
+    if (width >= 8)
+        return c >> (width - 8) & 0xFF;
+    uint32_t out = c << (8 - width);
+    for (int have = width; have < 8; have *= 2)
+        out |= out >> have;
+    return out & 0xFF;
+}
+
+uint32_t ToXrgb(const Surface& s, const uint8_t* p) {
+    const DDPIXELFORMAT& f = s.format();
+    int bytes = s.bytesPerPixel();
+    if (bytes == 1) {
+        Palette* palette = s.palette();
+        if (palette == nullptr)
+            return (uint32_t)*p * 0x010101u;
+        const PALETTEENTRY& e = palette->entries()[*p];
+        return (uint32_t)e.peRed << 16 | (uint32_t)e.peGreen << 8 | e.peBlue;
+    }
+    uint32_t v = 0;
+    std::memcpy(&v, p, (size_t)bytes);
+    if (bytes == 4 && f.dwRBitMask == 0xFF0000 && f.dwGBitMask == 0xFF00 && f.dwBBitMask == 0xFF)
+        return v & 0xFFFFFF;
+    return Widen(v, f.dwRBitMask) << 16 | Widen(v, f.dwGBitMask) << 8 | Widen(v, f.dwBBitMask);
+}
+
+void WritePng(const std::string& path, const uint32_t* xrgb, int width, int height) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        kernel::Diag("ddraw: cannot write %s", path.c_str());
+        return;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<uint8_t> row((size_t)width * 3);
+    if (png && info && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint32_t v = xrgb[(size_t)y * width + x];
+                row[(size_t)x * 3] = (uint8_t)(v >> 16);
+                row[(size_t)x * 3 + 1] = (uint8_t)(v >> 8);
+                row[(size_t)x * 3 + 2] = (uint8_t)v;
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+    } else {
+        kernel::Diag("ddraw: cannot encode %s", path.c_str());
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    std::fclose(file);
+}
+
+}  // namespace
+
+void ResetCaptureControls() {
+    CaptureState() = Capture();
+    g_lastFrame = ptest::PresentedFrame();
+}
+
+void PresentPrimary(Surface* primary) {
+    const Core& core = *primary->core();
+    RECT area = {0, 0, primary->width(), primary->height()};
+    if (!(core.cooperativeFlags & DDSCL_EXCLUSIVE)) {
+        HWND window = core.cooperativeWindow;
+        RECT client;
+        if (window == nullptr || !IsWindow(window) || !GetClientRect(window, &client))
+            return;
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        area = RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    }
+    // Only what lies on the primary is shown; the rest of the window stays black.
+    int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return;
+    std::vector<uint32_t> frame((size_t)width * height, 0);
+    int bytes = primary->bytesPerPixel();
+    for (int y = 0; y < height; ++y) {
+        int sy = area.top + y;
+        if (sy < 0 || sy >= primary->height())
+            continue;
+        const uint8_t* row = primary->bytes() + (ptrdiff_t)sy * primary->pitch();
+        for (int x = 0; x < width; ++x) {
+            int sx = area.left + x;
+            if (sx < 0 || sx >= primary->width())
+                continue;
+            frame[(size_t)y * width + x] = ToXrgb(*primary, row + (ptrdiff_t)sx * bytes);
+        }
+    }
+    const std::string& folder = CaptureFolder();
+    if (!folder.empty()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06d.png", CaptureState().next++);
+        WritePng(folder + "/" + name, frame.data(), width, height);
+    }
+    ++g_frameCount;
+    backend::Current().present(frame.data(), width, height, width * 4);
+    g_lastFrame.width = width;
+    g_lastFrame.height = height;
+    g_lastFrame.pixels = std::move(frame);
+}
+
+}  // namespace ddraw
+
+namespace ptest {
+
+PresentedFrame GetLastPresentedFrame() {
+    return ddraw::g_lastFrame;
+}
+
+uint64_t GetPresentedFrameCount() {
+    return ddraw::g_frameCount;
+}
+
+void SetCaptureFolder(const std::string& folder) {
+    ddraw::Capture& c = ddraw::CaptureState();
+    c.fromEnvironment = false;
+    c.folder = folder;
+    c.next = 0;
+}
+
+}  // namespace ptest

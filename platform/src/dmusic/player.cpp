@@ -1,0 +1,236 @@
+// dmusic/player.cpp: the one MIDI player over FluidSynth (see player.h). The synth
+// state lives under the mixer's lock; the synthesizer itself is made once, outside it,
+// because loading the sound font takes a while.
+#include "dmusic/player.h"
+
+#include <fluidsynth.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "dsound/mixer.h"
+#include "kernel/diag.h"
+
+namespace midi {
+namespace {
+
+constexpr const char* kSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+constexpr const char* kSoundFontFallback = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+void Quiet(int, const char*, void*) {}
+
+fluid_settings_t* NewSettings(int rate) {
+    fluid_settings_t* settings = new_fluid_settings();
+    if (settings == nullptr) return nullptr;
+    // The player advances with the samples the synthesizer renders, never with the
+    // wall clock; no threads of its own, and no effects whose tails outlive a stop.
+    fluid_settings_setstr(settings, "player.timing-source", "sample");
+    fluid_settings_setint(settings, "synth.cpu-cores", 1);
+    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
+    fluid_settings_setnum(settings, "synth.sample-rate", rate);
+    fluid_settings_setint(settings, "synth.reverb.active", 0);
+    fluid_settings_setint(settings, "synth.chorus.active", 0);
+    return settings;
+}
+
+void SilenceFluidLog() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = FLUID_ERR; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, Quiet, nullptr);
+    });
+}
+
+struct Synth {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    int rate = 0;
+};
+
+// The playing synthesizer: made at the first start and kept for the process.
+std::mutex g_synthMakeLock;
+Synth* g_synth = nullptr;  // set once, read under the mixer's lock
+
+Synth* MakeSynth(int rate) {
+    std::lock_guard<std::mutex> hold(g_synthMakeLock);
+    if (g_synth != nullptr) return g_synth;
+    SilenceFluidLog();
+    auto* s = new Synth();
+    s->settings = NewSettings(rate);
+    s->synth = s->settings != nullptr ? new_fluid_synth(s->settings) : nullptr;
+    if (s->synth == nullptr) {
+        if (s->settings != nullptr) delete_fluid_settings(s->settings);
+        delete s;
+        kernel::Diag("midi: the synthesizer cannot start");
+        return nullptr;
+    }
+    s->rate = rate;
+    struct stat info;
+    const char* font = stat(kSoundFont, &info) == 0 ? kSoundFont
+                       : stat(kSoundFontFallback, &info) == 0 ? kSoundFontFallback
+                                                              : nullptr;
+    if (font == nullptr || fluid_synth_sfload(s->synth, font, 1) == FLUID_FAILED)
+        kernel::Diag("midi: no General MIDI sound font in /usr/share/sounds/sf2; MIDI plays silence");
+    std::lock_guard<std::mutex> mix(dsound::MixLock());
+    g_synth = s;
+    return s;
+}
+
+// Under the mixer's lock.
+struct Play {
+    uint64_t ticket = 0;
+    SongData song;
+    fluid_player_t* player = nullptr;
+    int plays = 1;        // -1: endless
+    int playsDone = 0;    // completed passes through the song
+    int lastTick = 0;
+    State state = State::Pending;
+    bool rendering = true;  // false once FluidSynth's player is done and the synth is quiet
+    std::function<void()> onEnd;
+};
+
+Play g_play;                      // ticket 0: nothing plays
+uint64_t g_nextTicket = 1;
+std::vector<std::function<void()>> g_toPost;  // onEnd of plays that ended
+// Rendered ahead in whole 64-frame blocks, FluidSynth's own unit, so a new song always
+// starts at the very next mixed frame, whatever the mixes before asked for.
+constexpr int kBlock = 64;
+std::vector<float> g_left, g_right;
+size_t g_ahead = 0;  // frames of g_left/g_right not mixed yet, at their end
+
+// Under the mixer's lock.
+void EndCurrent() {
+    if (g_play.player != nullptr) {
+        fluid_player_stop(g_play.player);
+        delete_fluid_player(g_play.player);
+    }
+    if (g_synth != nullptr) {
+        fluid_synth_all_sounds_off(g_synth->synth, -1);
+        fluid_synth_system_reset(g_synth->synth);
+    }
+    g_play = Play();
+    g_ahead = 0;
+}
+
+}  // namespace
+
+bool IsPlayable(const uint8_t* data, size_t size) {
+    if (data == nullptr || size < 14 || std::memcmp(data, "MThd", 4) != 0) return false;
+    // FluidSynth reads the file when its player first runs: a quiet synthesizer of its
+    // own (no sound font) runs one block and tells whether the file loaded.
+    static std::mutex lock;
+    static Synth probe;
+    std::lock_guard<std::mutex> hold(lock);
+    if (probe.synth == nullptr) {
+        SilenceFluidLog();
+        probe.settings = NewSettings(44100);
+        if (probe.settings == nullptr) return false;
+        probe.synth = new_fluid_synth(probe.settings);
+        if (probe.synth == nullptr) return false;
+    }
+    fluid_player_t* player = new_fluid_player(probe.synth);
+    if (player == nullptr) return false;
+    bool loaded = false;
+    if (fluid_player_add_mem(player, data, size) == FLUID_OK && fluid_player_play(player) == FLUID_OK) {
+        float left[64], right[64];
+        fluid_synth_write_float(probe.synth, 64, left, 0, 1, right, 0, 1);
+        loaded = fluid_player_get_status(player) == FLUID_PLAYER_PLAYING || fluid_player_get_total_ticks(player) > 0;
+    }
+    fluid_player_stop(player);
+    delete_fluid_player(player);
+    fluid_synth_system_reset(probe.synth);
+    return loaded;
+}
+
+uint64_t Start(SongData song, int plays, std::function<void()> onEnd) {
+    if (!song || song->empty()) return 0;
+    Synth* synth = MakeSynth(dsound::GetOutputFormat().rate);
+    if (synth == nullptr) return 0;
+    std::lock_guard<std::mutex> hold(dsound::MixLock());
+    EndCurrent();
+    fluid_player_t* player = new_fluid_player(synth->synth);
+    if (player == nullptr) return 0;
+    if (fluid_player_add_mem(player, song->data(), song->size()) != FLUID_OK ||
+        fluid_player_set_loop(player, plays < 0 ? -1 : std::max(plays, 1)) != FLUID_OK ||
+        fluid_player_play(player) != FLUID_OK) {
+        delete_fluid_player(player);
+        return 0;
+    }
+    g_play.ticket = g_nextTicket++;
+    g_play.song = std::move(song);
+    g_play.player = player;
+    g_play.plays = plays < 0 ? -1 : std::max(plays, 1);
+    g_play.onEnd = std::move(onEnd);
+    return g_play.ticket;
+}
+
+void Stop(uint64_t ticket) {
+    std::lock_guard<std::mutex> hold(dsound::MixLock());
+    if (ticket != 0 && g_play.ticket == ticket) EndCurrent();
+}
+
+State GetState(uint64_t ticket) {
+    std::lock_guard<std::mutex> hold(dsound::MixLock());
+    if (ticket == 0 || g_play.ticket != ticket) return State::Gone;
+    return g_play.state;
+}
+
+void RenderInto(int32_t* acc, int frames, int channels, int rate) {
+    if (g_play.ticket == 0 || g_play.player == nullptr || !g_play.rendering || g_synth == nullptr) return;
+    if (rate != g_synth->rate) return;  // the synthesizer keeps the rate it was made with
+    if (g_ahead < static_cast<size_t>(frames)) {
+        const size_t blocks = (static_cast<size_t>(frames) - g_ahead + kBlock - 1) / kBlock;
+        const size_t fresh = blocks * kBlock;
+        // Keep only the unmixed tail, then render whole blocks after it.
+        g_left.erase(g_left.begin(), g_left.end() - static_cast<ptrdiff_t>(g_ahead));
+        g_right.erase(g_right.begin(), g_right.end() - static_cast<ptrdiff_t>(g_ahead));
+        g_left.resize(g_ahead + fresh);
+        g_right.resize(g_ahead + fresh);
+        fluid_synth_write_float(g_synth->synth, static_cast<int>(fresh), g_left.data() + g_ahead, 0, 1,
+                                g_right.data() + g_ahead, 0, 1);
+        g_ahead += fresh;
+    }
+    const float* left = g_left.data() + (g_left.size() - g_ahead);
+    const float* right = g_right.data() + (g_right.size() - g_ahead);
+    for (int i = 0; i < frames; ++i) {
+        const int32_t l = static_cast<int32_t>(std::lrint(std::clamp(left[i], -1.0f, 1.0f) * 32767.0f));
+        const int32_t r = static_cast<int32_t>(std::lrint(std::clamp(right[i], -1.0f, 1.0f) * 32767.0f));
+        if (channels == 2) {
+            acc[2 * i] += l;
+            acc[2 * i + 1] += r;
+        } else {
+            acc[i] += (l + r) >> 1;
+        }
+    }
+    g_ahead -= static_cast<size_t>(frames);
+    if (g_play.state == State::Pending) g_play.state = State::Playing;
+    const int tick = fluid_player_get_current_tick(g_play.player);
+    const int total = fluid_player_get_total_ticks(g_play.player);
+    const int status = fluid_player_get_status(g_play.player);
+    if (tick < g_play.lastTick) ++g_play.playsDone;  // looped back to the start
+    g_play.lastTick = tick;
+    const bool lastPass = g_play.plays > 0 && g_play.playsDone >= g_play.plays - 1;
+    if (g_play.state == State::Playing && ((lastPass && tick >= total) || status == FLUID_PLAYER_DONE)) {
+        g_play.state = State::Ended;
+        if (g_play.onEnd) g_toPost.push_back(std::move(g_play.onEnd));
+        g_play.onEnd = nullptr;
+    }
+    // After its end FluidSynth's player lets the last notes ring out, then finishes;
+    // once that is mixed nothing more is rendered, so the output is exact silence.
+    if (status == FLUID_PLAYER_DONE && g_ahead == 0) g_play.rendering = false;
+}
+
+void PostNotifications() {
+    std::vector<std::function<void()>> due;
+    {
+        std::lock_guard<std::mutex> hold(dsound::MixLock());
+        if (g_toPost.empty()) return;
+        due.swap(g_toPost);
+    }
+    for (auto& f : due) f();
+}
+
+}  // namespace midi

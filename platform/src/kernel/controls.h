@@ -1,0 +1,33 @@
+// kernel/controls.h: what the environment asks of the platform's controls (testing.h).
+// Only controls.cpp reads the environment; each control asks it here for its default.
+#pragma once
+
+namespace kernel {
+
+// QZ_CLOCK=fast.
+bool EnvironmentAsksFastClock();
+
+// $TMPDIR, or "" when it is not set.
+const char* EnvironmentTempFolder();
+
+// QZ_AUDIO_CAPTURE: the Linux path the null sound device writes its mix to, or "".
+const char* EnvironmentAudioCapture();
+
+// QZ_CAPTURE: the Linux folder presented frames are written to as PNG, or "".
+const char* EnvironmentCaptureFolder();
+
+// The desktop depth a test set (0: the backend's own), read by gdi/desktop.cpp.
+int DesktopDepthOverride();
+
+// Each module's own reset, called by ptest::ResetControls.
+void ResetClockControls();
+void ResetDebugControls();
+void ResetSystemControls();
+void ResetCpuControls();
+void ResetFileControls();  // kernel/filecontrols.cpp
+void ResetAudioControls();  // backend/null/null_audio.cpp, dsound/caps.cpp
+void ResetWindowControls();  // kernel/controls.cpp (message box, lock folder, null desktop)
+void ResetGraphicsControls();  // ddraw/controls.cpp (DirectDraw, GDI bitmaps, capture)
+void ResetD3DControls();  // d3d/controls.cpp
+
+}  // namespace kernel

@@ -1,0 +1,309 @@
+// The codec glue: PNG and JPEG images into GraphImages and Ogg Vorbis into decoder blocks,
+// over memory streams, plain files and archive members. Fixtures are written at test time
+// with libpng, libjpeg and libvorbisenc.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ArchiveWriter.h"
+#include "CodecFixtures.h"
+#include "QzArchive_FileSet.h"
+#include "QzUseCLibCodec.h"
+#include "QzWinFileAccess.h"
+#include "QzWinFileStream.h"
+#include "QzWinMemory.h"
+#include "QzWinState.h"
+#include "TempDir.h"
+#include "platform/testing.h"
+
+namespace {
+
+// Decodes bytes with a loader over a memory stream.
+int LoadFromMemory(GraphImageLoader loader, const std::string& bytes, GraphImage* image) {
+    MemoryStream* memory = OpenMemoryStream(bytes.data(), static_cast<int>(bytes.size()));
+    ReadStream stream;
+    MakeMemoryReadStream(&stream, memory);
+    int result = loader(&stream, image);
+    CloseMemoryStream(memory);
+    return result;
+}
+
+std::string PixelBytes(const GraphImage& image) {
+    return std::string(static_cast<const char*>(image.pixels), static_cast<size_t>(image.pitch) * image.height);
+}
+
+struct PngCase {
+    const char* name;
+    qztest::PngSpec spec;
+    int bitDepth;
+    uint32_t alphaMask;
+    uint32_t fillMask;
+    int pitch;
+    std::string pixels;  // as decoded, row after row
+};
+
+qztest::PngSpec Spec(int width, int height, int colorType, int bitDepth, std::string rows) {
+    qztest::PngSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.colorType = colorType;
+    spec.bitDepth = bitDepth;
+    spec.rows = std::move(rows);
+    return spec;
+}
+
+TEST(PngLoaderTest, ColourTypesGiveTheirFormats) {
+    std::vector<PngCase> cases;
+    {
+        // 4-bit palette of 16 colours: indices 0,1,2,3 / 15,14,13,12.
+        qztest::PngSpec spec = Spec(4, 2, 3, 4, std::string("\x01\x23\xFE\xDC", 4));
+        for (int i = 0; i < 16; i++) spec.palette.insert(spec.palette.end(), {uint8_t(i * 16), uint8_t(255 - i), uint8_t(i)});
+        cases.push_back({"4-bit palette", spec, 8, 0, 0xFF000000u, 4, std::string("\x00\x01\x02\x03\x0F\x0E\x0D\x0C", 8)});
+    }
+    cases.push_back({"8-bit grey", Spec(3, 1, 0, 8, "\x10\x80\xF0"), 8, 0, 0xFF000000u, 3, "\x10\x80\xF0"});
+    cases.push_back({"2-bit grey", Spec(4, 1, 0, 2, "\x1B"), 8, 0, 0xFF000000u, 4, std::string("\x00\x55\xAA\xFF", 4)});
+    {
+        qztest::PngSpec spec = Spec(2, 1, 0, 8, "\x10\x20");
+        spec.transparentGray = 0x20;
+        cases.push_back({"grey with tRNS", spec, 16, 0, 0xFF00u, 4, std::string("\x10\xFF\x20\x00", 4)});
+    }
+    cases.push_back({"grey with alpha", Spec(2, 1, 4, 8, "\x10\x80\x20\x40"), 16, 0, 0xFF00u, 4, "\x10\x80\x20\x40"});
+    cases.push_back({"RGB", Spec(2, 1, 2, 8, "\x01\x02\x03\x04\x05\x06"), 24, 0, 0, 6, "\x03\x02\x01\x06\x05\x04"});
+    cases.push_back({"RGBA", Spec(1, 1, 6, 8, "\x01\x02\x03\x04"), 32, 0xFF000000u, 0, 4, "\x03\x02\x01\x04"});
+    {
+        qztest::PngSpec spec = Spec(2, 1, 3, 8, std::string("\x00\x01", 2));
+        spec.palette = {10, 20, 30, 40, 50, 60};
+        spec.paletteAlpha = {0, 255};
+        cases.push_back({"palette with tRNS", spec, 32, 0xFF000000u, 0, 8, std::string("\x1E\x14\x0A\x00\x3C\x32\x28\xFF", 8)});
+    }
+    cases.push_back({"16-bit RGB cut to 8", Spec(1, 1, 2, 16, "\x12\x34\x56\x78\x9A\xBC"), 24, 0, 0, 3, "\x9A\x56\x12"});
+
+    for (const PngCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        GraphImage image = {};
+        ASSERT_EQ(LoadFromMemory(LoadPngToGraphImage, qztest::WritePng(c.spec), &image), 0);
+        EXPECT_EQ(image.width, c.spec.width);
+        EXPECT_EQ(image.height, c.spec.height);
+        EXPECT_EQ(image.colorFormat.colorBitDepth, c.bitDepth);
+        EXPECT_EQ(image.colorFormat.alphaMask, c.alphaMask);
+        EXPECT_EQ(image.colorFormat.fillMask, c.fillMask);
+        EXPECT_EQ(image.pitch, c.pitch);
+        EXPECT_TRUE(PixelBytes(image) == c.pixels);
+        if (c.bitDepth == 8 && c.spec.colorType == 3) {
+            EXPECT_EQ(image.colorFormat.palette[1], 0x10FE01u);  // blue, green, red, 0
+            for (int i = 16; i < 256; i++) EXPECT_EQ(image.colorFormat.palette[i], 0u) << i;
+        }
+        if (c.bitDepth == 8 && c.spec.colorType == 0) {
+            EXPECT_EQ(image.colorFormat.palette[0x80], 0x808080u);
+        }
+        if (c.bitDepth == 16) {
+            EXPECT_EQ(image.colorFormat.redMask, 0xFFu);
+        }
+        FreeGraphImage(&image);
+    }
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+TEST(PngLoaderTest, BrokenStreamsFailWithoutLeftovers) {
+    const std::string png = qztest::WritePng(Spec(64, 64, 2, 8, qztest::GradientRgb(64, 64)));
+    std::string corrupted = png;
+    corrupted[png.size() / 2] ^= 0x55;
+    for (const std::string& bytes : {png.substr(0, png.size() / 2), png.substr(0, png.size() - 12), std::string("GIF89a"),
+                                     std::string(), corrupted}) {
+        GraphImage image = {};
+        EXPECT_EQ(LoadFromMemory(LoadPngToGraphImage, bytes, &image), -1);
+        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(g_windowSystem.tracker.count, 0);
+    }
+}
+
+TEST(JpegLoaderTest, ColourAndGrey) {
+    const int w = 32, h = 24;
+    const std::string rgb = qztest::GradientRgb(w, h), gray = qztest::GradientGray(w, h);
+    GraphImage image = {};
+    ASSERT_EQ(LoadFromMemory(LoadJpegToGraphImage, qztest::WriteJpeg(w, h, 3, rgb, 95), &image), 0);
+    EXPECT_EQ(image.width, w);
+    EXPECT_EQ(image.height, h);
+    EXPECT_EQ(image.pitch, w * 3);
+    EXPECT_EQ(image.colorFormat.colorBitDepth, 24);
+    const unsigned char* p = static_cast<const unsigned char*>(image.pixels);
+    for (int i = 0; i < w * h; i++)
+        for (int k = 0; k < 3; k++)
+            ASSERT_NEAR(p[i * 3 + k], static_cast<uint8_t>(rgb[static_cast<size_t>(i * 3 + 2 - k)]), 12) << i;
+    FreeGraphImage(&image);
+
+    ASSERT_EQ(LoadFromMemory(LoadJpegToGraphImage, qztest::WriteJpeg(w, h, 1, gray, 95), &image), 0);
+    EXPECT_EQ(image.colorFormat.colorBitDepth, 8);
+    EXPECT_EQ(image.colorFormat.palette[255], 0xFFFFFFu);
+    EXPECT_EQ(image.pitch, w);
+    FreeGraphImage(&image);
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+TEST(JpegLoaderTest, EarlyEndAndRefusals) {
+    const int w = 64, h = 64;
+    const std::string jpeg = qztest::WriteJpeg(w, h, 3, qztest::GradientRgb(w, h));
+    // Cut halfway through the scan data, after the start-of-scan marker.
+    size_t scan = jpeg.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    GraphImage image = {};
+    ASSERT_EQ(LoadFromMemory(LoadJpegToGraphImage, jpeg.substr(0, scan + (jpeg.size() - scan) / 2), &image), 0);
+    EXPECT_EQ(image.width, w);
+    EXPECT_EQ(image.height, h);
+    FreeGraphImage(&image);
+
+    const std::string cmyk = qztest::WriteJpeg(8, 8, 4, std::string(8 * 8 * 4, '\x40'));
+    for (const std::string& bytes : {std::string(), std::string("not a jpeg at all"), jpeg.substr(0, 2), cmyk}) {
+        EXPECT_EQ(LoadFromMemory(LoadJpegToGraphImage, bytes, &image), -1);
+        EXPECT_EQ(image.pixels, nullptr);
+    }
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+// Everything an Ogg decoder over a stream gives.
+struct OggRun {
+    int open = -1;
+    WAVEFORMATEX format = {};
+    int decodedSize = 0;
+    int largestBlock = 0;
+    std::string pcm;
+};
+
+OggRun DecodeOgg(const ReadStream& stream) {
+    OggRun run;
+    SoundDecoder* decoder = static_cast<SoundDecoder*>(std::calloc(1, sizeof(SoundDecoder)));
+    decoder->stream = stream;
+    run.open = OpenOggDecoder(decoder);
+    if (run.open == 0) {
+        run.format = decoder->format;
+        run.decodedSize = GetOggDecodedSize(decoder);
+        decoder->blockBuffer = AllocMemory(decoder->blockSize, __FILE_NAME__, __LINE__);
+        while (DecodeOggBlock(decoder) == 0) {
+            run.largestBlock = std::max(run.largestBlock, decoder->blockValid);
+            run.pcm.append(static_cast<const char*>(decoder->blockBuffer), static_cast<size_t>(decoder->blockValid));
+        }
+        FreeMemory(decoder->blockBuffer);
+        CloseOggDecoder(decoder);
+    }
+    std::free(decoder);
+    return run;
+}
+
+OggRun DecodeOggMemory(const std::string& bytes) {
+    MemoryStream* memory = OpenMemoryStream(bytes.data(), static_cast<int>(bytes.size()));
+    ReadStream stream;
+    MakeMemoryReadStream(&stream, memory);
+    OggRun run = DecodeOgg(stream);
+    CloseMemoryStream(memory);
+    return run;
+}
+
+TEST(OggDecoderTest, StereoStreamDecodesInBlocks) {
+    const std::string ogg = qztest::WriteOggVorbis(2, 44100, 30000);
+    OggRun run = DecodeOggMemory(ogg);
+    ASSERT_EQ(run.open, 0);
+    EXPECT_EQ(run.format.wFormatTag, 1);
+    EXPECT_EQ(run.format.nChannels, 2);
+    EXPECT_EQ(run.format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(run.format.nBlockAlign, 4);
+    EXPECT_EQ(run.format.nAvgBytesPerSec, 176400u);
+    EXPECT_EQ(run.format.wBitsPerSample, 16);
+    EXPECT_EQ(run.decodedSize, 30000 * 4);
+    EXPECT_EQ(static_cast<int>(run.pcm.size()), run.decodedSize);
+    EXPECT_LE(run.largestBlock, 4096);
+    EXPECT_GT(run.largestBlock, 0);
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+TEST(OggDecoderTest, SeekAndRefusal) {
+    const std::string ogg = qztest::WriteOggVorbis(2, 44100, 30000);
+    MemoryStream* memory = OpenMemoryStream(ogg.data(), static_cast<int>(ogg.size()));
+    SoundDecoder* decoder = static_cast<SoundDecoder*>(std::calloc(1, sizeof(SoundDecoder)));
+    MakeMemoryReadStream(&decoder->stream, memory);
+    ASSERT_EQ(OpenOggDecoder(decoder), 0);
+    EXPECT_EQ(decoder->decoderKind, 2);
+    EXPECT_EQ(decoder->blockSize, 4096);
+    decoder->blockValid = 17;
+    EXPECT_EQ(SeekOggDecoder(decoder, 1000), 0);
+    EXPECT_EQ(decoder->outputPos, 4000);
+    EXPECT_EQ(decoder->blockValid, 0);
+    EXPECT_EQ(decoder->blockOffset, 0);
+    EXPECT_EQ(CloseOggDecoder(decoder), 0);
+    EXPECT_EQ(decoder->kind.ogg.oggOpen, 0);
+    CloseMemoryStream(memory);
+    std::free(decoder);
+
+    EXPECT_EQ(DecodeOggMemory("RIFF....WAVEfmt not an ogg stream").open, -1);
+    EXPECT_EQ(DecodeOggMemory(ogg.substr(0, 200)).open, -1);
+    EXPECT_EQ(DecodeOggMemory("").open, -1);
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+// The same bytes through a memory stream, a plain file and archive members.
+class CodecSourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ptest::MapDriveC(dir.path());
+        ClearArchiveTable();
+        SetFileAccessTable(nullptr);
+    }
+    void TearDown() override { ptest::ResetControls(); }
+
+    template <typename Decode>
+    void ForEachSource(const std::string& bytes, Decode decode) {
+        qztest::WriteWholeFile(dir.file("plain.bin"), bytes);
+        qztest::ArchiveWriter writer;
+        writer.AddFile("STORED.BIN", bytes);
+        writer.AddFile("PACKED.BIN", bytes, true);
+        qztest::WriteWholeFile(dir.file("pack.qza"), writer.Build(qztest::ArchiveKey::First));
+        for (const char* name : {"plain.bin", "pack\\stored.bin", "pack\\packed.bin"}) {
+            SCOPED_TRACE(name);
+            FileHandle h = FileAccessOpen(name, 0, 1);
+            ASSERT_NE(h, 0u);
+            ReadStream stream;
+            MakeFileReadStream(&stream, h);
+            decode(stream);
+            FileAccessClose(h);
+        }
+        // The next call rewrites the archive: the cached one must go.
+        FreeUnusedArchives();
+    }
+    qztest::TempDir dir;
+};
+
+TEST_F(CodecSourcesTest, EverySourceDecodesAlike) {
+    const std::string ogg = qztest::WriteOggVorbis(1, 22050, 9000);
+    const OggRun fromMemory = DecodeOggMemory(ogg);
+    ASSERT_EQ(fromMemory.open, 0);
+    ForEachSource(ogg, [&](const ReadStream& stream) {
+        OggRun run = DecodeOgg(stream);
+        EXPECT_EQ(run.open, 0);
+        EXPECT_EQ(run.decodedSize, fromMemory.decodedSize);
+        EXPECT_TRUE(run.pcm == fromMemory.pcm);
+    });
+
+    const std::string png = qztest::WritePng(Spec(40, 30, 2, 8, qztest::GradientRgb(40, 30)));
+    const std::string jpeg = qztest::WriteJpeg(40, 30, 3, qztest::GradientRgb(40, 30));
+    const std::pair<GraphImageLoader, std::string> images[] = {{LoadPngToGraphImage, png}, {LoadJpegToGraphImage, jpeg}};
+    for (const auto& [loader, bytes] : images) {
+        GraphImage expected = {};
+        ASSERT_EQ(LoadFromMemory(loader, bytes, &expected), 0);
+        ForEachSource(bytes, [&](ReadStream stream) {
+            GraphImage image = {};
+            ASSERT_EQ(loader(&stream, &image), 0);
+            EXPECT_EQ(image.pitch, expected.pitch);
+            EXPECT_TRUE(PixelBytes(image) == PixelBytes(expected));
+            FreeGraphImage(&image);
+        });
+        FreeGraphImage(&expected);
+    }
+    FreeUnusedArchives();
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+}  // namespace
