@@ -14,6 +14,7 @@
 #include "FuzzSupport.h"
 #include "QzArchive_FileSet.h"
 #include "QzWinFileAccess.h"
+#include "QzWinState.h"
 #include "platform/testing.h"
 
 namespace {
@@ -45,6 +46,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 QZ_FUZZ_TARGET(ArchiveReader)(const uint8_t* data, size_t size) {
     ptest::MapDriveC(Folder());
+    const int liveBlocks = g_windowSystem.tracker.count;
     std::string image(reinterpret_cast<const char*>(data), size);
     WriteFile(Folder() + "/F/DATA.QZA", qztest::ArchiveWriter::Scramble(image, qztest::ArchiveKey::First));
     ClearArchiveTable();
@@ -65,6 +67,10 @@ QZ_FUZZ_TARGET(ArchiveReader)(const uint8_t* data, size_t size) {
         FileAccessClose(file);
     }
     FreeUnusedArchives();
+    // Every member, archive and table went back.
+    if (GetArchiveTable()->archiveCount != 0 || GetArchiveTable()->fileCount != 0 ||
+        g_windowSystem.tracker.count != liveBlocks)
+        std::abort();
     return 0;
 }
 

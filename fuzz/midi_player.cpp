@@ -39,5 +39,12 @@ QZ_FUZZ_SEEDS(MidiPlayer) {
     const std::string end = std::string("\0\xFF\x2F\0", 4);
     const std::string tempo = std::string("\0\xFF\x51\x03\x07\xA1\x20", 7);
     const std::string running = std::string("\0\x90\x40\x60\x10\x43\x60\x10\x40\0\x10\x43\0", 13);
-    return {Song(note + end), Song(tempo + running + end, 1, 96), Song(std::string("\0\xC0\x05", 3) + note + end)};
+    // Found by fuzzing: a chunk list that does not add up once made FluidSynth's reader
+    // loop for ever.
+    const std::string badChunks = std::string("MThd\0\0\0\6\0\1\0\1\0\x60MTr", 17) + std::string(93, '\0') +
+                                  std::string("\xFF\xFF\xFF\xF8", 4) + std::string(23, '\0') +
+                                  std::string("\x6B\0\0\0\x18\x20\xD0\x40\x60\x10\x43\x60\x10\x40\0\x10\xB1\0\0", 19) +
+                                  std::string("\xFF\xF1\xFF\xFF\xFF\x2F\0", 7);
+    return {Song(note + end), Song(tempo + running + end, 1, 96), Song(std::string("\0\xC0\x05", 3) + note + end),
+            badChunks};
 }

@@ -275,7 +275,14 @@ const ArchiveTable* GetArchiveTable() { return &g_archives; }
 int MakeAbsolutePath(const char* path, char* out) {
     char current[MAX_PATH];
     DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
-    if (length == 0 || length >= MAX_PATH) current[0] = '\0';
+    if (length == 0 || length >= MAX_PATH) {
+        // Without a current directory only a path with its own drive can be made whole.
+        current[0] = '\0';
+        if (path == nullptr || path[0] == '\0' || path[1] != ':') {
+            out[0] = '\0';
+            return -1;
+        }
+    }
     UpperCaseString(current);
     if (path == nullptr) {
         if (CopyStringBounded(out, kArchivePathSize, current) != static_cast<int>(std::strlen(current))) {

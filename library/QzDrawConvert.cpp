@@ -152,8 +152,15 @@ void ConvertFixed(Fixed kind, uint8_t* dst, int dstPitch, const uint8_t* src, in
         for (int y = 0; y < h; ++y) {
             const uint8_t* s = src + (ptrdiff_t)y * srcPitch;
             uint8_t* d = dst + (ptrdiff_t)y * dstPitch;
-            for (int x = 0; x < w; ++x)
-                WritePixel(d + x * dstBytes, dstBytes, table[s[x]]);
+            if (dstBytes == 4) {
+                for (int x = 0; x < w; ++x)
+                    std::memcpy(d + x * 4, &table[s[x]], 4);
+            } else {
+                for (int x = 0; x < w; ++x) {
+                    uint16_t v = (uint16_t)table[s[x]];
+                    std::memcpy(d + x * 2, &v, 2);
+                }
+            }
         }
         return;
     }

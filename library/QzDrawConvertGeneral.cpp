@@ -200,6 +200,54 @@ void Run(const GeneralJob& job, Setup& s) {
     }
 }
 
+// The common case without options: every channel's value maps through a 256-entry
+// table straight to its place in the destination pixel. Gives the same bytes as Run.
+struct Placed {
+    uint32_t red[256], green[256], blue[256], alpha[256];
+    uint32_t constant;  // full alpha of a source without alpha, and the fill bits
+};
+
+template <int SB, int DB>
+void RunPlaced(const GeneralJob& job, const Setup& s, const Placed& p) {
+    const ColorFormat& sf = *job.sf;
+    for (int y = 0; y < job.height; ++y) {
+        const uint8_t* srow = job.src + (ptrdiff_t)y * job.srcPitch;
+        uint8_t* drow = job.dst + (ptrdiff_t)y * job.dstPitch;
+        for (int x = 0; x < job.width; ++x) {
+            uint32_t raw = ReadPixel(srow + x * SB, SB);
+            uint32_t S = SB == 1 ? sf.palette[raw] : raw;
+            uint32_t value = p.red[(S & s.red.srcMask) >> s.red.srcShift] |
+                             p.green[(S & s.green.srcMask) >> s.green.srcShift] |
+                             p.blue[(S & s.blue.srcMask) >> s.blue.srcShift] | p.constant;
+            if (s.alphaFromField)
+                value |= p.alpha[(S & s.alpha.srcMask) >> s.alpha.srcShift];
+            int dx = job.mirror ? job.width - 1 - x : x;
+            WritePixel(drow + dx * DB, DB, value);
+        }
+    }
+}
+
+// Fills one channel's table: value -> converted, clamped and placed.
+void PlaceChannel(uint32_t table[256], const Channel& c) {
+    uint32_t acc = 0;
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t out = Resize(c, v, 0, 0, 0, &acc);
+        if (out > c.dstMax)
+            out = c.dstMax;
+        table[v] = ShiftLeft(out, c.dstShift);
+    }
+}
+
+template <int SB>
+void RunPlacedForSource(const GeneralJob& job, const Setup& s, const Placed& p) {
+    switch (job.df->pixelBytes) {
+    case 1: RunPlaced<SB, 1>(job, s, p); break;
+    case 2: RunPlaced<SB, 2>(job, s, p); break;
+    case 3: RunPlaced<SB, 3>(job, s, p); break;
+    default: RunPlaced<SB, 4>(job, s, p); break;
+    }
+}
+
 template <int SB>
 void RunForSource(const GeneralJob& job, Setup& s) {
     switch (job.df->pixelBytes) {
@@ -263,6 +311,30 @@ void ConvertGeneral(const GeneralJob& job) {
     s.colourMaskG = df.greenMask;
     s.colourMaskB = df.blueMask;
 
+    // Without options, and with every channel 8 bits or narrower in the source, each
+    // channel maps through a table.
+    auto fits = [](const Channel& c) { return ShiftRight(c.srcMask, c.srcShift) <= 0xFF; };
+    bool narrowSource = fits(s.red) && fits(s.green) && fits(s.blue) && (!s.alphaFromField || fits(s.alpha));
+    if (narrowSource && !job.keySkip && !job.keyToAlpha && !job.alphaOnly && !job.alphaFromRed && job.dither == 0 &&
+        job.alpha == nullptr) {
+        static thread_local Placed p;
+        PlaceChannel(p.red, s.red);
+        PlaceChannel(p.green, s.green);
+        PlaceChannel(p.blue, s.blue);
+        PlaceChannel(p.alpha, s.alpha);
+        // Alpha that is not read: full (no source alpha) or none (no destination alpha).
+        uint32_t fixedAlpha = sf.alphaWidth == 0 ? ShiftLeft(s.fullAlpha, s.alpha.dstShift) : 0;
+        if (s.alphaFromField)
+            fixedAlpha = 0;
+        p.constant = fixedAlpha | (df.pixelBytes == 2 || df.pixelBytes == 4 ? df.fillMask : 0);
+        switch (sf.pixelBytes) {
+        case 1: RunPlacedForSource<1>(job, s, p); break;
+        case 2: RunPlacedForSource<2>(job, s, p); break;
+        case 3: RunPlacedForSource<3>(job, s, p); break;
+        default: RunPlacedForSource<4>(job, s, p); break;
+        }
+        return;
+    }
     switch (sf.pixelBytes) {
     case 1: RunForSource<1>(job, s); break;
     case 2: RunForSource<2>(job, s); break;

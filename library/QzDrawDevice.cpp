@@ -344,10 +344,15 @@ int RestoreDesktopDisplayMode() {
 int ReleaseAllSurface2DSurfaces() {
     if (g_screen.directDraw == nullptr)
         return 0;
+    // Only DirectDraw surfaces die with the device: a MEMIMG store lives in system memory
+    // and keeps its pixels through the rebuild.
     HandleTable* table = GetSurface2DTable();
     for (int slot = 0; slot < table->highWater; ++slot)
-        if (auto* piece = (Surface2D*)table->records[slot])
-            ReleaseSurfaceDataSurface(piece->store);
+        if (auto* piece = (Surface2D*)table->records[slot]) {
+            SurfaceData* sd = GetSurfaceData(piece->store);
+            if (sd && sd->surface)
+                ReleaseSurfaceDataSurface(piece->store);
+        }
     return 0;
 }
 

@@ -48,6 +48,11 @@ void DrawScreenLogOverFrame() {
     g_drawState.brightColor = bright;
 }
 
+// Milliseconds since a reading of the wrapping 32-bit clock.
+int ElapsedSince(int then) {
+    return (int)((unsigned)GetMillisecondTime(0) - (unsigned)then);
+}
+
 bool PacedWaitWanted() {
     return g_screen.vblankWait && CheckVSyncWaitAllowed();
 }
@@ -93,8 +98,8 @@ uint64_t GetFrameCount() {
 
 int WaitVBlankByFrameTime() {
     int wait = g_screen.frameTime == -1 || g_screen.pacingTime < 0 ? 5 : g_screen.pacingTime;
-    if (GetMillisecondTime(0) - g_screen.lastVBlankWait < wait) {
-        while (GetMillisecondTime(0) - g_screen.lastVBlankWait < wait)
+    if (ElapsedSince(g_screen.lastVBlankWait) < wait) {
+        while (ElapsedSince(g_screen.lastVBlankWait) < wait)
             Sleep(1);
         g_screen.directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
     } else {
@@ -114,17 +119,17 @@ int WaitForVBlank(int count) {
         return 0;
     if (count == 0) {
         int start = GetMillisecondTime(0);
-        while (ProcessMessage() == 0 && !InBlank() && GetMillisecondTime(0) - start < kBlankPollLimitMs) {
+        while (ProcessMessage() == 0 && !InBlank() && ElapsedSince(start) < kBlankPollLimitMs) {
         }
         return 0;
     }
     for (int i = 0; i < count; ++i) {
         int start = GetMillisecondTime(0);
         bool blank = InBlank();
-        while (ProcessMessage() == 0 && blank && GetMillisecondTime(0) - start < kBlankPollLimitMs)
+        while (ProcessMessage() == 0 && blank && ElapsedSince(start) < kBlankPollLimitMs)
             blank = InBlank();
         start = GetMillisecondTime(0);
-        while (ProcessMessage() == 0 && !blank && GetMillisecondTime(0) - start < kBlankPollLimitMs)
+        while (ProcessMessage() == 0 && !blank && ElapsedSince(start) < kBlankPollLimitMs)
             blank = InBlank();
         if (ProcessMessage() < 0)
             return -1;

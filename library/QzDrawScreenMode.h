@@ -15,3 +15,10 @@ int SetScreenMode(int width, int height, int bits, int refresh);
 int SetHardwareRenderMode(int flag);
 // 1 in window mode when the draw target's surface is the primary.
 int IsWindowPrimaryTarget();
+
+// The frame-time rules: the first of four samples that equals a later one, else -1; the
+// pacing time of a frame time ((2 x frame time - 4) / 3, -1 for -1).
+int FindRepeatedFrameSample(const int samples[4]);
+int PacingTimeOf(int frameTime);
+// Measures the display frame into ScreenState (frame and pacing time) and logs it.
+int MeasureFrameTimeNow();

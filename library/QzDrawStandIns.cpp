@@ -53,3 +53,35 @@ HBITMAP MakeDibSection(const BITMAPINFO*, const void*) {
     StandInCall("MakeDibSection", 0);
     return nullptr;
 }
+
+int FontUsesTextureCache(int) {
+    return StandInCall("FontUsesTextureCache", 0);
+}
+
+int IsFontAntialiased(int) {
+    return StandInCall("IsFontAntialiased", 0);
+}
+
+int MeasureFontString(int, const char*, int, int* width, int* height) {
+    if (width)
+        *width = 0;
+    if (height)
+        *height = 0;
+    return StandInCall("MeasureFontString", -1);
+}
+
+int DrawFontStringCore(MEMIMG*, int, int, const char*, uint32_t, int, uint32_t, int) {
+    return StandInCall("DrawFontStringCore", -1);
+}
+
+int SetupFontCache(int, int* piece, MEMIMG** image) {
+    if (piece)
+        *piece = -1;
+    if (image)
+        *image = nullptr;
+    return StandInCall("SetupFontCache", -1);
+}
+
+int G_D3D_DrawStringWithFont(int, int, const char*, uint32_t, int, uint32_t, int) {
+    return StandInCall("G_D3D_DrawStringWithFont", -1);
+}

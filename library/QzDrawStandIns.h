@@ -30,3 +30,17 @@ int ApplyMaskAfterDraw(int x1, int y1, int x2, int y2, GraphImage* targetImage, 
 // -1: not built; the 8-bit screen path that uses them reports the failure.
 int ConvertGraphImageToDib(const GraphImage* image, BITMAPINFO** info, void** bits);
 HBITMAP MakeDibSection(const BITMAPINFO* info, const void* bits);  // null
+
+// ---- fonts and text -------------------------------------------------------------------------------
+// No font exists yet: every font handle is unknown to these.
+int FontUsesTextureCache(int font);  // 0
+int IsFontAntialiased(int font);     // 0
+// The text's size in the font (the text core's measuring mode); -1: no such font.
+int MeasureFontString(int font, const char* text, int vertical, int* width, int* height);
+// Draws text onto a MEMIMG at (x, y) within drawArea (colours of the image's format); -1.
+int DrawFontStringCore(MEMIMG* dst, int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor,
+                       int vertical);
+// The font's 2D cache piece and its MEMIMG; -1.
+int SetupFontCache(int font, int* piece, MEMIMG** image);
+int G_D3D_DrawStringWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor,
+                             int vertical);  // -1

@@ -1,7 +1,16 @@
 // QzGraphicsDrawState.cpp: the draw state record and the rectangle clip.
 #include "QzGraphicsDrawState.h"
 
-DrawState g_drawState;
+// The values graphics start-up gives, from process start on: front screen, no blend
+// graphic, no brightness change, depth writes on.
+DrawState g_drawState = [] {
+    DrawState d = {};
+    d.drawScreen = kDrawTargetFront;
+    d.zWriteEnable = 1;
+    d.blendGraph = -1;
+    d.brightColor = 0xFFFFFF;
+    return d;
+}();
 
 int ClipRect(RECT* rect, const RECT* clip) {
     if (rect->left > rect->right)

@@ -12,27 +12,14 @@ int ReopenMovieStreams() { return StandInCall("ReopenMovieStreams", 0); }
 int EnableMaskDraw(int) { return StandInCall("EnableMaskDraw", -1); }
 int GetMaskDrawFlag() { return StandInCall("GetMaskDrawFlag", 0); }
 
-int SetHardwareRenderMode(int) { return StandInCall("SetHardwareRenderMode", 0); }
-int ChangeScreenMode(int, int, int, int, int) { return StandInCall("ChangeScreenMode", 0); }
-int RestoreAllSurface2D() { return StandInCall("RestoreAllSurface2D", -1); }
-int BltBackScreenToFront() { return StandInCall("BltBackScreenToFront", -1); }
 int G_D3D_RestoreAllTextures() { return StandInCall("G_D3D_RestoreAllTextures", 0); }
 
 int CreateBlankGraph(int, int) { return StandInCall("CreateBlankGraph", -1); }
 int DeleteOneGraph(int, int) { return StandInCall("DeleteOneGraph", -1); }
 
-int SelectDrawTarget(int target) {
-    bool screen = target == kDrawTargetFront || target == kDrawTargetBack;
-    int result = StandInCall("SelectDrawTarget", screen ? 0 : -1);
-    if (screen && result == 0) g_drawState.drawScreen = target;
-    return result;
-}
-
 int SetDrawClipArea(int, int, int, int) { return StandInCall("SetDrawClipArea", 0); }
 int SetDrawOriginRect(const RECT*) { return StandInCall("SetDrawOriginRect", 0); }
 int SetNewGraphDrawValidFlag(int) { return StandInCall("SetNewGraphDrawValidFlag", 0); }
-int InitializeGraphicsSystem(HWND) { return StandInCall("InitializeGraphicsSystem", 0); }
-int TerminateGraphicsSystem() { return StandInCall("TerminateGraphicsSystem", 0); }
 int RebuildGraphicsDevice() { return StandInCall("RebuildGraphicsDevice", 0); }
 int RestoreAllGraphSurfaces() { return StandInCall("RestoreAllGraphSurfaces", 0); }
 int SetGraphRecoveryHandler(void (*)()) { return StandInCall("SetGraphRecoveryHandler", 0); }

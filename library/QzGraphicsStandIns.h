@@ -9,6 +9,15 @@
 
 #include <platform/win32.h>
 
+// Landed: the screen mode (QzDrawScreenMode.h), surfaces (QzDrawSurfaces.h), present
+// (QzDrawPresent.h), target selection (QzGraphicsFront.h) and graphics start-up
+// (QzGraphicsSystem.h).
+#include "QzDrawPresent.h"
+#include "QzDrawScreenMode.h"
+#include "QzDrawSurfaces.h"
+#include "QzGraphicsFront.h"
+#include "QzGraphicsSystem.h"
+
 // ---- movies and the mask screen ---------------------------------------------------------------
 int PlayAllGraphMovies();      // 0
 int PauseAllGraphMovies();     // 0
@@ -18,23 +27,14 @@ int EnableMaskDraw(int flag);  // -1: there is no mask buffer
 int GetMaskDrawFlag();         // 0
 
 // ---- screen modes, surfaces, present ---------------------------------------------------------
-int SetHardwareRenderMode(int flag);  // 0
-// 0: the display mode never changes here, so nothing but the stored values moves.
-int ChangeScreenMode(int width, int height, int bits, int force, int refresh);
-int RestoreAllSurface2D();     // -1: no DirectDraw object
-int BltBackScreenToFront();    // -1: no DirectDraw object
 int G_D3D_RestoreAllTextures();  // 0
 
 // ---- graphics, the draw front end, start-up and recovery ---------------------------------------
 int CreateBlankGraph(int width, int height);   // -1: no graphic can be made yet
 int DeleteOneGraph(int handle, int logFlag);   // -1 for the handles CreateBlankGraph gave
-// -2 and -4 become the draw screen (0); a graphic handle fails (-1).
-int SelectDrawTarget(int target);
 int SetDrawClipArea(int x1, int y1, int x2, int y2);  // 0
 int SetDrawOriginRect(const RECT* rect);               // 0
 int SetNewGraphDrawValidFlag(int flag);                // 0
-int InitializeGraphicsSystem(HWND window);             // 0
-int TerminateGraphicsSystem();                         // 0
 int RebuildGraphicsDevice();                           // 0
 int RestoreAllGraphSurfaces();                         // 0
 // The default handler is none; the stand-in keeps no handler.

@@ -2,8 +2,9 @@
 // the library lock.
 //
 // libjpeg reports errors through JpegErrorExit, which prints libjpeg's message and jumps
-// back to the loader. No frame that jump crosses owns an object with a destructor; the
-// pixel block an error must free sits in a volatile field the loader reads after it.
+// back to RunJpegDecode. No frame that jump crosses owns an object with a destructor, and
+// everything the loader must release afterwards lives in the loader's own frame, above
+// the jump.
 // The source reads the stream in 4096-byte pieces; a stream that ends early gets
 // libjpeg's warning and an end-of-image code, so the picture is completed by libjpeg.
 #include <climits>
@@ -36,8 +37,9 @@ struct JpegStreamSource {
     int32_t endPosition;  // the stream's end, measured when the source is set
 };
 
+// Blocks of ours an error must free.
 struct JpegOwnBlocks {
-    unsigned char* volatile pixels;
+    unsigned char* pixels;
 };
 
 void JpegErrorExit(j_common_ptr cinfo) {
@@ -109,6 +111,14 @@ int DecodeJpeg(jpeg_decompress_struct* cinfo, ReadStream* stream, GraphImage* im
     jpeg_create_decompress(cinfo);
     SetJpegStreamSource(cinfo, stream);
     jpeg_read_header(cinfo, TRUE);
+    // Colour pictures come out blue, green, red: libjpeg-turbo writes that order itself.
+    bool swapToBgr = cinfo->out_color_space == JCS_RGB;
+#ifdef JCS_EXTENSIONS
+    if (swapToBgr) {
+        cinfo->out_color_space = JCS_EXT_BGR;
+        swapToBgr = false;
+    }
+#endif
     jpeg_start_decompress(cinfo);
 
     int components = cinfo->output_components;
@@ -116,22 +126,18 @@ int DecodeJpeg(jpeg_decompress_struct* cinfo, ReadStream* stream, GraphImage* im
     int64_t rowBytes = static_cast<int64_t>(cinfo->output_width) * components;
     int64_t total = rowBytes * cinfo->output_height;
     if (rowBytes == 0 || total > kMaxTrackedBlock) return -1;
-    JSAMPARRAY line = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                  static_cast<JDIMENSION>(rowBytes), 1);
     own->pixels = static_cast<unsigned char*>(AllocMemory(static_cast<int>(total), __FILE_NAME__, __LINE__));
     if (own->pixels == nullptr) return -1;
 
+    // Lines are decoded straight into their rows of the block.
     while (cinfo->output_scanline < cinfo->output_height) {
         unsigned char* row = own->pixels + static_cast<int64_t>(cinfo->output_scanline) * rowBytes;
-        if (jpeg_read_scanlines(cinfo, line, 1) != 1) return -1;
-        const unsigned char* in = line[0];
-        if (components == 1) {
-            std::memcpy(row, in, static_cast<size_t>(rowBytes));
-        } else {
+        if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return -1;
+        if (swapToBgr) {
             for (int64_t x = 0; x < rowBytes; x += 3) {
-                row[x] = in[x + 2];
-                row[x + 1] = in[x + 1];
-                row[x + 2] = in[x];
+                unsigned char red = row[x];
+                row[x] = row[x + 2];
+                row[x + 2] = red;
             }
         }
     }
@@ -150,6 +156,13 @@ int DecodeJpeg(jpeg_decompress_struct* cinfo, ReadStream* stream, GraphImage* im
     return 0;
 }
 
+// The error return: libjpeg's jumps land here, with nothing of this frame changed since.
+__attribute__((noinline)) int RunJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* error,
+                                            ReadStream* stream, GraphImage* image, JpegOwnBlocks* own) {
+    if (setjmp(error->jump)) return -1;
+    return DecodeJpeg(cinfo, stream, image, own);
+}
+
 }  // namespace
 
 int LoadJpegToGraphImage(ReadStream* stream, GraphImage* image) {
@@ -159,12 +172,7 @@ int LoadJpegToGraphImage(ReadStream* stream, GraphImage* image) {
     cinfo.err = jpeg_std_error(&error.pub);
     error.pub.error_exit = JpegErrorExit;
     JpegOwnBlocks own = {nullptr};
-    if (setjmp(error.jump)) {
-        if (own.pixels != nullptr) FreeMemory(own.pixels);
-        jpeg_destroy_decompress(&cinfo);
-        return -1;
-    }
-    int result = DecodeJpeg(&cinfo, stream, image, &own);
+    int result = RunJpegDecode(&cinfo, &error, stream, image, &own);
     if (own.pixels != nullptr) FreeMemory(own.pixels);
     jpeg_destroy_decompress(&cinfo);
     return result;

@@ -1,9 +1,9 @@
 // QzUseCLibPng.cpp: PNG images through libpng, as a GraphImageLoader. Callers hold the
 // library lock.
 //
-// libpng reports errors by longjmp back to the loader. No frame that jump crosses owns an
-// object with a destructor, and the blocks of our own that an error must free are kept in
-// volatile fields the loader reads after the jump.
+// libpng reports errors by longjmp back to RunPngDecode. No frame that jump crosses owns
+// an object with a destructor, and everything the loader must release afterwards lives in
+// the loader's own frame, above the jump.
 #include <climits>
 #include <csetjmp>
 #include <cstring>
@@ -24,10 +24,10 @@ struct PngStreamReader {
     int32_t endPosition;
 };
 
-// Blocks of ours alive while libpng may still jump.
+// Blocks of ours an error must free.
 struct PngOwnBlocks {
-    png_bytep* volatile rows;
-    unsigned char* volatile pixels;
+    png_bytep* rows;
+    unsigned char* pixels;
 };
 
 void ReadPngStreamData(png_structp png, png_bytep data, png_size_t length) {
@@ -134,6 +134,13 @@ void DecodePng(png_structp png, png_infop info, ReadStream* stream, GraphImage* 
     own->pixels = nullptr;
 }
 
+// The error return: libpng's jumps land here, with nothing of this frame changed since.
+__attribute__((noinline)) int RunPngDecode(png_structp png, png_infop info, ReadStream* stream, GraphImage* image, PngOwnBlocks* own) {
+    if (setjmp(png_jmpbuf(png))) return -1;
+    DecodePng(png, info, stream, image, own);
+    return 0;
+}
+
 }  // namespace
 
 int LoadPngToGraphImage(ReadStream* stream, GraphImage* image) {
@@ -145,13 +152,9 @@ int LoadPngToGraphImage(ReadStream* stream, GraphImage* image) {
         return -1;
     }
     PngOwnBlocks own = {nullptr, nullptr};
-    if (setjmp(png_jmpbuf(png))) {
-        if (own.rows != nullptr) FreeMemory(own.rows);
-        if (own.pixels != nullptr) FreeMemory(own.pixels);
-        png_destroy_read_struct(&png, &info, nullptr);
-        return -1;
-    }
-    DecodePng(png, info, stream, image, &own);
+    int result = RunPngDecode(png, info, stream, image, &own);
+    if (own.rows != nullptr) FreeMemory(own.rows);
+    if (own.pixels != nullptr) FreeMemory(own.pixels);
     png_destroy_read_struct(&png, &info, nullptr);
-    return 0;
+    return result;
 }

@@ -19,7 +19,7 @@
 #include "QzDrawScreenColor.h"
 #include "QzGraphicsStandIns.h"
 #include "QzInputStandIns.h"
-#include "QzSoundStandIns.h"
+#include "QzSoundMusic.h"
 #include "QzWinExtrasStandIns.h"
 #include "QzWinLog.h"
 #include "QzWinMemory.h"

@@ -273,7 +273,7 @@ struct WindowSystemState {
     // 17. Code-page mode: 2 when the OEM code page is 949, else 1.
     int codePageMode;
 
-    // 18. Library lock.
+    // 18. Library lock. Keep it last: the window start-up clears everything before it.
     LibraryLockState lock;
 };
 

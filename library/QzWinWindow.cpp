@@ -98,6 +98,10 @@ void ReadClientRectOnDesktop(HWND window, RECT* rect) {
 // Step 1 of the start-up: clears the record but what it keeps. The lock is the last
 // field and is never touched; everything before it is copied aside and put back field by
 // field.
+static_assert(sizeof(WindowSystemState) - (offsetof(WindowSystemState, lock) + sizeof(LibraryLockState)) <
+                  alignof(WindowSystemState),
+              "the lock is the record's last field, which the start-up's clear never touches");
+
 void ClearRecordKeepingSettings() {
     WindowSystemState& ws = g_windowSystem;
     static WindowSystemState kept;

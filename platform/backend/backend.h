@@ -36,6 +36,7 @@ struct MachineEvent {
         Restore,
         DropFiles,      // files (UTF-8), x, y
         DisplayChange,  // width, height, code: bits per pixel; sent to every window
+        Composition,    // text (UTF-8): the input method's composition; x: its cursor in characters
     };
     Kind kind = Close;
     uintptr_t window = 0;
@@ -94,6 +95,9 @@ struct Backend {
     void (*setBordered)(void* window, bool bordered);
     void (*setResizable)(void* window, bool resizable);
     void (*setOnTop)(void* window, bool onTop);
+    // Raises the window and gives it the keyboard focus, as the program's own activation
+    // (first show, SetForegroundWindow) does on the desktop.
+    void (*activateWindow)(void* window);
     // What the machine shows of the window (testing.h).
     void (*viewWindow)(void* window, ptest::WindowView* view);
 

@@ -345,6 +345,24 @@ TEST_F(ArchiveFileSetTest, AbsolutePaths) {
     EXPECT_STREQ(out, "C:\\A\\B");
 }
 
+TEST_F(ArchiveFileSetTest, CurrentDirectoryOfTheSet) {
+    Enter("GAME");
+    char buffer[256] = "garbage";
+    EXPECT_EQ(ArchiveGetCurrentDir(buffer), 0);
+    EXPECT_STREQ(buffer, "C:\\GAME");
+    EXPECT_EQ(ArchiveSetCurrentDir("C:\\MISSING"), -1);
+    EXPECT_EQ(ArchiveSetCurrentDir("C:\\"), 0);
+    // A current directory longer than 255 bytes does not fit: -1 and an empty name.
+    std::string deep = std::string(120, 'x') + "/" + std::string(120, 'y') + "/" + std::string(30, 'z');
+    std::filesystem::create_directories(dir.path() + "/" + deep);
+    std::filesystem::current_path(dir.path() + "/" + deep);
+    std::strcpy(buffer, "garbage");
+    EXPECT_EQ(ArchiveGetCurrentDir(buffer), -1);
+    EXPECT_STREQ(buffer, "");
+    char absolute[256];
+    EXPECT_EQ(MakeAbsolutePath("a.bmp", absolute), -1);
+}
+
 TEST_F(ArchiveFileSetTest, ArchivesStandInForDirectories) {
     Enter("GAME");
     qztest::ArchiveWriter writer;
@@ -629,7 +647,10 @@ TEST_F(ArchiveFileSetTest, AllocationFailuresFailTheOpen) {
         EXPECT_EQ(FileAccessOpen("data\\a.bin", 0, 1), 0u);
         EXPECT_EQ(g_windowSystem.tracker.count, cached);
         EXPECT_EQ(GetArchiveTable()->archives[0]->userCount, 0);
-        if (nth == 1) EXPECT_EQ(ptest::TakeDebugOutput(), "ファイルの情報を格納するメモリの確保に失敗しました\r\n");
+        if (nth == 1) {
+            // The allocator dumps the live blocks first.
+            EXPECT_NE(ptest::TakeDebugOutput().find("ファイルの情報を格納するメモリの確保に失敗しました\r\n"), std::string::npos);
+        }
     }
     ptest::ClearFaults();
     EXPECT_EQ(Slurp("data\\a.bin"), Mixed(3000, 8));

@@ -309,6 +309,25 @@ TEST(ConvertPixelRect, SubRectangleLandsAtTheDestinationPosition) {
         }
 }
 
+// The general conversion without options maps channels through tables; every 16-bit
+// value must come out as the channel formulas say.
+TEST(ConvertPixelRect, GeneralConversionOfEverySixteenBitValue) {
+    Image src(kRgb565, 256, 256);
+    for (int i = 0; i < 65536; ++i)
+        src.Set(i % 256, i / 256, (uint32_t)i);
+    Image wide(kArgb8888, 256, 256);
+    ColorFormat argb4444 = Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000);
+    Image narrow(argb4444, 256, 256);
+    ASSERT_EQ(Convert(wide, src), 0);
+    ASSERT_EQ(Convert(narrow, src), 0);
+    for (int i = 0; i < 65536; ++i) {
+        uint32_t r = (uint32_t)i >> 11, g = (uint32_t)i >> 5 & 63, b = (uint32_t)i & 31;
+        uint32_t r8 = (r << 3) + r * 7 / 31, g8 = (g << 2) + g * 3 / 63, b8 = (b << 3) + b * 7 / 31;
+        ASSERT_EQ(wide.Get(i % 256, i / 256), 0xFF000000u | r8 << 16 | g8 << 8 | b8) << i;
+        ASSERT_EQ(narrow.Get(i % 256, i / 256), 0xF000u | (r >> 1) << 8 | (g >> 2) << 4 | (b >> 1)) << i;
+    }
+}
+
 // Every fast row must give its reference's bytes, over lengths that exercise the tails
 // and unaligned starts.
 TEST(ConvertRows, FastRowsMatchTheirReferences) {

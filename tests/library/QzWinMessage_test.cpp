@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "LibraryFixture.h"
+#include "QzSoundData.h"
+#include "QzSoundSystem.h"
 #include "QzWinMessage.h"
 #include "QzWinWindow.h"
 #include "platform/win32.h"
@@ -70,9 +72,9 @@ TEST_F(RecordingPumpTest, ACallFromAnotherThreadDispatchesNothingAndRunsTheTailO
     std::thread other([&] {
         // Under the lock the message thread cannot run its own upkeep in between.
         EnterLibraryLock();
-        int before = StandInCount("UpdateMusicPlayState");
+        int before = StandInCount("UpdatePadVibrationTimers");
         result = ProcessMessage();
-        tailRuns = StandInCount("UpdateMusicPlayState") - before;
+        tailRuns = StandInCount("UpdatePadVibrationTimers") - before;
         LeaveLibraryLock();
     });
     other.join();
@@ -85,18 +87,37 @@ TEST_F(RecordingPumpTest, ACallFromAnotherThreadDispatchesNothingAndRunsTheTailO
 
 TEST_F(RecordingPumpTest, AnInactiveWindowHoldsTheMainThreadInThePumpUntilFocusReturns) {
     HWND window = GetMainWindowHwnd();
+    // In full screen the display mode was changed: without a recovery handler the lost
+    // focus would close the window instead of waiting.
+    SetStandInResult("HasGraphRecoveryHandler", 1);
+    // A 20-second stream sound, playing: its first fill holds four seconds.
+    const int rate = 8000;
+    std::string wave = "RIFF....WAVEfmt ";
+    const uint32_t fmt[4] = {16, 1 | 1u << 16, rate, rate * 2};
+    const uint32_t tail[2] = {2 | 16u << 16, 0x61746164};
+    const uint32_t bytes = rate * 2 * 20;
+    wave.append(reinterpret_cast<const char*>(fmt), sizeof fmt).append(reinterpret_cast<const char*>(tail), sizeof tail);
+    wave.append(reinterpret_cast<const char*>(&bytes), 4).append(bytes, '\x10');
+    qztest::WriteWholeFile(dir.file("long.wav"), wave);
+    SoundData* sound = Locked([] {
+        g_soundSystem.createType = 2;
+        const int handle = LoadFileToSound("long.wav", 1);
+        g_soundSystem.createType = 0;
+        PlaySoundHandle(handle, 1, 1);
+        return GetSoundData(handle);
+    });
+    ASSERT_NE(sound, nullptr);
     ptest::InjectFocus(window, false);
-    const int refillsBefore = StandInCount("RefillAllStreamSounds");
     // Another thread gives the focus back once the waiting pump has kept the stream
-    // sounds going for a while.
+    // sound going past what its first fill held.
     std::thread other([&] {
-        while (StandInCount("RefillAllStreamSounds") < refillsBefore + 20) std::this_thread::yield();
+        while (__atomic_load_n(&sound->sourcePos, __ATOMIC_ACQUIRE) < rate * 2 * 6) std::this_thread::yield();
         ptest::InjectFocus(window, true);
     });
     EXPECT_EQ(ApiProcessMessage(), 0);
     other.join();
     EXPECT_EQ(IsWindowActive(), 1);
-    EXPECT_GE(StandInCount("RefillAllStreamSounds"), refillsBefore + 20);
+    EXPECT_GE(sound->sourcePos, rate * 2 * 6);
     EXPECT_GE(StandInCount("ReacquireInputDevices"), 1);
 }
 
@@ -113,9 +134,9 @@ TEST_F(RecordingPumpTest, ANestedCallFromTheTextInputsUpkeepReturnsAtOnce) {
     int nested = -1;
     int nestedTailRuns = -1;
     SetStandInStep("ProcessActiveTextInput", [&] {
-        int before = StandInCount("UpdateMusicPlayState");
+        int before = StandInCount("UpdatePadVibrationTimers");
         nested = ProcessMessage();
-        nestedTailRuns = StandInCount("UpdateMusicPlayState") - before;
+        nestedTailRuns = StandInCount("UpdatePadVibrationTimers") - before;
     });
     Locked([] { return PostMessageA(GetMainWindowHwnd(), WM_USER + 5, 0, 0); });
     EXPECT_EQ(ApiProcessMessage(), 0);

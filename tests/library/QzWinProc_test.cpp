@@ -102,10 +102,13 @@ TEST_F(WindowProcTest, SizingKeepsTheScreensAspect) {
     EXPECT_EQ(client.bottom, 600);
 }
 
-TEST_F(WindowProcTest, TheScreenSaverNeverStarts) {
+TEST_F(WindowProcTest, TheScreenSaverNeverStartsAndUnknownSocketsAreReported) {
     ASSERT_EQ(ApiInitializeLibrary(), 0);
     EXPECT_EQ(Locked([] { return SendMessageA(GetMainWindowHwnd(), WM_SYSCOMMAND, SC_SCREENSAVE, 0); }), 1);
     EXPECT_FALSE(ptest::IsScreenSaverEnabled()) << "switched off while the library runs";
+    // No connection exists, so a socket notification finds none.
+    EXPECT_EQ(Locked([] { return SendMessageA(GetMainWindowHwnd(), WM_USER + 0x105, 3, 1); }), 0);
+    EXPECT_EQ(Count(Log(), "通信エラー No.1\r\n"), 1);
 }
 
 TEST_F(WindowProcTest, DroppedNamesAreKeptUpToAThousandAsTrackedBlocks) {
@@ -131,14 +134,15 @@ TEST_F(WindowProcTest, ADisplayChangeRebuildsOrClosesTheWindow) {
         int width, height, depth;
         bool closes;
     };
-    // The screen is 640 x 480 at 16 bits (the stand-ins' defaults).
+    // The screen is 640 x 480 at the null desktop's 32 bits (window mode takes the
+    // desktop's depth).
     const Case cases[] = {
         {"handler, larger desktop", 1, 1024, 768, 32, false},
         {"no handler", 0, 1024, 768, 32, true},
         {"24-bit desktop", 1, 1024, 768, 24, true},
-        {"8-bit desktop under a 16-bit screen", 1, 1024, 768, 8, true},
+        {"8-bit desktop under a 32-bit screen", 1, 1024, 768, 8, true},
         {"smaller desktop", 1, 600, 400, 32, true},
-        {"the screen's own mode", 0, 640, 480, 16, false},
+        {"the screen's own mode", 0, 640, 480, 32, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -647,7 +647,8 @@ TEST(RasterFastPaths, GiveTheReferenceBytesOnSeededRandomDraws) {
         st.colorKey = r.Next(2) == 0;
         st.gouraud = r.Next(3) == 0;
         st.textureFactor = r.rng();
-        if (r.Next(2) == 0) {
+        bool library = r.Next(2) == 0;
+        if (library) {
             // A sprite as the library draws one: one texture stage, the texture in the
             // target's format or its 32-bit twin, a blend row of its own, the key as
             // alpha test or as colour key.
@@ -684,7 +685,7 @@ TEST(RasterFastPaths, GiveTheReferenceBytesOnSeededRandomDraws) {
         const uint32_t fvfs[] = {d3d::kFvfColor, d3d::kFvfColorTex1, d3d::kFvfColorSpecTex2};
         VertexBuffer vb(fvfs[r.Next(3)]);
         d3d::Primitive type = d3d::Primitive(r.Next(4) == 0 ? 2 : r.Next(2));
-        int shape = int(r.Next(4));
+        int shape = library && r.Next(2) == 0 ? 0 : int(r.Next(4));
         int count = 3 + int(r.Next(12));
         auto colour = [&]() { return r.Next(3) == 0 ? 0xFFFFFFFFu : uint32_t(r.rng()); };
         if (shape == 0 && type != d3d::Primitive::LineList) {

@@ -96,6 +96,8 @@ void SetOnTop(void* window, bool onTop) {
     Update(window, [&](ptest::WindowView& v) { v.onTop = onTop; });
 }
 
+void ActivateWindow(void*) {}
+
 void ViewWindow(void* window, ptest::WindowView* view) {
     Update(window, [&](ptest::WindowView& v) { *view = v; });
 }
@@ -119,7 +121,7 @@ const Backend& NullBackend() {
     static const Backend table = {
         "null",        Open,         Close,           Present,      PumpEvents,   InjectEvent,
         CreateWindow,  DestroyWindow, SetTitle,       SetClientRect, SetShown,    SetBordered,
-        SetResizable,  SetOnTop,     ViewWindow,      DesktopMode,  SetCursorVisible, SetScreenSaverEnabled,
+        SetResizable,  SetOnTop,     ActivateWindow, ViewWindow,      DesktopMode,  SetCursorVisible, SetScreenSaverEnabled,
         MessageBox,
     };
     return table;

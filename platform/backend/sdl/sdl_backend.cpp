@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "backend/backend.h"
+#include "backend/present_mode.h"
 
 namespace backend {
 namespace {
@@ -28,6 +29,9 @@ struct SdlWindow {
     // of our own change, not the user's.
     int x = 0, y = 0, width = 0, height = 0;
     ptest::WindowView cache;  // what a stub shows
+    // Showing full-screen frames in the desktop's full screen: SDL's own size and place
+    // changes then are no user's.
+    bool desktopFull = false;
 };
 
 std::mutex g_lock;  // guards the tables and the deferred settings below
@@ -40,6 +44,7 @@ int g_wantScreenSaver = -1;  // likewise
 bool g_videoFailed = false;
 std::vector<std::string> g_dropping;  // files of a drop in progress
 Uint32 g_dropWindow = 0;
+bool g_dropBegun = false;  // between SDL_DROPBEGIN and SDL_DROPCOMPLETE
 
 bool OnMain() { return ptest::IsMainThread(); }
 
@@ -80,7 +85,71 @@ void Close() {
     if (OnMain() && SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void Present(const uint32_t*, int, int, int) {}
+// ---- presenting --------------------------------------------------------------------------
+// A frame goes to the newest shown window, through its window surface (no renderer, so
+// no vertical-blank wait of SDL's own: the DirectDraw layer paces). A full-screen frame
+// puts the window in the desktop's full screen and is scaled in with its aspect kept,
+// black bars around; a window frame fills the window.
+
+SdlWindow* PresentTarget() {
+    SdlWindow* found = nullptr;
+    for (auto& entry : g_byTag)
+        if (entry.second->sdl && (SDL_GetWindowFlags(entry.second->sdl) & SDL_WINDOW_SHOWN)) found = entry.second;
+    return found;
+}
+
+void SetDesktopFull(SdlWindow* w, bool on) {
+    if (w->desktopFull == on) return;
+    w->desktopFull = on;
+    SDL_SetWindowFullscreen(w->sdl, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!on) {
+        // Back where the program last put it.
+        int x, y, width, height;
+        {
+            std::lock_guard<std::mutex> hold(g_lock);
+            x = w->x, y = w->y, width = w->width, height = w->height;
+        }
+        SDL_SetWindowPosition(w->sdl, x, y);
+        SDL_SetWindowSize(w->sdl, width, height);
+    }
+}
+
+void Present(const uint32_t* xrgb, int width, int height, int pitch) {
+    if (!OnMain() || !SDL_WasInit(SDL_INIT_VIDEO) || width <= 0 || height <= 0) return;
+    SdlWindow* w;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        w = PresentTarget();
+    }
+    if (w == nullptr) return;
+    bool full = FullScreenPresent();
+    SetDesktopFull(w, full);
+    SDL_Surface* target = SDL_GetWindowSurface(w->sdl);
+    if (target == nullptr) return;
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(xrgb), width, height, 32, pitch,
+                                                            SDL_PIXELFORMAT_RGB888);
+    if (frame == nullptr) return;
+    SDL_Rect to = {0, 0, target->w, target->h};
+    if (full) {
+        // The largest size of the frame's aspect that fits, centred.
+        if ((int64_t)target->w * height <= (int64_t)target->h * width) {
+            to.w = target->w;
+            to.h = (int)((int64_t)target->w * height / width);
+        } else {
+            to.h = target->h;
+            to.w = (int)((int64_t)target->h * width / height);
+        }
+        to.x = (target->w - to.w) / 2;
+        to.y = (target->h - to.h) / 2;
+        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    }
+    if (to.w == width && to.h == height)
+        SDL_BlitSurface(frame, nullptr, target, &to);
+    else
+        SDL_BlitScaled(frame, nullptr, target, &to);
+    SDL_UpdateWindowSurface(w->sdl);
+    SDL_FreeSurface(frame);
+}
 
 // ---- events ----------------------------------------------------------------------------
 
@@ -119,7 +188,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& e, void (*deliver)(const Machin
     case SDL_WINDOWEVENT_RESIZED: {
         std::lock_guard<std::mutex> hold(g_lock);
         SdlWindow* w = g_byId[e.windowID];
-        if (e.data1 == w->width && e.data2 == w->height) return;
+        if (w->desktopFull || (e.data1 == w->width && e.data2 == w->height)) return;
         event.kind = MachineEvent::Resize;
         event.width = e.data1;
         event.height = e.data2;
@@ -128,7 +197,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& e, void (*deliver)(const Machin
     case SDL_WINDOWEVENT_MOVED: {
         std::lock_guard<std::mutex> hold(g_lock);
         SdlWindow* w = g_byId[e.windowID];
-        if (e.data1 == w->x && e.data2 == w->y) return;
+        if (w->desktopFull || (e.data1 == w->x && e.data2 == w->y)) return;
         w->x = e.data1;
         w->y = e.data2;
         event.kind = MachineEvent::Move;
@@ -158,6 +227,12 @@ void Translate(const SDL_Event& e, void (*deliver)(const MachineEvent&)) {
         event.window = TagOf(e.text.windowID);
         event.text = e.text.text;
         break;
+    case SDL_TEXTEDITING:
+        event.kind = MachineEvent::Composition;
+        event.window = TagOf(e.edit.windowID);
+        event.text = e.edit.text;
+        event.x = e.edit.start;
+        break;
     case SDL_MOUSEMOTION:
         event.kind = MachineEvent::MouseMove;
         event.window = TagOf(e.motion.windowID);
@@ -182,6 +257,7 @@ void Translate(const SDL_Event& e, void (*deliver)(const MachineEvent&)) {
     case SDL_DROPBEGIN:
         g_dropping.clear();
         g_dropWindow = e.drop.windowID;
+        g_dropBegun = true;
         return;
     case SDL_DROPFILE:
         if (e.drop.file) {
@@ -189,8 +265,14 @@ void Translate(const SDL_Event& e, void (*deliver)(const MachineEvent&)) {
             SDL_free(e.drop.file);
         }
         g_dropWindow = e.drop.windowID;
-        return;
+        // A machine that sends no SDL_DROPBEGIN drops each file alone.
+        if (g_dropBegun) return;
+        event.kind = MachineEvent::DropFiles;
+        event.window = TagOf(g_dropWindow);
+        event.files.swap(g_dropping);
+        break;
     case SDL_DROPCOMPLETE:
+        g_dropBegun = false;
         event.kind = MachineEvent::DropFiles;
         event.window = TagOf(g_dropWindow);
         event.files.swap(g_dropping);
@@ -393,6 +475,16 @@ void SetOnTop(void* window, bool onTop) {
     OnSdl(window, [&](SdlWindow* w) { SDL_SetWindowAlwaysOnTop(w->sdl, onTop ? SDL_TRUE : SDL_FALSE); });
 }
 
+void ActivateWindow(void* window) {
+    OnSdl(window, [&](SdlWindow* w) {
+        // Only a shown window can take the focus.
+        if (!(SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN)) return;
+        SDL_RaiseWindow(w->sdl);
+        // Without a window manager nobody else moves the keyboard focus to the window.
+        SDL_SetWindowInputFocus(w->sdl);
+    });
+}
+
 void ViewWindow(void* window, ptest::WindowView* view) {
     auto* w = static_cast<SdlWindow*>(window);
     *view = w->cache;
@@ -466,11 +558,38 @@ int MessageBox(const MessageBoxSpec& spec) {
 
 }  // namespace
 
+bool SdlReadBackShownFrame(std::vector<uint32_t>* pixels, int* width, int* height) {
+    pixels->clear();
+    *width = *height = 0;
+    if (!OnMain() || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    SdlWindow* w;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        w = PresentTarget();
+    }
+    SDL_Surface* shown = w ? SDL_GetWindowSurface(w->sdl) : nullptr;
+    SDL_Surface* copy = shown ? SDL_ConvertSurfaceFormat(shown, SDL_PIXELFORMAT_RGB888, 0) : nullptr;
+    if (copy == nullptr) return false;
+    *width = copy->w;
+    *height = copy->h;
+    pixels->resize(static_cast<size_t>(copy->w) * copy->h);
+    SDL_LockSurface(copy);
+    for (int y = 0; y < copy->h; ++y)
+        for (int x = 0; x < copy->w; ++x) {
+            uint32_t v;
+            std::memcpy(&v, static_cast<uint8_t*>(copy->pixels) + y * copy->pitch + x * 4, 4);
+            (*pixels)[static_cast<size_t>(y) * copy->w + x] = v & 0xFFFFFF;
+        }
+    SDL_UnlockSurface(copy);
+    SDL_FreeSurface(copy);
+    return true;
+}
+
 const Backend& SdlBackend() {
     static const Backend table = {
         "sdl",        Open,          Close,          Present,       PumpEvents,   InjectEvent,
         CreateWindow, DestroyWindow, SetTitle,       SetClientRect, SetShown,     SetBordered,
-        SetResizable, SetOnTop,      ViewWindow,     DesktopMode,   SetCursorVisible, SetScreenSaverEnabled,
+        SetResizable, SetOnTop,      ActivateWindow, ViewWindow,     DesktopMode,   SetCursorVisible, SetScreenSaverEnabled,
         MessageBox,
     };
     return table;

@@ -101,3 +101,22 @@ BOOL GdiFlush();
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 int GetObjectA(HGDIOBJ object, int size, LPVOID out);  // BITMAP of a DIB section; bytes written
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+
+// ---- regions (platform/src/gdi/regions.cpp) -------------------------------------------------
+// A region is a set of pixels kept as rectangles; DeleteObject frees it. SetWindowRgn
+// keeps a copy, so the caller may delete its own afterwards. Any thread.
+#define ERROR 0
+#define NULLREGION 1
+#define SIMPLEREGION 2
+#define COMPLEXREGION 3
+
+#define RGN_AND 1
+#define RGN_OR 2
+#define RGN_XOR 3
+#define RGN_DIFF 4
+#define RGN_COPY 5
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// RGN_OR and RGN_COPY; the destination may be one of the sources. The kind of the
+// result, or ERROR (another mode, or a handle that names no region).
+int CombineRgn(HRGN destination, HRGN source1, HRGN source2, int mode);

@@ -287,13 +287,18 @@ void MarkVideoSurfacesLost();
 // Every Lock moves the surface's pixels to a new block and frees the old one, so a
 // pointer kept past Unlock is caught by AddressSanitizer (default off).
 void SetRelocateOnLock(bool on);
+// The strings GetDeviceIdentifier gives ("" and "": the platform's own). A string as long
+// as its 512-byte field or longer fills the field with no terminator, as a driver may.
+// FailCall("GetDeviceIdentifier") makes the call fail with DDERR_GENERIC.
+void SetDeviceIdentifier(const std::string& driver, const std::string& description);
 // Surfaces now held by Lock or GetDC.
 int GetLockedSurfaceCount();
 // "primary", "backbuffer1", "offscreen3", "texture4", "zbuffer5", "overlay6": the kind and
 // the creation number of a surface of this layer; "" for anything else.
 std::string GetSurfaceLabel(IDirectDrawSurface7* surface);
 
-// A journal of DirectDraw and GDI calls and of Sleep durations, in call order.
+// A journal of DirectDraw and GDI calls and of the main thread's Sleep durations, in call
+// order.
 struct GraphicsCall {
     std::string object;  // a surface label, "ddraw", "clipper", "palette", "gdi", "kernel"
     std::string method;  // "Blt", "BltFast", "Lock", "Unlock", "Flip", "CreateSurface", "Sleep" ...
@@ -313,6 +318,9 @@ struct PresentedFrame {
 };
 PresentedFrame GetLastPresentedFrame();
 uint64_t GetPresentedFrameCount();
+// What the machine shows now: the sdl window's content (in full screen the whole desktop,
+// the frame letterboxed in it), or the null backend's last frame. False: nothing shown.
+bool ReadBackScreen(std::vector<uint32_t>* pixels, int* width, int* height);
 // Where presented frames are written as PNG files ("": nowhere; default QZ_CAPTURE). The
 // numbering restarts at 0 whenever the folder is set.
 void SetCaptureFolder(const std::string& folder);
@@ -320,11 +328,187 @@ void SetCaptureFolder(const std::string& folder);
 }  // namespace ptest
 
 // ==== Direct3D ==============================================================================
+// Fault injection (FailCall) also takes these names, each failing the nth next call:
+//   "QueryDirect3D"          IDirectDraw7::QueryInterface(IID_IDirect3D7): E_NOINTERFACE
+//   "EnumDevices", "EnumZBufferFormats", "EnumTextureFormats"   DDERR_GENERIC, no callback
+//   "CreateDevice"           IDirect3D7::CreateDevice: DDERR_GENERIC
+//   "SetTextureStageState"   DDERR_GENERIC, nothing stored
+//   "SetViewport"            DDERR_GENERIC, nothing stored
+// The DirectDraw layer's "LockSurface", "CreateSurface:Texture" and "GetDCSurface" fail
+// texture locks, texture creation and GetDC. Main thread, like the layer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/d3d.h"
+
 namespace ptest {
 
 // While on (default off), every Direct3D draw takes the rasterizer's reference path:
 // scalar code, no specialised spans, no rectangle rows. Fast paths give the same bytes,
 // so tests compare the two.
 void ForceD3DGeneralPath(bool on);
+
+// What the enumerations answer, until ResetControls. Default: one device (the
+// description DefaultD3DDeviceDesc gives: IID_IDirect3DHALDevice, DDBD_16 | DDBD_32,
+// texture sides 1 to 2048, D3DPTEXTURECAPS_POW2 without SQUAREONLY); one depth format
+// (DDPF_ZBUFFER, 16 bits, mask 0xFFFF); the texture formats R5G6B5, X1R5G5B5,
+// A1R5G5B5, A4R4G4B4, X8R8G8B8, A8R8G8B8 in that order. CreateDevice accepts the GUIDs
+// of the listed devices; scripted texture formats are only listed (entries of other
+// kinds, luminance, bump, FourCC or alpha-only, are for the callbacks to skip).
+struct D3DDeviceScript {
+    std::string description;
+    std::string name;
+    D3DDEVICEDESC7 desc = {};
+};
+D3DDEVICEDESC7 DefaultD3DDeviceDesc();
+void ScriptD3DDevices(const std::vector<D3DDeviceScript>& devices);
+void ScriptD3DZBufferFormats(const std::vector<DDPIXELFORMAT>& formats);
+void ScriptD3DTextureFormats(const std::vector<DDPIXELFORMAT>& formats);
+
+// The next `calls` IDirect3DDevice7::Load calls answer DDERR_SURFACEBUSY (0x887601AE).
+void SetD3DLoadBusy(int calls);
+
+// Device loss: every surface of the DirectDraw layer reports lost until restored.
+void MarkAllSurfacesLost();
+
+// A log of Direct3D calls (object and devices) with their arguments and results, in order.
+struct D3DCall {
+    std::string method;           // "SetRenderState", "DrawPrimitive", "EnumDevices" ...
+    std::vector<uint64_t> args;   // numbers as passed; surfaces and GUID pointers as addresses
+    int32_t result = 0;           // HRESULT
+    std::vector<uint8_t> vertices;  // DrawPrimitive, DrawIndexedPrimitive: the vertex bytes
+    std::vector<uint16_t> indices;  // DrawIndexedPrimitive: the indices
+};
+void RecordD3DCalls(bool on);  // default off; also forgets what was recorded
+std::vector<D3DCall> TakeD3DCalls();
+
+// What a device holds: its states (render states by D3DRENDERSTATETYPE, 0-255; stage
+// states by stage and D3DTEXTURESTAGESTATETYPE, 0-24), textures, target, viewport and
+// whether a scene is open. False for anything that is not a live device.
+struct D3DDeviceState {
+    uint32_t renderStates[256] = {};
+    uint32_t stageStates[8][25] = {};
+    IDirectDrawSurface7* textures[8] = {};
+    IDirectDrawSurface7* target = nullptr;
+    D3DVIEWPORT7 viewport = {};
+    bool inScene = false;
+};
+bool GetD3DDeviceState(IDirect3DDevice7* device, D3DDeviceState* state);
+
+}  // namespace ptest
+
+// ==== input: keys, pads, force feedback, the mouse, the input method, scripts ===============
+// Environment:
+//   QZ_INPUT=file   plays an input script (default: none). The file is text, one event a
+//                   line: "frame device event [value]"; '#' starts a comment:
+//                     120 key 2C 1          DirectInput key code in hex; 1 down, 0 up
+//                     130 pad1 axis0 -32768 a raw SDL axis value, -32768..32767 (axis 0-7)
+//                     130 pad1 button3 1    1 held, 0 released (button 0-31)
+//                   Pads pad1-pad8. The events of frame f take effect at the main thread's
+//                   first message pump after f frames have been presented; frame 0 at once.
+//                   The pads up to the highest one named are attached from the start (6
+//                   axes, 32 buttons, named "Script Pad n"). While a script runs, the
+//                   machine's own keys, text and pads are ignored. A file that cannot be read,
+//                   or a line that is not an event, plays nothing (one line on stderr).
+// Fault injection (FailCall) also takes these names, each failing the nth next call
+// (<device> is Keyboard, Mouse or Pad):
+//   "CreateDirectInput"           CoCreateInstance(CLSID_DirectInput, ...): E_FAIL
+//   "DirectInputInitialize"       IDirectInput7A::Initialize: DIERR_GENERIC
+//   "CreateDeviceEx:<device>"     DIERR_GENERIC
+//   "SetDataFormat:<device>", "SetCooperativeLevel:<device>", "SetEventNotification:<device>",
+//   "Acquire:<device>", "GetDeviceState:<device>"   DIERR_GENERIC (a failed read also
+//                                 unacquires the device, as a lost one is)
+//   "SetProperty:<device>"        any property; or one of them: "SetProperty:Keyboard:BufferSize",
+//                                 "SetProperty:Pad:Range<axis>", "SetProperty:Pad:DeadZone<axis>"
+//                                 with <axis> X, Y, Z, Rx, Ry, Rz, Slider0, Slider1
+//   "CreateEffect"                DIERR_GENERIC
+//   "joyGetDevCapsA", "joyGetPosEx"   MMSYSERR_ERROR
+//   "ImmGetDefaultIMEWnd", "ImmGetContext"   NULL
+//   "ImmGetCompositionStringA"    IMM_ERROR_GENERAL
+//   "ImmGetCandidateListA", "ImmSetOpenStatus", "ImmGetOpenStatus"   0
+#include <string>
+#include <vector>
+
+namespace ptest {
+
+// ---- pads ----------------------------------------------------------------------------------------
+// A virtual pad, on either backend, attached after the pads already there. Its values are
+// raw SDL values; DirectInput and the joystick functions read them as they read a machine
+// pad's. With forceFeedback, a fake device keeps every effect made on it.
+struct PadSpec {
+    std::string name = "Virtual Pad";  // UTF-8
+    int axes = 2;      // 0-8
+    int buttons = 8;   // 0-32
+    int hats = 0;      // 0-4
+    bool forceFeedback = false;
+};
+int AttachPad(const PadSpec& spec);  // the pad's id (1, 2, ...)
+void DetachPad(int pad);             // it reads as unplugged from then on
+void SetPadAxis(int pad, int axis, int value);  // -32768..32767
+void SetPadButton(int pad, int button, bool held);
+void SetPadHat(int pad, int hat, int sdlHat);   // SDL hat bits: 1 up, 2 right, 4 down, 8 left
+
+// What a fake force-feedback device has been asked, one record per effect made on it.
+struct PadEffectRecord {
+    std::string kind;  // "sine" or "constant"
+    uint32_t duration = 0;  // microseconds; 0xFFFFFFFF: until stopped
+    uint32_t gain = 0;
+    int magnitude = 0;
+    uint32_t period = 0;  // microseconds
+    uint32_t attackLevel = 0, attackTime = 0, fadeLevel = 0, fadeTime = 0;
+    int starts = 0;
+    int stops = 0;
+    bool running = false;
+    bool released = false;
+};
+std::vector<PadEffectRecord> GetPadEffects(int pad);
+
+// ---- keys and the mouse -----------------------------------------------------------------------------
+// Presses or releases the key of a DirectInput code, as the machine would: through the
+// foreground window's messages when one of ours is in front, else straight into the key
+// state.
+void PressKey(int dik, bool down);
+// Where the null backend's mouse is on the desktop (default 0, 0).
+void SetMousePosition(int x, int y);
+
+// ---- counts ---------------------------------------------------------------------------------------
+enum class InputDevice { Keyboard, Mouse, Pad };
+int GetDeviceReadCount(InputDevice device);  // GetDeviceState calls since the last reset
+int GetLiveInputObjects();  // DirectInput objects, devices and effects not yet released
+
+// ---- scripts --------------------------------------------------------------------------------------
+// Plays the script in this Linux file ("": stops playing); false when it cannot be read or
+// parsed. Replaces QZ_INPUT's script.
+bool SetInputScript(const std::string& linuxPath);
+bool IsInputScriptRunning();
+// Counts presented frames for the script; the present calls it once per frame.
+void AdvanceInputFrames(int frames);
+int GetInputFrame();
+
+// ---- the input method (fake IMM) -------------------------------------------------------------------
+// Each sends the messages imm.h describes to the window (from another thread they reach
+// it at its owner's next peek).
+// The composition becomes the text, the cursor after `cursorChars` characters, with
+// clauses starting at the given character offsets (the end is added); "" ends it.
+void ImeCompose(HWND window, const std::string& utf8, int cursorChars, const std::vector<int>& clauseStarts = {});
+// Text committed: the composition's result, or WM_CHAR when there is none.
+void ImeCommit(HWND window, const std::string& utf8);
+// The candidate list (IMN_OPENCANDIDATE the first time, IMN_CHANGECANDIDATE after); an
+// empty one leaves no list (its size reads 0).
+void ImeShowCandidates(HWND window, const std::vector<std::string>& utf8, int selection);
+void ImeCloseCandidates(HWND window);  // IMN_CLOSECANDIDATE
+// The user opens or closes the IME (IMN_SETOPENSTATUS when it changes).
+void ImeSwitchOpen(HWND window, bool open);
+
+// ---- window extras ------------------------------------------------------------------------------------
+// Adds an item at the end of a menu (the library never adds items itself); a separator
+// has no name. False for a bad menu handle.
+bool AppendMenuItem(HMENU menu, const std::string& cp932Name, UINT id, bool separator = false, HMENU subMenu = nullptr);
+// The rectangles of a window's region, top to bottom, left to right, vertically adjacent
+// equal rows merged; false when the window has no region.
+bool GetWindowRegionRects(HWND window, std::vector<RECT>* rects);
+// The rectangles of a region handle, as above; false for a handle that names no region.
+bool GetRegionRects(HRGN region, std::vector<RECT>* rects);
 
 }  // namespace ptest

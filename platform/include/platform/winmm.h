@@ -117,3 +117,60 @@ typedef struct tagMCI_STATUS_PARMS {
 // platform file call resolves its names.
 MCIERROR mciSendCommandA(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR parameters);
 #define mciSendCommand mciSendCommandA
+
+// ---- joysticks (platform/src/dinput/joystick.cpp) --------------------------------------------
+// Ids 0 to n-1 are the attached pads, in DirectInput's enumeration order. Any thread.
+#define JOYERR_NOERROR 0
+#define JOYERR_PARMS 165
+#define JOYERR_UNPLUGGED 167
+#define MMSYSERR_BADDEVICEID 2
+
+#define JOYCAPS_HASZ 0x0001u
+#define JOYCAPS_HASR 0x0002u
+#define JOYCAPS_HASU 0x0004u
+#define JOYCAPS_HASV 0x0008u
+#define JOYCAPS_HASPOV 0x0010u
+
+#define JOY_RETURNX 0x00000001u
+#define JOY_RETURNY 0x00000002u
+#define JOY_RETURNZ 0x00000004u
+#define JOY_RETURNR 0x00000008u
+#define JOY_RETURNU 0x00000010u
+#define JOY_RETURNV 0x00000020u
+#define JOY_RETURNPOV 0x00000040u
+#define JOY_RETURNBUTTONS 0x00000080u
+#define JOY_RETURNALL 0x000000FFu
+
+typedef struct tagJOYCAPSA {
+    WORD wMid;
+    WORD wPid;
+    CHAR szPname[32];  // CP932, cut to fit
+    UINT wXmin, wXmax, wYmin, wYmax, wZmin, wZmax;
+    UINT wNumButtons;
+    UINT wPeriodMin, wPeriodMax;
+    UINT wRmin, wRmax, wUmin, wUmax, wVmin, wVmax;
+    UINT wCaps;  // JOYCAPS_HASZ with 3 or more axes, JOYCAPS_HASR with 4 or more
+    UINT wMaxAxes, wNumAxes, wMaxButtons;
+} JOYCAPSA, *LPJOYCAPSA;
+
+typedef struct joyinfoex_tag {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwXpos;  // SDL axis 0 + 32768
+    DWORD dwYpos;  // axis 1
+    DWORD dwZpos;  // axis 2
+    DWORD dwRpos;  // axis 3
+    DWORD dwUpos;  // axis 4
+    DWORD dwVpos;  // axis 5
+    DWORD dwButtons;  // button i in bit i
+    DWORD dwButtonNumber;
+    DWORD dwPOV;
+    DWORD dwReserved1;
+    DWORD dwReserved2;
+} JOYINFOEX, *LPJOYINFOEX;
+
+// JOYERR_NOERROR, MMSYSERR_BADDEVICEID for an id without a pad, JOYERR_PARMS for a bad
+// size or pointer.
+MMRESULT joyGetDevCapsA(UINT_PTR id, LPJOYCAPSA caps, UINT size);
+// JOYERR_UNPLUGGED once the pad is gone.
+MMRESULT joyGetPosEx(UINT id, LPJOYINFOEX info);

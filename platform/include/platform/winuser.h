@@ -421,3 +421,54 @@ void DragFinish(HDROP drop);
 // Text and caption in CP932. Enter takes the default button, Esc the last. 0 when the
 // box cannot be shown. QZ_MSGBOX (testing.h) answers at once without showing it.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- key state and the mouse position (window/keys.cpp, window/desktop.cpp) -----------------
+// 256 bytes by virtual-key code, bit 7 set while the key is held: the same key state
+// DirectInput's keyboard reads. Shift, Ctrl and Alt set the generic code together with
+// the left or right one. Any thread.
+BOOL GetKeyboardState(PBYTE keyState);
+// The mouse on the desktop (sdl: SDL's global mouse position; null: the position a test
+// set). Any thread.
+BOOL GetCursorPos(LPPOINT point);
+
+// ---- menus (window/menus.cpp) -----------------------------------------------------------------
+// In memory only: nothing is drawn and SetMenu takes no client space. Items are added
+// by testing.h; the library reads them and sets sub-menus. Any thread.
+#define MIIM_STATE 0x00000001u
+#define MIIM_ID 0x00000002u
+#define MIIM_SUBMENU 0x00000004u
+#define MIIM_CHECKMARKS 0x00000008u
+#define MIIM_TYPE 0x00000010u
+#define MIIM_DATA 0x00000020u
+
+#define MFT_STRING 0x00000000u
+#define MFT_SEPARATOR 0x00000800u
+#define MFS_ENABLED 0x00000000u
+#define MFS_GRAYED 0x00000003u
+#define MFS_CHECKED 0x00000008u
+
+typedef struct tagMENUITEMINFOA {
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    HBITMAP hbmpChecked;
+    HBITMAP hbmpUnchecked;
+    ULONG_PTR dwItemData;
+    LPSTR dwTypeData;  // the name (CP932) with MIIM_TYPE and MFT_STRING
+    UINT cch;          // in: the buffer's size; out: the name's length
+} MENUITEMINFOA, *LPMENUITEMINFOA;
+typedef const MENUITEMINFOA* LPCMENUITEMINFOA;
+
+HMENU CreateMenu();
+// Destroys the menu and its sub-menus.
+BOOL DestroyMenu(HMENU menu);
+int GetMenuItemCount(HMENU menu);  // -1 for a bad handle
+// byPosition must be TRUE. With MIIM_TYPE a string item's name is copied into
+// dwTypeData, at most cch - 1 bytes and a terminator, and cch gets the name's length;
+// a NULL dwTypeData only reads the length.
+BOOL GetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOA info);
+// byPosition must be TRUE. Sets MIIM_SUBMENU, MIIM_ID, MIIM_STATE and MIIM_TYPE parts.
+BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMINFOA info);

@@ -2,6 +2,7 @@
 // rows here (its creator declared in its own header), so that every class is linked in.
 #include "com/factory.h"
 #include "ddraw/class.h"
+#include "dinput/objects.h"
 #include "dmusic/objects.h"
 #include "dsound/objects.h"
 
@@ -15,6 +16,8 @@ const ClassEntry kClasses[] = {
     {CLSID_DirectMusic, dmusic::CreateDirectMusic},
     // screen: ddraw/class.h
     {CLSID_DirectDraw7, ddraw::CreateDirectDrawClass},
+    // input: dinput/objects.h
+    {CLSID_DirectInput, input::CreateDirectInput},
     {{}, nullptr},
 };
 

@@ -34,15 +34,6 @@ bool IsSupportedFactor(uint32_t value) {
     return false;
 }
 
-int VertexStride(uint32_t fvf) {
-    switch (fvf) {
-    case kFvfColor: return 20;
-    case kFvfColorTex1: return 28;
-    case kFvfColorSpecTex2: return 40;
-    }
-    return 0;
-}
-
 RasterPath DefaultRasterPath() {
     return GeneralPathForced() ? RasterPath::Reference : RasterPath::FastSse2;
 }

@@ -132,7 +132,10 @@ enum class Primitive : uint8_t { TriangleList, TriangleStrip, LineList };
 constexpr uint32_t kFvfColor = 0x44;        // x, y, z, rhw, diffuse: 20 bytes
 constexpr uint32_t kFvfColorTex1 = 0x144;   // then tu, tv: 28 bytes
 constexpr uint32_t kFvfColorSpecTex2 = 0x2C4;  // x, y, z, rhw, diffuse, specular, tu1, tv1, tu2, tv2: 40
-int VertexStride(uint32_t fvf);  // 0 for any other format
+// 0 for any other format.
+inline int VertexStride(uint32_t fvf) {
+    return fvf == kFvfColor ? 20 : (fvf == kFvfColorTex1 ? 28 : (fvf == kFvfColorSpecTex2 ? 40 : 0));
+}
 
 struct Primitives {
     Primitive type = Primitive::TriangleList;

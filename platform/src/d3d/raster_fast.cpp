@@ -32,9 +32,10 @@ inline uint32_t Load1(const void* p) {
 inline void Store1(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 // round(a * b / 255) on 16-bit lanes that hold bytes, exactly as Mul255.
+// (t + (t >> 8)) >> 8 with t = a * b + 128 equals (t * 257) >> 16 for every pair of bytes.
 inline __m128i Mul255x(__m128i a, __m128i b) {
     __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
 }
 
 template <uint32_t Op>
@@ -152,10 +153,36 @@ inline __m128i Term(__m128i x, __m128i s, __m128i d) {
     }
 }
 
+// The source alpha of two pixels on 16-bit lanes, in all four channels.
+inline __m128i AlphaLanes(__m128i x) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0xFF), 0xFF); }
+
+// Bytes times a factor's bytes, packed back to bytes.
+template <uint32_t F>
+inline __m128i ScaledBytes(__m128i x, __m128i src, __m128i dst) {
+    __m128i zero = _mm_setzero_si128();
+    __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
+    __m128i dl = _mm_unpacklo_epi8(dst, zero), dh = _mm_unpackhi_epi8(dst, zero);
+    __m128i xl = _mm_unpacklo_epi8(x, zero), xh = _mm_unpackhi_epi8(x, zero);
+    return _mm_packus_epi16(Term<F>(xl, sl, dl), Term<F>(xh, sh, dh));
+}
+
 template <uint32_t SF, uint32_t DF>
 inline __m128i BlendVec(__m128i src, __m128i dst) {
     if constexpr (SF == factor::One && DF == factor::Zero) {
         return src;
+    } else if constexpr (SF == factor::SrcAlpha && DF == factor::InvSrcAlpha) {
+        // One broadcast of the alpha serves both factors.
+        const __m128i zero = _mm_setzero_si128(), ff = _mm_set1_epi16(0x00FF);
+        __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
+        __m128i dl = _mm_unpacklo_epi8(dst, zero), dh = _mm_unpackhi_epi8(dst, zero);
+        __m128i al = AlphaLanes(sl), ah = AlphaLanes(sh);
+        __m128i lo = _mm_add_epi16(Mul255x(sl, al), Mul255x(dl, _mm_xor_si128(al, ff)));
+        __m128i hi = _mm_add_epi16(Mul255x(sh, ah), Mul255x(dh, _mm_xor_si128(ah, ff)));
+        return _mm_packus_epi16(lo, hi);
+    } else if constexpr (DF == factor::One) {
+        return _mm_adds_epu8(ScaledBytes<SF>(src, src, dst), dst);  // min(255, ...) as bytes
+    } else if constexpr (SF == factor::One) {
+        return _mm_adds_epu8(src, ScaledBytes<DF>(dst, src, dst));
     } else {
         __m128i zero = _mm_setzero_si128();
         __m128i sl = _mm_unpacklo_epi8(src, zero), sh = _mm_unpackhi_epi8(src, zero);
@@ -220,6 +247,234 @@ struct BlendTable {
     constexpr BlendTable() { FillBlend(fn, std::make_integer_sequence<int, kFactorCount>{}); }
 };
 constexpr BlendTable kBlendTable{};
+
+// ---- the alpha test -------------------------------------------------------------------------------
+// ALPHAFUNC with its reference folded to 0-255 (a reference above 255 decides alone).
+enum class Test : uint8_t { None, Never, Less, LessEqual, Equal, NotEqual, Greater, GreaterEqual };
+
+// The test as three lane masks (pass when less, equal, greater), so a row tests without
+// branching: pass = (a < ref & less) | (a == ref & equal) | (a > ref & greater).
+struct TestMasks {
+    __m128i less, equal, greater, ref;
+    TestMasks(Test test, int32_t r) {
+        bool lt = test == Test::Less || test == Test::LessEqual || test == Test::NotEqual || test == Test::None;
+        bool eq = test == Test::Equal || test == Test::LessEqual || test == Test::GreaterEqual || test == Test::None;
+        bool gt = test == Test::Greater || test == Test::GreaterEqual || test == Test::NotEqual || test == Test::None;
+        less = _mm_set1_epi32(lt ? -1 : 0);
+        equal = _mm_set1_epi32(eq ? -1 : 0);
+        greater = _mm_set1_epi32(gt ? -1 : 0);
+        ref = _mm_set1_epi32(r);
+    }
+    __m128i Pass(__m128i alpha) const {
+        __m128i l = _mm_and_si128(_mm_cmplt_epi32(alpha, ref), less);
+        __m128i e = _mm_and_si128(_mm_cmpeq_epi32(alpha, ref), equal);
+        __m128i g = _mm_and_si128(_mm_cmpgt_epi32(alpha, ref), greater);
+        return _mm_or_si128(_mm_or_si128(l, e), g);
+    }
+};
+
+// ---- sprite rows ------------------------------------------------------------------------------------
+// The library's sprite states fused into one pass over a row of unscaled 32-bit texels on a
+// 32-bit target: the texel (X8R8G8B8 reads alpha 255), times a constant from the flat
+// diffuse (colour, alpha or both), or alpha replaced by the diffuse alpha; the colour key
+// on the texel and the alpha test; then the blend row.
+struct SpriteParams {
+    uint32_t texFill = 0;       // 0xFF000000 for an X8R8G8B8 texture
+    bool multiply = false;      // the texel is modulated by `multiplier`
+    uint32_t multiplier = 0xFFFFFFFFu;
+    bool constAlpha = false;    // alpha is `alphaBits` (the diffuse alpha)
+    uint32_t alphaBits = 0;
+    Test test = Test::None;
+    int32_t ref = 0;
+    uint32_t func = cmp::Always, rawRef = 0;  // the same test for the scalar pixels
+    bool key = false;
+    uint32_t keyRgb = 0;
+    uint32_t dstFill = 0, andMask = 0xFFFFFFFFu;
+};
+
+struct SpriteRect;
+using SpriteRowFn = void (*)(const SpriteRect& rect, const SpriteParams& p, bool sse2);
+
+// Rows of a rectangle: row r reads texture row (t + r * dt) >> 16 from texColumn.
+struct SpriteRect {
+    const uint8_t* texColumn;
+    intptr_t texPitch;
+    int64_t t, dt;
+    uint8_t* dst;
+    intptr_t dstPitch;
+    int width, rows;
+};
+
+// Compile-time shapes of the sprite row for the library's common states; kGeneric reads
+// every choice from the parameters at run time.
+enum SpriteShape : int { kGreater = 1, kKey = 2, kMultiply = 4, kGeneric = 8 };
+
+template <uint32_t SF, uint32_t DF, int Shape>
+void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
+    const SpriteParams p = params;  // locals: stores to dst cannot alias them
+    constexpr bool kRuntime = (Shape & kGeneric) != 0;
+    const bool multiply = kRuntime ? p.multiply : (Shape & kMultiply) != 0;
+    const bool keyed = kRuntime ? p.key : (Shape & kKey) != 0;
+    const bool tested = kRuntime ? p.test != Test::None : (Shape & kGreater) != 0;
+    const bool greater = kRuntime ? p.test == Test::Greater : (Shape & kGreater) != 0;
+    const bool constAlpha = kRuntime && p.constAlpha;
+    const bool masked = keyed || tested;
+    const int n = rect.width;
+    const __m128i texFill = _mm_set1_epi32(static_cast<int>(p.texFill));
+    const __m128i mul = _mm_set1_epi32(static_cast<int>(p.multiplier));
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i alphaBits = _mm_set1_epi32(static_cast<int>(p.alphaBits));
+    const __m128i key = _mm_set1_epi32(static_cast<int>(p.keyRgb));
+    const __m128i dstFill = _mm_set1_epi32(static_cast<int>(p.dstFill));
+    const __m128i andMask = _mm_set1_epi32(static_cast<int>(p.andMask));
+    const __m128i ref = _mm_set1_epi32(p.ref);
+    const TestMasks test(p.test, p.ref);
+    // A copy needs no destination unless some pixels are discarded.
+    constexpr bool kCopy = SF == factor::One && DF == factor::Zero;
+    int64_t t = rect.t;
+    uint8_t* dst = rect.dst;
+    for (int r = 0; r < rect.rows; ++r, t += rect.dt, dst += rect.dstPitch) {
+        const uint8_t* tex = rect.texColumn + (t >> 16) * rect.texPitch;
+        int k = 0;
+        if (sse2) {
+            for (; k + 4 <= n; k += 4) {
+                __m128i tv = _mm_or_si128(Load4(tex + 4 * k), texFill);
+                __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
+                if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
+                uint8_t* out = dst + 4 * k;
+                if (masked) {
+                    __m128i keep = _mm_set1_epi32(-1);
+                    if (tested)
+                        keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
+                    if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+                    int bits = _mm_movemask_epi8(keep);
+                    if (bits == 0) continue;  // four discarded pixels: nothing to write
+                    if (bits != 0xFFFF || !kCopy) {
+                        __m128i d = Load4(out);
+                        __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
+                        Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
+                        continue;
+                    }
+                    Store4(out, _mm_and_si128(c, andMask));
+                    continue;
+                }
+                if constexpr (kCopy) {
+                    Store4(out, _mm_and_si128(c, andMask));
+                } else {
+                    if constexpr (SF == factor::SrcAlpha && (DF == factor::InvSrcAlpha || DF == factor::One)) {
+                        // Alpha 0 leaves the destination; alpha 255 over INVSRCALPHA is the source.
+                        __m128i a = _mm_srli_epi32(c, 24);
+                        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) continue;
+                        if constexpr (DF == factor::InvSrcAlpha) {
+                            if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF) {
+                                Store4(out, _mm_and_si128(c, andMask));
+                                continue;
+                            }
+                        }
+                    }
+                    __m128i d = Load4(out);
+                    Store4(out, _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask));
+                }
+            }
+        }
+        for (; k < n; ++k) {
+            uint32_t tx = Load1(tex + 4 * k) | p.texFill;
+            uint32_t c = p.multiply ? ApplyOp(op::Modulate, tx, p.multiplier) : tx;
+            if (p.constAlpha) c = (c & 0x00FFFFFFu) | p.alphaBits;
+            if (p.key && (tx & 0x00FFFFFFu) == p.keyRgb) continue;
+            if (!AlphaPasses(p.func, c >> 24, p.rawRef)) continue;
+            uint32_t d = Load1(dst + 4 * k) | p.dstFill;
+            Store1(dst + 4 * k, BlendPixel(SF, DF, c, d) & p.andMask);
+        }
+    }
+}
+
+template <int S, int... D>
+constexpr void FillSpriteRow(SpriteRowFn* row, std::integer_sequence<int, D...>) {
+    ((row[D] = &SpriteRows<kFactors[S], kFactors[D], kGeneric>), ...);
+}
+template <int... S>
+constexpr void FillSprite(SpriteRowFn (*table)[kFactorCount], std::integer_sequence<int, S...>) {
+    ((FillSpriteRow<S>(table[S], std::make_integer_sequence<int, kFactorCount>{})), ...);
+}
+struct SpriteTable {
+    SpriteRowFn fn[kFactorCount][kFactorCount] = {};
+    constexpr SpriteTable() { FillSprite(fn, std::make_integer_sequence<int, kFactorCount>{}); }
+};
+constexpr SpriteTable kSpriteTable{};
+
+// The library's blend rows (copy, alpha blend, additive) in every compile-time shape.
+template <uint32_t SF, uint32_t DF, int... Shape>
+constexpr void FillShapes(SpriteRowFn* row, std::integer_sequence<int, Shape...>) {
+    ((row[Shape] = &SpriteRows<SF, DF, Shape>), ...);
+}
+struct HotSpriteTable {
+    SpriteRowFn fn[3][8] = {};
+    constexpr HotSpriteTable() {
+        FillShapes<factor::One, factor::Zero>(fn[0], std::make_integer_sequence<int, 8>{});
+        FillShapes<factor::SrcAlpha, factor::InvSrcAlpha>(fn[1], std::make_integer_sequence<int, 8>{});
+        FillShapes<factor::SrcAlpha, factor::One>(fn[2], std::make_integer_sequence<int, 8>{});
+    }
+};
+constexpr HotSpriteTable kHotSprites{};
+
+int HotBlendRow(uint32_t sf, uint32_t df) {
+    if (sf == factor::One && df == factor::Zero) return 0;
+    if (sf == factor::SrcAlpha && df == factor::InvSrcAlpha) return 1;
+    if (sf == factor::SrcAlpha && df == factor::One) return 2;
+    return -1;
+}
+
+// ---- copy rows ----------------------------------------------------------------------------------------
+// An opaque plain copy: the texel's own bits with X bits cleared (andMask) and alpha set
+// (orMask) as the formats ask; a memcpy per row when neither changes anything.
+void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMask, bool sse2) {
+    const int n = rect.width;
+    int64_t t = rect.t;
+    uint8_t* to = rect.dst;
+    if (andMask == 0xFFFFFFFFu && orMask == 0) {
+        for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch)
+            std::memcpy(to, rect.texColumn + (t >> 16) * rect.texPitch, static_cast<size_t>(n) * bytes);
+        return;
+    }
+    if (bytes == 2) {
+        for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch) {
+            const uint8_t* from = rect.texColumn + (t >> 16) * rect.texPitch;
+            for (int k = 0; k < n; ++k) {
+                uint16_t v;
+                std::memcpy(&v, from + 2 * k, 2);
+                v = static_cast<uint16_t>((v & andMask) | orMask);
+                std::memcpy(to + 2 * k, &v, 2);
+            }
+        }
+        return;
+    }
+    const __m128i a = _mm_set1_epi32(static_cast<int>(andMask)), o = _mm_set1_epi32(static_cast<int>(orMask));
+    auto copy4 = [&](const uint8_t* from, uint8_t* to) { Store4(to, _mm_or_si128(_mm_and_si128(Load4(from), a), o)); };
+    for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch) {
+        const uint8_t* from = rect.texColumn + (t >> 16) * rect.texPitch;
+        if (sse2 && n >= 4 && (reinterpret_cast<uintptr_t>(to) & 3) == 0) {
+            // A copy may write a pixel twice: one unaligned block at each end, aligned
+            // blocks between (a store across a cache line costs twice).
+            copy4(from, to);
+            copy4(from + 4 * (n - 4), to + 4 * (n - 4));
+            int k = static_cast<int>((16 - (reinterpret_cast<uintptr_t>(to) & 15)) & 15) / 4;
+            for (; k + 16 <= n; k += 16) {
+                __m128i v0 = Load4(from + 4 * k), v1 = Load4(from + 4 * k + 16);
+                __m128i v2 = Load4(from + 4 * k + 32), v3 = Load4(from + 4 * k + 48);
+                __m128i* out = reinterpret_cast<__m128i*>(to + 4 * k);
+                _mm_store_si128(out, _mm_or_si128(_mm_and_si128(v0, a), o));
+                _mm_store_si128(out + 1, _mm_or_si128(_mm_and_si128(v1, a), o));
+                _mm_store_si128(out + 2, _mm_or_si128(_mm_and_si128(v2, a), o));
+                _mm_store_si128(out + 3, _mm_or_si128(_mm_and_si128(v3, a), o));
+            }
+            for (; k + 4 <= n; k += 4)
+                _mm_store_si128(reinterpret_cast<__m128i*>(to + 4 * k), _mm_or_si128(_mm_and_si128(Load4(from + 4 * k), a), o));
+            continue;
+        }
+        for (int k = 0; k < n; ++k) Store1(to + 4 * k, (Load1(from + 4 * k) & andMask) | orMask);
+    }
+}
 
 // ---- texel fetch ----------------------------------------------------------------------------------
 // Fills buf with n texels along a row (or returns a pointer straight into an A8R8G8B8
@@ -302,8 +557,6 @@ struct Step {
     SplitRowFn splitRow = nullptr;
 };
 
-enum class Test : uint8_t { None, Never, Less, LessEqual, Equal, NotEqual, Greater, GreaterEqual };
-
 Src SrcOf(uint32_t a, int stage) {
     switch (a) {
     case arg::Diffuse: return kDiffuse;
@@ -343,38 +596,42 @@ public:
         anyKey_ = false;
         for (int k = 0; k < plan.runStages; ++k) anyKey_ = anyKey_ || plan.keyed[k];
         BuildCopy();
+        BuildSprite();
     }
 
     void Triangles(const Primitives& prims) {
         uint32_t count = PrimitiveCount(prims);
-        Triangle bufA, bufB;
-        Triangle* cur = &bufA;
-        Triangle* next = &bufB;
-        bool curOk = count > 0 && Setup(prims, 0, cur);
+        Corners bufA, bufB;
+        Corners* cur = &bufA;
+        Corners* next = &bufB;
+        if (count > 0) Read(prims, 0, cur);
         for (uint32_t n = 0; n < count;) {
-            bool nextOk = n + 1 < count && Setup(prims, n + 1, next);
+            bool haveNext = n + 1 < count;
+            if (haveNext) Read(prims, n + 1, next);
             RectSpan rect;
-            if (curOk && nextOk && RectPair(*cur, *next, &rect)) {
-                DrawRect(*cur, rect);
+            if (haveNext && RectPair(cur->v, next->v, &rect)) {
+                DrawRect(rectTri_, rect);
                 n += 2;
-                curOk = n < count && Setup(prims, n, cur);
+                if (n < count) Read(prims, n, cur);
                 continue;
             }
-            if (curOk) DrawTriangle(*cur);
+            if (SetupTriangle(plan_, cur->v[0], cur->v[1], cur->v[2], &tri_)) DrawTriangle(tri_);
             n += 1;
-            Triangle* t = cur;
+            Corners* t = cur;
             cur = next;
             next = t;
-            curOk = nextOk;
         }
     }
 
 private:
-    bool Setup(const Primitives& prims, uint32_t n, Triangle* tri) {
+    struct Corners {
+        Vertex v[3];
+    };
+
+    void Read(const Primitives& prims, uint32_t n, Corners* c) {
         uint32_t idx[3];
         PrimitiveVertices(prims, n, idx);
-        return SetupTriangle(plan_, ReadVertex(prims, idx[0]), ReadVertex(prims, idx[1]), ReadVertex(prims, idx[2]),
-                             tri);
+        for (int k = 0; k < 3; ++k) ReadVertex(prims, idx[k], &c->v[k]);
     }
 
     // Whether the program's final alpha can show: in the target, the alpha test or a
@@ -472,44 +729,111 @@ private:
         copy_ = true;
     }
 
-    // ---- geometry ----
-    bool RectPair(const Triangle& a, const Triangle& b, RectSpan* rect) const {
-        int64_t xl = a.v[0].x, xr = a.v[0].x, yt = a.v[0].y, yb = a.v[0].y;
-        for (const Triangle* t : {&a, &b})
-            for (const Vertex& v : t->v) {
-                xl = v.x < xl ? v.x : xl;
-                xr = v.x > xr ? v.x : xr;
-                yt = v.y < yt ? v.y : yt;
-                yb = v.y > yb ? v.y : yb;
+    // The sprite row serves one stage that takes its colour from the texture (or the texture
+    // times the diffuse) and its alpha from the texture, the diffuse or their product, with a
+    // 32-bit texture on a 32-bit target and flat colours.
+    void BuildSprite() {
+        sprite_ = false;
+        if (copy_ || plan_.runStages != 1 || !plan_.samples[0] || !wide_ || st_.gouraud) return;
+        const TextureView& tex = st_.textures[0];
+        if (tex.pixels == nullptr || BytesPerPixel(tex.format) != 4) return;
+        const StageState& s = st_.stages[0];
+        auto pair = [](uint32_t a1, uint32_t a2, uint32_t x, uint32_t y) {
+            return (a1 == x && a2 == y) || (a1 == y && a2 == x);
+        };
+        if ((s.colorOp == op::SelectArg1 && s.colorArg1 == arg::Texture) ||
+            (s.colorOp == op::SelectArg2 && s.colorArg2 == arg::Texture)) {
+            spriteColorMul_ = false;
+        } else if (s.colorOp == op::Modulate && pair(s.colorArg1, s.colorArg2, arg::Texture, arg::Diffuse)) {
+            spriteColorMul_ = true;
+        } else {
+            return;
+        }
+        SpriteParams& p = sprite_params_;
+        spriteAlphaMul_ = false;
+        p.constAlpha = false;
+        if (AlphaMatters()) {
+            uint32_t picked = s.alphaOp == op::SelectArg1 ? s.alphaArg1 : s.alphaArg2;
+            if (s.alphaOp == op::Disable) {
+                p.constAlpha = true;  // CURRENT at stage 0: the diffuse
+            } else if (s.alphaOp == op::SelectArg1 || s.alphaOp == op::SelectArg2) {
+                if (picked == arg::Diffuse || picked == arg::Current)
+                    p.constAlpha = true;
+                else if (picked != arg::Texture)
+                    return;
+            } else if (s.alphaOp == op::Modulate && pair(s.alphaArg1, s.alphaArg2, arg::Texture, arg::Diffuse)) {
+                spriteAlphaMul_ = true;
+            } else {
+                return;
             }
+        }
+        p.texFill = tex.format == PixelFormat::X8R8G8B8 ? 0xFF000000u : 0;
+        p.test = test_;
+        p.ref = ref_;
+        p.func = st_.alphaFunc;
+        p.rawRef = st_.alphaRef;
+        p.key = plan_.keyed[0];
+        p.keyRgb = plan_.keyRgb[0];
+        p.dstFill = alphaFill_;
+        p.andMask = andMask_;
+        spriteRow_ = kSpriteTable.fn[FactorIndex(st_.srcBlend)][FactorIndex(st_.destBlend)];
+        int hot = HotBlendRow(st_.srcBlend, st_.destBlend);
+        if (hot >= 0 && !p.constAlpha && (test_ == Test::None || test_ == Test::Greater)) {
+            int shape = (test_ == Test::Greater ? kGreater : 0) | (p.key ? kKey : 0);
+            spritePlain_ = kHotSprites.fn[hot][shape];
+            spriteMultiply_ = kHotSprites.fn[hot][shape | kMultiply];
+        } else {
+            spritePlain_ = spriteMultiply_ = spriteRow_;
+        }
+        sprite_ = true;
+    }
+
+    // ---- geometry ----
+    // Two triangles that split an upright rectangle along a diagonal and carry one set
+    // of planes; their union covers the centres in [left, right) x [top, bottom).
+    bool RectPair(const Vertex* a, const Vertex* b, RectSpan* rect) {
+        int64_t xl = a[0].x, xr = a[0].x, yt = a[0].y, yb = a[0].y;
+        for (const Vertex* t : {a, b})
+            for (int k = 0; k < 3; ++k) {
+                if (!t[k].valid) return false;
+                xl = t[k].x < xl ? t[k].x : xl;
+                xr = t[k].x > xr ? t[k].x : xr;
+                yt = t[k].y < yt ? t[k].y : yt;
+                yb = t[k].y > yb ? t[k].y : yb;
+            }
+        if (xl == xr || yt == yb) return false;
         int missing[2];
         int which = 0;
-        for (const Triangle* t : {&a, &b}) {
-            int sum = 0;
-            for (const Vertex& v : t->v) {
-                if ((v.x != xl && v.x != xr) || (v.y != yt && v.y != yb)) return false;
-                sum += (v.x == xr ? 2 : 0) + (v.y == yb ? 1 : 0);
+        for (const Vertex* t : {a, b}) {
+            int sum = 0, seen = 0;
+            for (int k = 0; k < 3; ++k) {
+                if ((t[k].x != xl && t[k].x != xr) || (t[k].y != yt && t[k].y != yb)) return false;
+                int corner = (t[k].x == xr ? 2 : 0) + (t[k].y == yb ? 1 : 0);
+                if (seen & (1 << corner)) return false;
+                seen |= 1 << corner;
+                sum += corner;
             }
-            missing[which++] = 6 - sum;  // three distinct corners of four (non-zero area)
+            missing[which++] = 6 - sum;
         }
         if ((missing[0] ^ missing[1]) != 3) return false;  // they must share the diagonal
-        // One set of planes for both halves.
-        if (plan_.needDiffuse || plan_.needSpecular) {
-            if (st_.gouraud) {
-                for (int ch = 0; ch < 8; ++ch) {
-                    if ((ch < 4 && !plan_.needDiffuse) || (ch >= 4 && !plan_.needSpecular)) continue;
-                    if (!(a.color[ch] == b.color[ch])) return false;
-                }
-            } else {
-                if (plan_.needDiffuse && a.flatDiffuse != b.flatDiffuse) return false;
-                if (plan_.needSpecular && a.flatSpecular != b.flatSpecular) return false;
+        auto area = [](const Vertex* t) { return (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y); };
+        SetupPlanes(plan_, a, area(a), &rectTri_);
+        SetupPlanes(plan_, b, area(b), &other_);
+        const Triangle& p = rectTri_;
+        const Triangle& q = other_;
+        if (st_.gouraud) {
+            for (int ch = 0; ch < 8; ++ch) {
+                if ((ch < 4 && !plan_.needDiffuse) || (ch >= 4 && !plan_.needSpecular)) continue;
+                if (!(p.color[ch] == q.color[ch])) return false;
             }
+        } else {
+            if (plan_.needDiffuse && p.flatDiffuse != q.flatDiffuse) return false;
+            if (plan_.needSpecular && p.flatSpecular != q.flatSpecular) return false;
         }
         for (int k = 0; k < plan_.runStages; ++k) {
             if (fetch_[k] == nullptr) continue;
-            if (!(a.s[k] == b.s[k]) || !(a.t[k] == b.t[k]) || a.linear[k] != b.linear[k]) return false;
+            if (!(p.s[k] == q.s[k]) || !(p.t[k] == q.t[k]) || p.linear[k] != q.linear[k]) return false;
         }
-        // Centres in [xl, xr) x [yt, yb): the top-left rule on the rectangle's own edges.
         int64_t left = (xl + 255) >> 8, right = ((xr + 255) >> 8) - 1;
         int64_t top = (yt + 255) >> 8, bottom = ((yb + 255) >> 8) - 1;
         left = left < plan_.clipLeft ? plan_.clipLeft : left;
@@ -522,8 +846,48 @@ private:
     }
 
     void DrawRect(const Triangle& tri, const RectSpan& rect) {
-        if (rect.left > rect.right) return;
+        if (rect.left > rect.right || rect.top > rect.bottom) return;
+        if ((copy_ || sprite_) && RectRows(tri, rect)) return;
         for (int32_t j = rect.top; j <= rect.bottom; ++j) Span(tri, j, rect.left, rect.right);
+    }
+
+    // Rows of a rectangle whose texels run unscaled along the rows and stay inside the
+    // texture: one texture row per target row, copied or drawn by a sprite row.
+    bool RectRows(const Triangle& tri, const RectSpan& rect) {
+        const Plane& sp = tri.s[0];
+        const Plane& tp = tri.t[0];
+        if (sp.dx != 65536 || sp.dy != 0 || tp.dx != 0) return false;
+        const TextureView& tex = st_.textures[0];
+        int64_t s = sp.At(rect.left, rect.top), t = tp.At(rect.left, rect.top), dt = tp.dy;
+        if (tri.linear[0]) {
+            if (!OnTexels(s, t, 65536, dt)) return false;
+            s -= 32768;
+            t -= 32768;
+        }
+        int64_t n = static_cast<int64_t>(rect.right) - rect.left + 1;
+        int64_t rows = static_cast<int64_t>(rect.bottom) - rect.top;
+        int64_t xi = s >> 16, firstRow = t >> 16, lastRow = (t + dt * rows) >> 16;
+        if (xi < 0 || xi + n > tex.width || firstRow < 0 || firstRow >= tex.height || lastRow < 0 ||
+            lastRow >= tex.height)
+            return false;
+        const int texBytes = BytesPerPixel(tex.format);
+        const uint8_t* texColumn = tex.pixels + xi * texBytes;
+        uint8_t* to = target_.pixels + static_cast<intptr_t>(rect.top) * target_.pitch +
+                      static_cast<intptr_t>(rect.left) * bpp_;
+        SpriteRect job{texColumn, tex.pitch, t, dt, to, target_.pitch, static_cast<int>(n), static_cast<int>(rows + 1)};
+        if (copy_) {
+            CopyRows(job, bpp_, copyAnd_, copyOr_, sse2_);
+            return true;
+        }
+        SpriteParams params = sprite_params_;
+        uint32_t dif = tri.flatDiffuse;
+        uint32_t multiplier = (spriteAlphaMul_ ? (dif & 0xFF000000u) : 0xFF000000u) |
+                              (spriteColorMul_ ? (dif & 0x00FFFFFFu) : 0x00FFFFFFu);
+        params.multiply = multiplier != 0xFFFFFFFFu;
+        params.multiplier = multiplier;
+        params.alphaBits = dif & 0xFF000000u;
+        (params.multiply ? spriteMultiply_ : spritePlain_)(job, params, sse2_);
+        return true;
     }
 
     // Span ends from the edges: E(i) = C - 256 dy i must reach the edge's bias.
@@ -559,31 +923,9 @@ private:
         }
         int64_t xi = s >> 16, yi = t >> 16, n = static_cast<int64_t>(x1) - x0 + 1;
         if (xi < 0 || xi + n > tex.width || yi < 0 || yi >= tex.height) return false;
-        const uint8_t* from = tex.pixels + yi * tex.pitch + xi * bpp_;
         uint8_t* to = target_.pixels + static_cast<intptr_t>(j) * target_.pitch + static_cast<intptr_t>(x0) * bpp_;
-        if (wide_) {
-            if (copyAnd_ == 0xFFFFFFFFu && copyOr_ == 0) {
-                std::memcpy(to, from, static_cast<size_t>(n) * 4);
-                return true;
-            }
-            int64_t k = 0;
-            if (sse2_) {
-                const __m128i a = _mm_set1_epi32(static_cast<int>(copyAnd_)), o = _mm_set1_epi32(static_cast<int>(copyOr_));
-                for (; k + 4 <= n; k += 4) Store4(to + 4 * k, _mm_or_si128(_mm_and_si128(Load4(from + 4 * k), a), o));
-            }
-            for (; k < n; ++k) Store1(to + 4 * k, (Load1(from + 4 * k) & copyAnd_) | copyOr_);
-            return true;
-        }
-        if (copyAnd_ == 0xFFFFFFFFu && copyOr_ == 0) {
-            std::memcpy(to, from, static_cast<size_t>(n) * 2);
-            return true;
-        }
-        for (int64_t k = 0; k < n; ++k) {
-            uint16_t v;
-            std::memcpy(&v, from + 2 * k, 2);
-            v = static_cast<uint16_t>((v & copyAnd_) | copyOr_);
-            std::memcpy(to + 2 * k, &v, 2);
-        }
+        SpriteRect row{tex.pixels + xi * bpp_, tex.pitch, yi << 16, 0, to, target_.pitch, static_cast<int>(n), 1};
+        CopyRows(row, bpp_, copyAnd_, copyOr_, sse2_);
         return true;
     }
 
@@ -624,21 +966,9 @@ private:
     void AlphaMask(const uint32_t* color, int n, bool first) {
         int k = 0;
         if (sse2_) {
-            const __m128i ref = _mm_set1_epi32(ref_);
+            const TestMasks test(test_, ref_);
             for (; k + 4 <= n; k += 4) {
-                __m128i a = _mm_srli_epi32(Load4(color + k), 24);
-                __m128i lt = _mm_cmplt_epi32(a, ref), eq = _mm_cmpeq_epi32(a, ref), gt = _mm_cmpgt_epi32(a, ref);
-                __m128i pass;
-                switch (test_) {
-                case Test::Less: pass = lt; break;
-                case Test::LessEqual: pass = _mm_or_si128(lt, eq); break;
-                case Test::Equal: pass = eq; break;
-                case Test::NotEqual: pass = _mm_or_si128(lt, gt); break;
-                case Test::Greater: pass = gt; break;
-                case Test::GreaterEqual: pass = _mm_or_si128(gt, eq); break;
-                case Test::Never: pass = _mm_setzero_si128(); break;
-                default: pass = _mm_set1_epi32(-1); break;
-                }
+                __m128i pass = test.Pass(_mm_srli_epi32(Load4(color + k), 24));
                 Store4(keep_ + k, first ? pass : _mm_and_si128(pass, Load4(keep_ + k)));
             }
         }
@@ -750,6 +1080,11 @@ private:
     bool anyKey_ = false;
     bool copy_ = false;
     uint32_t copyAnd_ = 0xFFFFFFFFu, copyOr_ = 0;
+    bool sprite_ = false;
+    bool spriteColorMul_ = false, spriteAlphaMul_ = false;
+    SpriteParams sprite_params_;
+    SpriteRowFn spriteRow_ = nullptr, spritePlain_ = nullptr, spriteMultiply_ = nullptr;
+    Triangle tri_, rectTri_, other_;
     uint32_t flatDiffuse_ = 0, flatSpecular_ = 0;
     bool diffuseValid_ = false, specularValid_ = false;
 

@@ -33,23 +33,37 @@ int64_t ToFixed(double v) {
     if (!(f == f)) return 0;
     if (f > kLimit) f = kLimit;
     if (f < -kLimit) f = -kLimit;
-    return static_cast<int64_t>(std::floor(f + 0.5));
+    return FloorInt(f + 0.5);
 }
 
-// The plane through the three oriented vertices with the given values.
-Plane MakePlane(const Vertex* v, int64_t area2, double a0, double a1, double a2) {
-    double dx1 = static_cast<double>(v[1].x - v[0].x), dy1 = static_cast<double>(v[1].y - v[0].y);
-    double dx2 = static_cast<double>(v[2].x - v[0].x), dy2 = static_cast<double>(v[2].y - v[0].y);
+// What the planes of one triangle share: its edges from the first vertex, 256 / the signed
+// doubled area (so the planes do not depend on the order of v[1] and v[2]), and the
+// reference pixel near the first vertex with the offset of its centre.
+struct Basis {
+    double dx1, dy1, dx2, dy2, perArea, ox, oy;
+    int32_t iref, jref;
+    Basis(const Vertex* v, int64_t area2) {
+        dx1 = static_cast<double>(v[1].x - v[0].x);
+        dy1 = static_cast<double>(v[1].y - v[0].y);
+        dx2 = static_cast<double>(v[2].x - v[0].x);
+        dy2 = static_cast<double>(v[2].y - v[0].y);
+        perArea = 256.0 / static_cast<double>(area2);
+        iref = static_cast<int32_t>(FloorDiv256(v[0].x));
+        jref = static_cast<int32_t>(FloorDiv256(v[0].y));
+        ox = static_cast<double>(static_cast<int64_t>(iref) * 256 - v[0].x) / 256.0;
+        oy = static_cast<double>(static_cast<int64_t>(jref) * 256 - v[0].y) / 256.0;
+    }
+};
+
+// The plane through the triangle's vertices with the given values.
+inline Plane MakePlane(const Basis& b, double a0, double a1, double a2) {
     double d1 = a1 - a0, d2 = a2 - a0;
-    double area = static_cast<double>(area2);
-    double gx = (d1 * dy2 - d2 * dy1) / area * 256.0;
-    double gy = (d2 * dx1 - d1 * dx2) / area * 256.0;
+    double gx = (d1 * b.dy2 - d2 * b.dy1) * b.perArea;
+    double gy = (d2 * b.dx1 - d1 * b.dx2) * b.perArea;
     Plane p;
-    p.iref = static_cast<int32_t>(FloorDiv256(v[0].x));
-    p.jref = static_cast<int32_t>(FloorDiv256(v[0].y));
-    double ox = static_cast<double>(static_cast<int64_t>(p.iref) * 256 - v[0].x) / 256.0;
-    double oy = static_cast<double>(static_cast<int64_t>(p.jref) * 256 - v[0].y) / 256.0;
-    p.ref = ToFixed(a0 + gx * ox + gy * oy);
+    p.iref = b.iref;
+    p.jref = b.jref;
+    p.ref = ToFixed(a0 + gx * b.ox + gy * b.oy);
     p.dx = ToFixed(gx);
     p.dy = ToFixed(gy);
     return p;
@@ -110,32 +124,6 @@ bool MakeDrawPlan(const TargetView& target, const RasterState& in, DrawPlan* pla
     return true;
 }
 
-Vertex ReadVertex(const Primitives& prims, uint32_t index) {
-    Vertex v;
-    const uint8_t* p = static_cast<const uint8_t*>(prims.vertices) + static_cast<size_t>(index) * VertexStride(prims.fvf);
-    float x, y;
-    std::memcpy(&x, p, 4);
-    std::memcpy(&y, p + 4, 4);
-    std::memcpy(&v.diffuse, p + 16, 4);
-    if (prims.fvf == kFvfColorTex1) {
-        std::memcpy(&v.uv[0][0], p + 20, 4);
-        std::memcpy(&v.uv[0][1], p + 24, 4);
-    } else if (prims.fvf == kFvfColorSpecTex2) {
-        std::memcpy(&v.specular, p + 20, 4);
-        std::memcpy(&v.uv[0][0], p + 24, 4);
-        std::memcpy(&v.uv[0][1], p + 28, 4);
-        std::memcpy(&v.uv[1][0], p + 32, 4);
-        std::memcpy(&v.uv[1][1], p + 36, 4);
-    }
-    double dx = x, dy = y;
-    v.valid = std::fabs(dx) <= kMaxCoordinate && std::fabs(dy) <= kMaxCoordinate;  // false for NaN
-    if (v.valid) {
-        v.x = static_cast<int64_t>(std::floor(dx * 256.0 + 0.5));
-        v.y = static_cast<int64_t>(std::floor(dy * 256.0 + 0.5));
-    }
-    return v;
-}
-
 uint32_t PrimitiveCount(const Primitives& prims) {
     uint32_t count = prims.indices != nullptr ? prims.indexCount : prims.vertexCount;
     switch (prims.type) {
@@ -154,6 +142,36 @@ void PrimitiveVertices(const Primitives& prims, uint32_t n, uint32_t out[3]) {
     if (corners == 2) out[2] = out[1];
 }
 
+void SetupPlanes(const DrawPlan& plan, const Vertex* v, int64_t area2, Triangle* tri) {
+    const Basis basis(v, area2);
+    tri->flatDiffuse = v[0].diffuse;
+    tri->flatSpecular = v[0].specular;
+    if (plan.state.gouraud) {
+        for (int ch = 0; ch < 8; ++ch) {
+            if ((ch < 4 && !plan.needDiffuse) || (ch >= 4 && !plan.needSpecular)) continue;
+            int shift = (ch & 3) * 8;
+            auto value = [&](const Vertex& x) {
+                return static_cast<double>(Channel(ch < 4 ? x.diffuse : x.specular, shift));
+            };
+            tri->color[ch] = MakePlane(basis, value(v[0]), value(v[1]), value(v[2]));
+        }
+    }
+    for (int k = 0; k < plan.runStages; ++k) {
+        const TextureView& tex = plan.state.textures[k];
+        if (!plan.samples[k] || tex.pixels == nullptr) continue;
+        uint32_t set = plan.state.stages[k].texCoordIndex;
+        double w = tex.width, h = tex.height;
+        auto u = [&](const Vertex& x) { return set <= 1 ? static_cast<double>(x.uv[set][0]) * w : 0.0; };
+        auto t = [&](const Vertex& x) { return set <= 1 ? static_cast<double>(x.uv[set][1]) * h : 0.0; };
+        tri->s[k] = MakePlane(basis, u(v[0]), u(v[1]), u(v[2]));
+        tri->t[k] = MakePlane(basis, t(v[0]), t(v[1]), t(v[2]));
+        int64_t step = Abs64(tri->s[k].dx);
+        for (int64_t g : {tri->s[k].dy, tri->t[k].dx, tri->t[k].dy}) step = Abs64(g) > step ? Abs64(g) : step;
+        const StageState& ss = plan.state.stages[k];
+        tri->linear[k] = (step > 65536 ? ss.minFilter : ss.magFilter) == filter::Linear;
+    }
+}
+
 bool SetupTriangle(const DrawPlan& plan, const Vertex& a, const Vertex& b, const Vertex& c, Triangle* tri) {
     if (!a.valid || !b.valid || !c.valid) return false;
     int64_t area2 = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
@@ -161,7 +179,6 @@ bool SetupTriangle(const DrawPlan& plan, const Vertex& a, const Vertex& b, const
     tri->v[0] = a;
     tri->v[1] = area2 > 0 ? b : c;
     tri->v[2] = area2 > 0 ? c : b;
-    if (area2 < 0) area2 = -area2;
     const Vertex* v = tri->v;
 
     int64_t minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
@@ -195,32 +212,8 @@ bool SetupTriangle(const DrawPlan& plan, const Vertex& a, const Vertex& b, const
         edge.bias = (edge.dy < 0 || (edge.dy == 0 && edge.dx > 0)) ? 0 : 1;
     }
 
-    tri->flatDiffuse = v[0].diffuse;
-    tri->flatSpecular = v[0].specular;
-    if (plan.state.gouraud) {
-        for (int ch = 0; ch < 8; ++ch) {
-            if ((ch < 4 && !plan.needDiffuse) || (ch >= 4 && !plan.needSpecular)) continue;
-            int shift = (ch & 3) * 8;
-            auto value = [&](const Vertex& x) {
-                return static_cast<double>(Channel(ch < 4 ? x.diffuse : x.specular, shift));
-            };
-            tri->color[ch] = MakePlane(v, area2, value(v[0]), value(v[1]), value(v[2]));
-        }
-    }
-    for (int k = 0; k < plan.runStages; ++k) {
-        const TextureView& tex = plan.state.textures[k];
-        if (!plan.samples[k] || tex.pixels == nullptr) continue;
-        uint32_t set = plan.state.stages[k].texCoordIndex;
-        double w = tex.width, h = tex.height;
-        auto u = [&](const Vertex& x) { return set <= 1 ? static_cast<double>(x.uv[set][0]) * w : 0.0; };
-        auto t = [&](const Vertex& x) { return set <= 1 ? static_cast<double>(x.uv[set][1]) * h : 0.0; };
-        tri->s[k] = MakePlane(v, area2, u(v[0]), u(v[1]), u(v[2]));
-        tri->t[k] = MakePlane(v, area2, t(v[0]), t(v[1]), t(v[2]));
-        int64_t step = Abs64(tri->s[k].dx);
-        for (int64_t g : {tri->s[k].dy, tri->t[k].dx, tri->t[k].dy}) step = Abs64(g) > step ? Abs64(g) : step;
-        const StageState& ss = plan.state.stages[k];
-        tri->linear[k] = (step > 65536 ? ss.minFilter : ss.magFilter) == filter::Linear;
-    }
+    const Vertex given[3] = {a, b, c};
+    SetupPlanes(plan, given, area2, tri);
     return true;
 }
 
@@ -342,7 +335,7 @@ void DrawLine(const DrawPlan& plan, const TargetView& target, const Vertex& a, c
         double along = static_cast<double>(m * 256 - (xMajor ? a.x : a.y));
         double across = static_cast<double>(xMajor ? a.y : a.x) +
                         along * static_cast<double>(xMajor ? dY : dX) / static_cast<double>(xMajor ? dX : dY);
-        int64_t centre = static_cast<int64_t>(std::floor(across / 256.0));
+        int64_t centre = FloorInt(across / 256.0);
         for (int64_t n = centre - 1; n <= centre + 2; ++n) {
             if (n < INT32_MIN || n > INT32_MAX) continue;
             if (xMajor)

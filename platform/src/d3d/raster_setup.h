@@ -39,12 +39,45 @@ struct Vertex {
     float uv[2][2] = {};  // coordinate sets 0 and 1: u, v
 };
 
-Vertex ReadVertex(const Primitives& prims, uint32_t index);
+// floor() for |v| < 2^62 without a library call.
+inline int64_t FloorInt(double v) {
+    int64_t i = static_cast<int64_t>(v);
+    return static_cast<double>(i) > v ? i - 1 : i;
+}
 
-// Calls visit(v0, v1, v2, provoking) for each triangle, or visit(v0, v1, provoking) for
-// each line, with vertex numbers (already through the index list).
+// Fills every field in place (a copy of a half-written record stalls the store buffer).
+inline void ReadVertex(const Primitives& prims, uint32_t index, Vertex* v) {
+    const uint8_t* p = static_cast<const uint8_t*>(prims.vertices) + static_cast<size_t>(index) * VertexStride(prims.fvf);
+    float xy[2];
+    std::memcpy(xy, p, 8);
+    std::memcpy(&v->diffuse, p + 16, 4);
+    if (prims.fvf == kFvfColorTex1) {
+        v->specular = 0;
+        std::memcpy(&v->uv[0][0], p + 20, 8);
+        v->uv[1][0] = v->uv[1][1] = 0.0f;
+    } else if (prims.fvf == kFvfColorSpecTex2) {
+        std::memcpy(&v->specular, p + 20, 4);
+        std::memcpy(&v->uv[0][0], p + 24, 16);
+    } else {
+        v->specular = 0;
+        v->uv[0][0] = v->uv[0][1] = v->uv[1][0] = v->uv[1][1] = 0.0f;
+    }
+    double dx = xy[0], dy = xy[1];
+    v->valid = dx <= kMaxCoordinate && dx >= -kMaxCoordinate && dy <= kMaxCoordinate && dy >= -kMaxCoordinate;  // false for NaN
+    v->x = v->valid ? FloorInt(dx * 256.0 + 0.5) : 0;
+    v->y = v->valid ? FloorInt(dy * 256.0 + 0.5) : 0;
+}
+
+inline Vertex ReadVertex(const Primitives& prims, uint32_t index) {
+    Vertex v;
+    ReadVertex(prims, index, &v);
+    return v;
+}
+
+// Triangles (or lines) in the draw, and the vertex numbers of one, through the index list;
+// out[0] is the primitive's first vertex.
 uint32_t PrimitiveCount(const Primitives& prims);
-void PrimitiveVertices(const Primitives& prims, uint32_t n, uint32_t out[3]);  // out[0] is the first vertex
+void PrimitiveVertices(const Primitives& prims, uint32_t n, uint32_t out[3]);
 
 // ---- planes ---------------------------------------------------------------------------------------
 // value(i, j) = ref + dx * (i - iref) + dy * (j - jref), in 16.16 fixed point.
@@ -88,6 +121,10 @@ struct Triangle {
                edges[2].At(i, j) >= edges[2].bias;
     }
 };
+
+// The planes, the flat colours and the filters of a triangle given in any order with its
+// signed doubled area (non-zero): the same values for either winding.
+void SetupPlanes(const DrawPlan& plan, const Vertex* v, int64_t area2, Triangle* tri);
 
 // False when the triangle draws nothing (invalid vertex, zero area, outside the clip).
 bool SetupTriangle(const DrawPlan& plan, const Vertex& a, const Vertex& b, const Vertex& c, Triangle* tri);

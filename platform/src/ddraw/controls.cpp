@@ -29,6 +29,8 @@ struct Controls {
     bool relocate = false;
     int lockedSurfaces = 0;
     int serial = 0;
+    std::string driver;
+    std::string description;
 };
 
 Controls& Get() {
@@ -104,6 +106,11 @@ std::string NextLabel(SurfaceKind kind) {
     return "surface";
 }
 
+void DeviceStrings(std::string* driver, std::string* description) {
+    *driver = Get().driver;
+    *description = Get().description;
+}
+
 std::vector<Surface*>& LiveSurfaces() {
     static std::vector<Surface*> surfaces;
     return surfaces;
@@ -172,6 +179,11 @@ void MarkVideoSurfacesLost() {
 
 void SetRelocateOnLock(bool on) {
     ddraw::Get().relocate = on;
+}
+
+void SetDeviceIdentifier(const std::string& driver, const std::string& description) {
+    ddraw::Get().driver = driver;
+    ddraw::Get().description = description;
 }
 
 int GetLockedSurfaceCount() {

@@ -214,6 +214,7 @@ bool OverlayAllowed(const DDPIXELFORMAT& format);
 bool ModeRefused(int width, int height, int bits, int refresh);
 bool ConsumeCooperativeLevelFault(HRESULT* result);
 std::string NextLabel(SurfaceKind kind);
+void DeviceStrings(std::string* driver, std::string* description);  // "" : the platform's own
 std::vector<Surface*>& LiveSurfaces();
 
 }  // namespace ddraw

@@ -2,9 +2,12 @@
 // display modes, vertical-blank services, video memory, the device identifier, and the
 // creation of clippers, palettes and surfaces. Its older interface (IDirectDraw) answers
 // the capabilities and the overlay probe.
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
+#include "d3d/hook.h"
 #include "ddraw/class.h"
 #include "ddraw/internal.h"
 #include "kernel/diag.h"
@@ -50,6 +53,8 @@ public:
             AddRef();
             return S_OK;
         }
+        if (iid == IID_IDirect3D7)  // the Direct3D layer's object (d3d/direct3d.cpp)
+            return d3d::QueryDirect3D(this, object);
         *object = nullptr;
         return E_NOINTERFACE;
     }
@@ -242,9 +247,18 @@ public:
     HRESULT GetDeviceIdentifier(DDDEVICEIDENTIFIER2* id, DWORD) override {
         if (id == nullptr)
             return DDERR_INVALIDPARAMS;
+        if (kernel::ConsumeFault("GetDeviceIdentifier"))
+            return DDERR_GENERIC;
         std::memset(id, 0, sizeof *id);
-        std::strcpy(id->szDriver, "qzmemory.drv");
-        std::strcpy(id->szDescription, "QzLib memory display (platform layer)");
+        std::string driver, description;
+        DeviceStrings(&driver, &description);
+        if (driver.empty())
+            driver = "qzmemory.drv";
+        if (description.empty())
+            description = "QzLib memory display (platform layer)";
+        // A string as long as its field fills it with no terminator.
+        std::memcpy(id->szDriver, driver.data(), std::min(driver.size(), sizeof id->szDriver));
+        std::memcpy(id->szDescription, description.data(), std::min(description.size(), sizeof id->szDescription));
         id->liDriverVersion.u.HighPart = (1 << 16) | 0;
         id->liDriverVersion.u.LowPart = (0 << 16) | 1;
         return DD_OK;

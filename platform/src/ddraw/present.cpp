@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "backend/present_mode.h"
 #include "ddraw/internal.h"
 #include "kernel/controls.h"
 #include "kernel/diag.h"
@@ -154,6 +155,7 @@ void PresentPrimary(Surface* primary) {
         WritePng(folder + "/" + name, frame.data(), width, height);
     }
     ++g_frameCount;
+    backend::SetFullScreenPresent((core.cooperativeFlags & DDSCL_EXCLUSIVE) != 0);
     backend::Current().present(frame.data(), width, height, width * 4);
     g_lastFrame.width = width;
     g_lastFrame.height = height;

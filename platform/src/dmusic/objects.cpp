@@ -56,7 +56,10 @@ public:
     HRESULT Unload(IUnknown*) override { return S_OK; }
 
     // Passes through the song: repeats + 1, or -1 for ever.
-    int Plays() const { return repeats_ == DMUS_SEG_REPEAT_INFINITE ? -1 : static_cast<int>(repeats_ + 1 > 0x7FFFFFFF ? 0x7FFFFFFF : repeats_ + 1); }
+    int Plays() const {
+        if (repeats_ == DMUS_SEG_REPEAT_INFINITE) return -1;
+        return repeats_ >= 0x7FFFFFFE ? 0x7FFFFFFF : static_cast<int>(repeats_) + 1;
+    }
     const midi::SongData& Song() const { return song_; }
 
 private:

@@ -33,6 +33,9 @@ fluid_settings_t* NewSettings(int rate) {
     fluid_settings_setnum(settings, "synth.sample-rate", rate);
     fluid_settings_setint(settings, "synth.reverb.active", 0);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
+    // FluidSynth's own default (0.2) leaves a single instrument barely audible beside
+    // the sound effects.
+    fluid_settings_setnum(settings, "synth.gain", 0.5);
     return settings;
 }
 
@@ -115,10 +118,36 @@ void EndCurrent() {
     g_ahead = 0;
 }
 
+uint32_t ReadBe32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// The chunk layout of a standard MIDI file: a header of at least 6 bytes, then chunks
+// that each fit in the file, among them as many "MTrk" as the header announces.
+// FluidSynth's reader can loop for ever on a chunk list that does not add up, so a file
+// reaches it only once its chunks do.
+bool HasWholeChunks(const uint8_t* data, size_t size) {
+    if (size < 14 || std::memcmp(data, "MThd", 4) != 0) return false;
+    const uint32_t headerBytes = ReadBe32(data + 4);
+    if (headerBytes < 6 || headerBytes > size - 8) return false;
+    const unsigned tracks = (unsigned{data[10]} << 8) | data[11];
+    if (tracks == 0) return false;
+    unsigned found = 0;
+    size_t at = 8 + headerBytes;
+    while (found < tracks) {
+        if (size - at < 8) return false;
+        const uint32_t bytes = ReadBe32(data + at + 4);
+        if (bytes > size - at - 8) return false;
+        if (std::memcmp(data + at, "MTrk", 4) == 0) ++found;
+        at += 8 + bytes;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsPlayable(const uint8_t* data, size_t size) {
-    if (data == nullptr || size < 14 || std::memcmp(data, "MThd", 4) != 0) return false;
+    if (data == nullptr || !HasWholeChunks(data, size)) return false;
     // FluidSynth reads the file when its player first runs: a quiet synthesizer of its
     // own (no sound font) runs one block and tells whether the file loaded.
     static std::mutex lock;

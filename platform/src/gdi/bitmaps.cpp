@@ -4,6 +4,7 @@
 // memory. BitBlt copies SRCCOPY between contexts of the same format, clipped to both.
 // Main thread.
 #include "gdi/bitmaps.h"
+#include "gdi/regions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -146,6 +147,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+    if (gdi::DeleteRegion(object))
+        return TRUE;
     auto found = Bitmaps().find(static_cast<HBITMAP>(object));
     if (found == Bitmaps().end() || found->second.selectedIn > 0)
         return FALSE;

@@ -157,7 +157,7 @@ void GetLocalTime(LPSYSTEMTIME time) {
 }
 
 void Sleep(DWORD milliseconds) {
-    kernel::JournalNote("kernel", "Sleep", milliseconds, nullptr, nullptr, 0);
+    if (ptest::IsMainThread()) kernel::JournalNote("kernel", "Sleep", milliseconds, nullptr, nullptr, 0);
     if (milliseconds != INFINITE && IsFastClock() && ptest::IsMainThread()) {
         g_fastMicroseconds.fetch_add(uint64_t{milliseconds} * 1000);
         sched_yield();

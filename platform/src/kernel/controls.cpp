@@ -29,6 +29,11 @@ const char* EnvironmentAudioCapture() {
     return file != nullptr ? file : "";
 }
 
+const char* EnvironmentInputScript() {
+    const char* file = std::getenv("QZ_INPUT");
+    return file != nullptr ? file : "";
+}
+
 const char* EnvironmentCaptureFolder() {
     const char* folder = std::getenv("QZ_CAPTURE");
     return folder != nullptr ? folder : "";
@@ -53,6 +58,7 @@ void ResetControls() {
     kernel::ResetWindowControls();
     kernel::ResetGraphicsControls();
     kernel::ResetD3DControls();
+    kernel::ResetInputControls();
     ClearFaults();
 }
 

@@ -16,6 +16,9 @@ const char* EnvironmentAudioCapture();
 // QZ_CAPTURE: the Linux folder presented frames are written to as PNG, or "".
 const char* EnvironmentCaptureFolder();
 
+// QZ_INPUT: the Linux path of an input script, or "".
+const char* EnvironmentInputScript();
+
 // The desktop depth a test set (0: the backend's own), read by gdi/desktop.cpp.
 int DesktopDepthOverride();
 
@@ -29,5 +32,6 @@ void ResetAudioControls();  // backend/null/null_audio.cpp, dsound/caps.cpp
 void ResetWindowControls();  // kernel/controls.cpp (message box, lock folder, null desktop)
 void ResetGraphicsControls();  // ddraw/controls.cpp (DirectDraw, GDI bitmaps, capture)
 void ResetD3DControls();  // d3d/controls.cpp
+void ResetInputControls();  // dinput/pads.cpp (pads, keys, scripts, the mouse, the IME)
 
 }  // namespace kernel

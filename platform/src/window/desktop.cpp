@@ -3,6 +3,7 @@
 // no system-wide hooks; those calls answer as a machine without them would.
 #include <atomic>
 
+#include "backend/input.h"
 #include "dsound/module.h"
 #include "kernel/diag.h"
 #include "window/model.h"
@@ -66,6 +67,15 @@ int ShowCursor(BOOL show) {
     g_cursorCount += show ? 1 : -1;
     SyncCursor();
     return g_cursorCount;
+}
+
+BOOL GetCursorPos(LPPOINT point) {
+    if (point == nullptr) return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    int x = 0, y = 0;
+    backend::CurrentInput().mousePosition(&x, &y);
+    point->x = x;
+    point->y = y;
+    return TRUE;
 }
 
 BOOL SystemParametersInfoA(UINT action, UINT uiParam, LPVOID param, UINT) {

@@ -1,11 +1,13 @@
 // window/drop.cpp: the file lists that WM_DROPFILES carries. A drop holds its names in
-// CP932 and lives until DragFinish; a handle that names no live drop is refused.
+// CP932, Linux paths in drive form ("C:\..."), and lives until DragFinish; a handle that
+// names no live drop is refused.
 // Any thread.
 #include <cstring>
 #include <mutex>
 #include <set>
 
 #include "kernel/diag.h"
+#include "kernel/paths.h"
 #include "kernel/text.h"
 #include "window/model.h"
 
@@ -30,7 +32,12 @@ namespace window {
 
 HDROP NewDrop(const std::vector<std::string>& utf8Names) {
     auto* drop = new Drop;
-    for (const std::string& name : utf8Names) drop->names.push_back(kernel::Utf8ToCp932(name));
+    for (const std::string& name : utf8Names) {
+        // A name CP932 cannot spell names no file the program could open: it is left out.
+        std::string back;
+        if (!kernel::Cp932ToUtf8Strict(kernel::Utf8ToCp932(name), &back) || back != name) continue;
+        drop->names.push_back(!name.empty() && name[0] == '/' ? kernel::DrivePathOf(name) : kernel::Utf8ToCp932(name));
+    }
     std::lock_guard<std::mutex> hold(g_dropLock);
     g_drops.insert(drop);
     return reinterpret_cast<HDROP>(drop);

@@ -14,7 +14,13 @@
 //   maximise/minimise   WM_SIZE with SIZE_MAXIMIZED/SIZE_MINIMIZED, sent
 //   dropped files       WM_DROPFILES, posted, only with WS_EX_ACCEPTFILES
 //   display change      WM_DISPLAYCHANGE, sent
+//   composition         the input method's messages (imm/ime.h), sent
+// Keys also update the key state (keys.cpp), and committed text goes to the input method
+// first. While an input script runs, the machine's own keys and text are dropped.
+#include "dinput/input.h"
+#include "imm/ime.h"
 #include "kernel/text.h"
+#include "window/keys.h"
 #include "window/model.h"
 
 using namespace window;
@@ -28,6 +34,14 @@ void Deliver(const MachineEvent& event) {
     std::lock_guard<std::mutex> hold(Mutex());
     g_waiting.push_back(event);
     Changed().notify_all();
+}
+
+// What the machine itself reports; a running input script stands for its keyboard.
+void DeliverFromMachine(const MachineEvent& event) {
+    bool typing = event.kind == MachineEvent::Key || event.kind == MachineEvent::Text ||
+                  event.kind == MachineEvent::Composition;
+    if (typing && input::ScriptRunningUnlocked()) return;
+    Deliver(event);
 }
 
 // The next waiting event of a window this thread owns; events of windows that no longer
@@ -65,7 +79,7 @@ LPARAM KeyData(const MachineEvent& e) {
 }
 
 void TranslateKey(HWND window, const MachineEvent& e) {
-    int vk = VirtualKeyOf(e.code);
+    int vk = UpdateKeyState(e.code, e.down);
     if (vk == 0) return;
     bool system = e.alt || vk == VK_MENU;
     UINT message = e.down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
@@ -167,12 +181,11 @@ void Translate(const MachineEvent& e) {
     HWND window = ToHandle(e.window);
     switch (e.kind) {
     case MachineEvent::Close: PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
-    case MachineEvent::FocusGained: Activate(window); break;
+    case MachineEvent::FocusGained: Activate(window, false); break;
     case MachineEvent::FocusLost: Deactivate(window); break;
     case MachineEvent::Key: TranslateKey(window, e); break;
-    case MachineEvent::Text:
-        for (unsigned char byte : kernel::Utf8ToCp932(e.text)) PostMessageA(window, WM_CHAR, byte, 1);
-        break;
+    case MachineEvent::Text: imm::Commit(window, kernel::Utf8ToCp932(e.text)); break;
+    case MachineEvent::Composition: imm::ComposeUtf8(window, e.text, e.x, {}); break;
     case MachineEvent::MouseMove:
     case MachineEvent::MouseButton: TranslateMouse(window, e); break;
     case MachineEvent::Wheel: TranslateWheel(window, e); break;
@@ -205,13 +218,34 @@ MachineEvent EventFor(HWND window, MachineEvent::Kind kind) {
 namespace window {
 
 void ProcessMachineEvents(DWORD thread) {
-    Machine().pumpEvents(Deliver);
+    Machine().pumpEvents(DeliverFromMachine);
+    input::Pump();
     MachineEvent event;
     while (TakeEventFor(thread, &event)) Translate(event);
 }
 
 void DropMachineEvents(uintptr_t window) {
     std::erase_if(g_waiting, [&](const MachineEvent& e) { return e.window == window; });
+}
+
+void PressKey(int usage, bool down, bool throughMachine) {
+    if (usage == 0) return;
+    HWND front = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(Mutex());
+        front = Foreground();
+    }
+    if (front == nullptr) {
+        UpdateKeyState(usage, down);
+        return;
+    }
+    MachineEvent event = EventFor(front, MachineEvent::Key);
+    event.code = usage;
+    event.down = down;
+    if (throughMachine)
+        Inject(event);
+    else
+        Deliver(event);
 }
 
 }  // namespace window

@@ -3,6 +3,7 @@
 // Any thread; a thread sees only its own queue.
 #include <chrono>
 
+#include "backend/audio.h"
 #include "kernel/diag.h"
 #include "platform/winmm.h"
 #include "window/model.h"
@@ -60,6 +61,8 @@ BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
     DWORD self = GetCurrentThreadId();
     RunSentMessages(self);
     ProcessMachineEvents(self);
+    // The null sound device advances with the pump, so a play-and-wait ends headless.
+    backend::AudioPumpPass();
 
     std::lock_guard<std::mutex> hold(Mutex());
     if (window != nullptr && window != kThreadMessagesOnly) {

@@ -140,12 +140,15 @@ void PlaceWindow(HWND window, const RECT& rect) {
                       MAKELPARAM(client.right - client.left, client.bottom - client.top));
 }
 
-void Activate(HWND window) {
+void Activate(HWND window, bool tellMachine) {
     HWND previous = nullptr;
     bool previousOurs = false;
     {
         std::lock_guard<std::mutex> hold(g_mutex);
-        if (!Find(window) || g_foreground == window) return;
+        Window* w = Find(window);
+        if (!w) return;
+        if (tellMachine && w->machine && w->owner == GetCurrentThreadId()) Machine().activateWindow(w->machine);
+        if (g_foreground == window) return;
         previous = g_foreground;
         previousOurs = previous != nullptr && Find(previous) != nullptr;
         g_foreground = window;

@@ -103,8 +103,9 @@ void SyncMachine(const Window& w);
 LRESULT CallProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Moves and resizes; sends WM_MOVE and WM_SIZE for what changed.
 void PlaceWindow(HWND window, const RECT& rect);
-// Makes the window the foreground window with the activation messages.
-void Activate(HWND window);
+// Makes the window the foreground window with the activation messages. The program's own
+// activation also tells the machine; one the machine reported does not.
+void Activate(HWND window, bool tellMachine = true);
 // The window loses the foreground to another program.
 void Deactivate(HWND window);
 // Runs the messages other threads sent to this thread.

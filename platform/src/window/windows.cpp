@@ -3,6 +3,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "gdi/regions.h"
 #include "kernel/diag.h"
 #include "kernel/text.h"
 #include "window/model.h"
@@ -115,6 +116,8 @@ BOOL DestroyWindow(HWND window) {
         return true;
     });
     DropMachineEvents(w->id);
+    if (w->region) gdi::DeleteRegion(w->region);
+    w->region = nullptr;
     if (w->machine) Machine().destroyWindow(w->machine);
     ReleaseClassLock(w->className);
     if (Foreground() == window) Foreground() = nullptr;
@@ -285,10 +288,22 @@ HMENU GetMenu(HWND window) {
 }
 
 int SetWindowRgn(HWND window, HRGN region, BOOL) {
-    std::lock_guard<std::mutex> hold(Mutex());
-    Window* w = Find(window);
-    if (!w) return BadWindow(0);
-    w->region = region;
+    // The window keeps a copy of its own, so the caller's region may be deleted.
+    HRGN copy = nullptr;
+    if (region != nullptr && (copy = gdi::CopyRegion(region)) == nullptr)
+        return kernel::Fail(ERROR_INVALID_HANDLE, 0);
+    HRGN old = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(Mutex());
+        Window* w = Find(window);
+        if (!w) {
+            if (copy) gdi::DeleteRegion(copy);
+            return BadWindow(0);
+        }
+        old = w->region;
+        w->region = copy;
+    }
+    if (old) gdi::DeleteRegion(old);
     return 1;
 }
 
