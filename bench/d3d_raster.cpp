@@ -15,10 +15,11 @@
 // nearest-filtered transform), memcpy.
 //
 // Before timing, each peer draws 200 sprites of each row onto a patterned target and is
-// compared with ours: exact for opaque and keyed rows, within 2 per channel for blends
-// (SDL's blend arithmetic differs), and for the rotation at most 3% of the touched
-// pixels may differ (each implementation decides edge pixels its own way). After the
-// runs one table gives megapixels per second and the ratios.
+// compared with ours: pixman exactly in every row; SDL2 exactly for opaque and keyed rows
+// and within 12 per channel for blends (its blend arithmetic is an approximation); SDL2's
+// triangle renderer samples other texels in the rotation, so that row reports how many.
+// Ours through the rasterizer alone, its scalar path and the general path must give the
+// device's bytes. After the runs one table gives megapixels per second and the ratios.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -560,12 +561,12 @@ struct Runner {
 // Compares a peer's image with ours; returns a description of the difference, "" if none.
 // pixman gives our bytes exactly (its products round to nearest as ours do, and its
 // nearest-filtered transform samples the texels ours does). SDL2 blends with its own
-// 8-bit approximations (up to 8 off per channel), and its triangle renderer picks texels
+// 8-bit approximations (up to 12 off per channel), and its triangle renderer picks texels
 // its own way, so for the rotated row only the pixel count is compared.
 std::string Compare(Row row, Impl peer, const std::vector<uint32_t>& ours, const std::vector<uint32_t>& theirs,
                     const std::vector<uint32_t>& before) {
     bool blend = row == Row::Alpha || row == Row::Additive || row == Row::Rotated;
-    int tolerance = (peer == Impl::Sdl && blend) ? 8 : 0;
+    int tolerance = (peer == Impl::Sdl && blend) ? 12 : 0;
     size_t bad = 0, touchedOurs = 0, touchedTheirs = 0;
     for (size_t i = 0; i < ours.size(); ++i) {
         uint32_t a = ours[i] & 0xFFFFFF, b = theirs[i] & 0xFFFFFF, was = before[i] & 0xFFFFFF;
@@ -623,11 +624,15 @@ class TableReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
+        // With repetitions the table takes the median, else the one run.
         for (const Run& run : runs) {
             auto it = run.counters.find("Mpx_per_s");
             if (it == run.counters.end() || run.error_occurred) continue;
-            auto where = names_.find(run.benchmark_name());
-            if (where != names_.end()) g_rates[where->second.first][where->second.second] = it->second.value;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+            auto where = names_.find(run.run_name.str());
+            if (where == names_.end()) continue;
+            double& slot = g_rates[where->second.first][where->second.second];
+            if (run.run_type == Run::RT_Aggregate || slot == 0.0) slot = it->second.value;
         }
     }
     std::map<std::string, std::pair<Key, int>> names_;

@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DDevice.h"
+#include "Qz3DScene.h"
 #include "QzDrawConvert.h"
 #include "QzDrawMemImg.h"
 #include "QzDrawPresent.h"
@@ -16,6 +17,7 @@
 #include "QzDrawScreenColor.h"
 #include "QzDrawStandIns.h"
 #include "QzDrawSurfaceData.h"
+#include "QzGraphicsDib.h"
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"
@@ -370,17 +372,20 @@ int CopyImageToSurface2D(const ColorFormat* bitmapFormat, HBITMAP bitmap, HBITMA
         HBITMAP section = nullptr;
         int result = 0;
         if (bitmapFlag != 1) {
-            BITMAPINFO* info = nullptr;
+            BITMAPINFO* info = (BITMAPINFO*)AllocZeroedMemory(kDibInfoSize, __FILE_NAME__, __LINE__);
             void* bits = nullptr;
-            if (ConvertGraphImageToDib(source, &info, &bits) != 0) {
+            const int converted = info ? ConvertGraphImageToDib(source, info, &bits, 0, 0) : -1;
+            if (converted < 0) {
                 result = WriteLogFormat("GraphImage を BMP に変換する処理が失敗しました");
             } else {
-                section = MakeDibSection(info, bits);
-                FreeMemory(info);
-                FreeMemory(bits);
+                section = MakeDibSection(info, bits, 0, nullptr);
+                if (converted == 1)
+                    FreeMemory(bits);
                 if (section == nullptr)
                     result = WriteLogFormat("ＢＭＰデータからＢＭＰハンドルを作成する処理が失敗しました");
             }
+            if (info != nullptr)
+                FreeMemory(info);
         }
         if (result == 0) {
             HGDIOBJ old = SelectObject(memory, bitmapFlag == 1 ? bitmap : section);

@@ -10,7 +10,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DDevice.h"
+#include "Qz3DScene.h"
 #include "QzDraw2D.h"
 #include "QzDrawBlit.h"
 #include "QzDrawConvert.h"

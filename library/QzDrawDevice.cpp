@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DSystem.h"
 #include "QzDraw2D.h"
 #include "QzDrawPresent.h"
 #include "QzDrawScreen.h"

@@ -9,12 +9,14 @@
 
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DDevice.h"
+#include "Qz3DScene.h"
 #include "QzDrawConvert.h"
 #include "QzDrawMemImg.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
 #include "QzDrawStandIns.h"
+#include "QzWinMenu.h"
 #include "QzDrawSurfaces.h"
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsImage.h"

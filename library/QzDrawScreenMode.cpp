@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DSystem.h"
 #include "QzDraw2D.h"
 #include "QzDrawDevice.h"
 #include "QzDrawPresent.h"

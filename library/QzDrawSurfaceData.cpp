@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DSystem.h"
 #include "QzDrawPrimitive.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
@@ -202,7 +202,7 @@ int SetSurfaceDataZBuffer(int handle, int wanted) {
         desc.dwWidth = sd->width;
         desc.dwHeight = sd->height;
         desc.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | DDSCAPS_VIDEOMEMORY;
-        desc.ddpfPixelFormat = *G_D3D_GetZBufferPixelFormat();
+        desc.ddpfPixelFormat = *G_D3D_GetZBufferPixelFormat(16);
         if (g_screen.directDraw->CreateSurface(&desc, &sd->zSurface, nullptr) != DD_OK) {
             sd->zSurface = nullptr;
             return WriteLogFormat("Ｚバッファの作成に失敗しました");

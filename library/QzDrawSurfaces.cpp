@@ -10,11 +10,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Qz3DStandIns.h"
+#include "Qz3DDevice.h"
+#include "Qz3DScene.h"
+#include "Qz3DTexture.h"
 #include "QzDraw2D.h"
 #include "QzDrawPrimitive.h"
 #include "QzDrawScreen.h"
 #include "QzDrawStandIns.h"
+#include "QzWinMenu.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsData.h"
 #include "QzGraphicsDrawState.h"
@@ -262,15 +265,13 @@ int SetDrawTargetSurface(int target) {
         if (graph == nullptr || graph->pieceCount < 1)
             return -1;
         if (graph->useTexture) {
-            int store = 0, x = 0, y = 0;
-            if (GetSurface3DDataPlacement(graph->pieces[0], &store, &x, &y) != 0)
-                return -1;
-            SurfaceData* sd = GetSurfaceData(store);
+            const Surface3DData* piece = GetSurface3DData(graph->pieces[0]);
+            SurfaceData* sd = GetSurface3DStore(piece);
             if (sd == nullptr)
                 return -1;
             t.surface = sd->surface;
-            t.xOffset = x;
-            t.yOffset = y;
+            t.xOffset = piece->textureX;
+            t.yOffset = piece->textureY;
             t.depthImage = nullptr;
         } else {
             Surface2D* piece = GetSurface2D(graph->pieces[0]);

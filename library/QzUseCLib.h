@@ -18,6 +18,14 @@ inline bool IsShiftJisLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// 1 when the byte starts a double-byte character: with character-set index 2 (the
+// Korean code page) every byte with bit 7 set, otherwise the Shift-JIS lead bytes.
+// The text routines pass the code-page mode of WindowSystemState, fonts their own index.
+inline int IsDoubleByteLeadChar(const char* byte, int charsetIndex) {
+    const unsigned char b = static_cast<unsigned char>(*byte);
+    return (charsetIndex == 2 ? (b & 0x80) != 0 : IsShiftJisLeadByte(b)) ? 1 : 0;
+}
+
 // The longest prefix of text, at most maxBytes long and never past its terminator,
 // that does not end inside a double-byte character.
 int GetShiftJisCutLength(const char* text, int maxBytes);

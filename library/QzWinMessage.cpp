@@ -17,10 +17,11 @@
 
 #include "QzDrawScreen.h"
 #include "QzGraphicsStandIns.h"
-#include "QzInputStandIns.h"
+#include "QzInputKey.h"
+#include "QzInput.h"
 #include "QzSoundMusic.h"
 #include "QzSoundStream.h"
-#include "QzWinExtrasStandIns.h"
+#include "QzWinMenu.h"
 #include "QzWinLock.h"
 #include "QzWinNetWork.h"
 #include "QzWinState.h"

@@ -10,7 +10,6 @@
 
 #include "QzApiCore.h"
 #include "QzStandIn.h"
-#include "QzInputStandIns.h"
 #include "QzWinLock.h"
 #include "QzWinState.h"
 #include "TempDir.h"
@@ -28,7 +27,6 @@ protected:
         ptest::SetFastClockReadStep(1000);
         ptest::CaptureDebugOutput(true);
         ResetStandIns();
-        ClearStandInPushedChars();
     }
     void TearDown() override {
         if (g_windowSystem.libraryInitialized) ApiTerminateLibrary();

@@ -122,17 +122,19 @@ TEST_F(PiecesTest, StoreTableLimitAndHighWaterMark) {
     Start();
     uint8_t flags[8];
     Flags(flags, 0, 1, 32);
+    // Stores made at start-up (the on-screen log font's work piece) stay below these.
+    HandleTable* table = GetSurfaceDataTable();
+    int base = table->highWater;
     int a = AddSurfaceData(1, 4, 4, 0, flags), b = AddSurfaceData(1, 4, 4, 0, flags),
         c = AddSurfaceData(1, 4, 4, 0, flags);
-    HandleTable* table = GetSurfaceDataTable();
     EXPECT_EQ(table->highWater, GetHandleSlot(c) + 1);
     DeleteSurfaceData(c);
     EXPECT_EQ(table->highWater, GetHandleSlot(b) + 1);
     DeleteSurfaceData(a);
     DeleteSurfaceData(b);
-    EXPECT_EQ(table->highWater, 0);
+    EXPECT_EQ(table->highWater, base);
     int again = AddSurfaceData(1, 4, 4, 0, flags);
-    EXPECT_EQ(GetHandleSlot(again), 0);
+    EXPECT_EQ(GetHandleSlot(again), base);
 
     // A full table: the 65537th store is refused with its line.
     int count = table->count;

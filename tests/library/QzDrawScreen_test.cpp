@@ -1,6 +1,7 @@
 // The DirectDraw screen: start-up, the lookup tables, the overlay probe, the mode change
 // with its pacing and fallbacks, the screen surfaces of each mode, the draw target, and
 // presenting with its waits.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -199,7 +200,9 @@ TEST_F(ScreenTest, FrameTimeRules) {
     // The emulated display's frame is measured the same on every run, and the copy
     // methods tie under the fast clock, which goes to BitBlt.
     Start(0);
-    EXPECT_GE(g_screen.frameTime, 16);
+    // A 16.7 ms frame polled in 1 ms clock steps: 15 to 17 ms by the phase at which the
+    // measurement starts, which the log lines written before it move.
+    EXPECT_GE(g_screen.frameTime, 15);
     EXPECT_LE(g_screen.frameTime, 17);
     EXPECT_EQ(g_screen.pacingTime, PacingTimeOf(g_screen.frameTime));
     EXPECT_EQ(g_screen.copyMethod, 1);
@@ -486,22 +489,28 @@ TEST_F(ScreenTest, PacedWaitSleepsInSteps) {
     g_screen.pacingTime = 10;
     g_screen.lastVBlankWait = GetMillisecondTime(0) - 3;
     auto calls = Journal([] { WaitVBlankByFrameTime(); });
+    // Sleep(0) is the library lock's yield when the message thread waits for it;
+    // only the pacing sleeps count here.
     int sleeps = 0;
     for (const auto& c : calls)
-        if (c.method == "Sleep") {
+        if (c.method == "Sleep" && c.flags != 0) {
             EXPECT_EQ(c.flags, 1u);
             ++sleeps;
         }
     EXPECT_EQ(sleeps, 7);
-    ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back().method, "WaitForVerticalBlank");
+    auto last = std::find_if(calls.rbegin(), calls.rend(),
+                             [](const auto& c) { return !(c.method == "Sleep" && c.flags == 0); });
+    ASSERT_NE(last, calls.rend());
+    EXPECT_EQ(last->method, "WaitForVerticalBlank");
 
     // An unknown frame time paces at 5 ms.
     g_screen.frameTime = -1;
     g_screen.pacingTime = -1;
     g_screen.lastVBlankWait = GetMillisecondTime(0) - 3;
     calls = Journal([] { WaitVBlankByFrameTime(); });
-    EXPECT_EQ(Count(calls, "Sleep"), 2);
+    int pacingSleeps = 0;
+    for (const auto& c : calls) pacingSleeps += (c.method == "Sleep" && c.flags != 0);
+    EXPECT_EQ(pacingSleeps, 2);
     ptest::SetFastClockReadStep(1000);
 }
 

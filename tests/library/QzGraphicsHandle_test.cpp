@@ -1,6 +1,11 @@
-// The handle rule shared by every table, and ClipRect.
+// The handle rule shared by every table, driven over several kinds (pointer tables,
+// inline tables, lowest-free tables, a kind that keeps its check number elsewhere), and
+// ClipRect.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "QzGraphicsDrawState.h"
@@ -8,111 +13,195 @@
 
 namespace {
 
+// A record that keeps its check number after eight flag words, as the network record
+// does; other kinds keep it first.
 struct Record {
-    int32_t check;
-    int payload;
+    int32_t first;
+    int32_t flags[8];
+    int32_t later;
+    int32_t inUse;  // inline tables only
 };
 
-struct SmallTable {
-    std::vector<void*> slots;
-    HandleTable table;
-    std::vector<Record> records;
-    explicit SmallTable(int size, bool lowestFree = false) : slots((size_t)size), records((size_t)size * 4) {
-        table = HandleTable{kHandleKindSurfaceData, size, slots.data(), 0, 0, 0, lowestFree, 0};
-        ResetHandleTable(&table);
+// One table of a kind, pointer or inline, behind the same few calls.
+class Table {
+public:
+    Table(int kind, size_t checkOffset) : rule_(*GetHandleKindRule(kind)) {
+        if (rule_.inlineRecords) {
+            entries_.resize((size_t)rule_.size);
+            inline_ = MakeInlineHandleTable(kind, entries_.data(), sizeof(Record), offsetof(Record, inUse), checkOffset);
+            ResetHandleTable(&inline_);
+        } else {
+            slots_.resize((size_t)rule_.size);
+            records_.resize((size_t)rule_.size);
+            pointer_ = MakeHandleTable(kind, slots_.data(), checkOffset);
+            ResetHandleTable(&pointer_);
+        }
     }
-    int next = 0;
     int32_t Add() {
-        int slot = ChooseHandleSlot(&table);
-        if (slot < 0)
-            return -1;
-        return TakeHandleSlot(&table, slot, &records[(size_t)next++]);
+        if (rule_.inlineRecords) {
+            int slot = ChooseHandleSlot(&inline_);
+            return slot < 0 ? -1 : TakeHandleSlot(&inline_, slot);
+        }
+        int slot = ChooseHandleSlot(&pointer_);
+        return slot < 0 ? -1 : TakeHandleSlot(&pointer_, slot, &records_[(size_t)slot]);
     }
+    void Release(int32_t handle) {
+        if (rule_.inlineRecords) ReleaseHandleSlot(&inline_, GetHandleSlot(handle));
+        else ReleaseHandleSlot(&pointer_, GetHandleSlot(handle));
+    }
+    bool Valid(int32_t handle) const {
+        return (rule_.inlineRecords ? GetHandleRecord(&inline_, handle) : GetHandleRecord(&pointer_, handle)) != nullptr;
+    }
+    int32_t SlotHandle(int slot) const {
+        return rule_.inlineRecords ? GetSlotHandle(&inline_, slot) : GetSlotHandle(&pointer_, slot);
+    }
+    int highWater() const { return rule_.inlineRecords ? inline_.highWater : pointer_.highWater; }
+    int count() const { return rule_.inlineRecords ? inline_.count : pointer_.count; }
+    const HandleKindRule& rule() const { return rule_; }
+
+private:
+    HandleKindRule rule_;
+    std::vector<void*> slots_;
+    std::vector<Record> records_;
+    std::vector<Record> entries_;
+    HandleTable pointer_ = {};
+    InlineHandleTable inline_ = {};
 };
 
-TEST(HandleRule, EncodingAndCheckNumbersWrapAfter2047) {
-    SmallTable t(8);
-    t.table.checkCounter = 2047;
-    int32_t a = t.Add();
-    int32_t b = t.Add();
-    EXPECT_EQ(GetHandleCheck(a), 2047);
-    EXPECT_EQ(GetHandleCheck(b), 0);
-    EXPECT_EQ(a, (int32_t)(0x38000000 | 2047 << 16 | 0));
-    EXPECT_EQ(b, (int32_t)(0x38000000 | 1));
-    EXPECT_EQ(GetHandleKind(a), kHandleKindSurfaceData);
-    EXPECT_GT(a, 0);
+struct KindCase {
+    const char* name;
+    int kind;
+    size_t checkOffset;
+};
+
+const KindCase kKinds[] = {
+    {"graphic", kHandleKindGraph, 0},
+    {"sound", kHandleKindSound, 0},
+    {"movie (lowest free)", kHandleKindMovie, 0},
+    {"font (lowest free)", kHandleKindFont, 0},
+    {"texture piece", kHandleKindSurface3D, 0},
+    {"memory block (inline)", kHandleKindMemBlock, 0},
+    {"network (check after its flags)", kHandleKindNetWork, offsetof(Record, later)},
+    {"text input (inline)", kHandleKindTextInput, 0},
+    {"music", kHandleKindMusic, 0},
+};
+
+TEST(HandleRule, KindTable) {
+    const int sizes[12] = {0, 32768, 4096, 100, 40, 32768, 65536, 65536, 512, 4096, 20, 256};
+    for (int kind = 1; kind <= 11; ++kind) {
+        SCOPED_TRACE(kind);
+        ASSERT_NE(GetHandleKindRule(kind), nullptr);
+        EXPECT_EQ(GetHandleKindRule(kind)->size, sizes[kind]);
+        EXPECT_EQ(GetHandleKindRule(kind)->lowestFree, kind == 3 || kind == 4 || kind == 9);
+        EXPECT_EQ(GetHandleKindRule(kind)->inlineRecords, kind == 8 || kind == 10);
+    }
+    EXPECT_EQ(GetHandleKindRule(0), nullptr);
+    EXPECT_EQ(GetHandleKindRule(12), nullptr);
 }
 
-TEST(HandleRule, HighWaterSlotThenLowestFree) {
-    SmallTable t(4);
-    int32_t h0 = t.Add(), h1 = t.Add(), h2 = t.Add();
-    EXPECT_EQ(GetHandleSlot(h2), 2);
-    // Deleting the highest lets the next record take its slot again.
-    ReleaseHandleSlot(&t.table, 2);
-    EXPECT_EQ(t.table.highWater, 2);
-    EXPECT_EQ(GetHandleSlot(t.Add()), 2);
-    // Deleting a middle one does not: the next takes the high-water slot.
-    ReleaseHandleSlot(&t.table, GetHandleSlot(h1));
-    EXPECT_EQ(GetHandleSlot(t.Add()), 3);
-    // With the high-water index at the table's end, the lowest free slot is taken.
-    EXPECT_EQ(t.table.highWater, 4);
-    EXPECT_EQ(GetHandleSlot(t.Add()), 1);
-    EXPECT_EQ(t.Add(), -1);  // full
-    (void)h0;
+TEST(HandleRule, CheckNumbersWrapAfter2047) {
+    for (const KindCase& k : kKinds) {
+        SCOPED_TRACE(k.name);
+        Table t(k.kind, k.checkOffset);
+        // 2047 records come and go in slot 0; the 2048th gets 2047, the next 0.
+        for (int i = 0; i < 2047; ++i) t.Release(t.Add());
+        int32_t a = t.Add();
+        int32_t b = t.Add();
+        EXPECT_EQ(GetHandleCheck(a), 2047);
+        EXPECT_EQ(GetHandleCheck(b), 0);
+        EXPECT_EQ(a, (int32_t)((uint32_t)k.kind << 27 | 2047u << 16 | (uint32_t)GetHandleSlot(a)));
+        EXPECT_EQ(GetHandleKind(b), k.kind);
+        EXPECT_GT(a, 0);
+        EXPECT_TRUE(t.Valid(a));
+        EXPECT_EQ(t.SlotHandle(GetHandleSlot(a)), a);
+    }
 }
 
-TEST(HandleRule, HighWaterFallsPastFreeSlotsAndToZero) {
-    SmallTable t(8);
-    for (int i = 0; i < 5; ++i)
-        t.Add();
-    ReleaseHandleSlot(&t.table, 3);
-    ReleaseHandleSlot(&t.table, 4);
-    EXPECT_EQ(t.table.highWater, 3);
-    ReleaseHandleSlot(&t.table, 1);
-    ReleaseHandleSlot(&t.table, 2);
-    EXPECT_EQ(t.table.highWater, 1);
-    ReleaseHandleSlot(&t.table, 0);
-    EXPECT_EQ(t.table.highWater, 0);
-    EXPECT_EQ(t.table.count, 0);
-    EXPECT_EQ(GetHandleSlot(t.Add()), 0);
-}
-
-TEST(HandleRule, LowestFreeTables) {
-    SmallTable t(4, true);
-    t.Add();
-    t.Add();
-    t.Add();
-    ReleaseHandleSlot(&t.table, 0);
-    EXPECT_EQ(GetHandleSlot(t.Add()), 0);
+TEST(HandleRule, SlotChoice) {
+    for (const KindCase& k : kKinds) {
+        SCOPED_TRACE(k.name);
+        const bool lowest = GetHandleKindRule(k.kind)->lowestFree;
+        {
+            // Deleting the highest lets the next record take its slot again.
+            Table t(k.kind, k.checkOffset);
+            t.Add(), t.Add();
+            int32_t h2 = t.Add();
+            t.Release(h2);
+            EXPECT_EQ(t.highWater(), 2);
+            EXPECT_EQ(GetHandleSlot(t.Add()), 2);
+        }
+        {
+            // Deleting a middle one: the next takes the high-water slot, unless the kind
+            // always takes the lowest free one.
+            Table t(k.kind, k.checkOffset);
+            t.Add();
+            int32_t h1 = t.Add();
+            t.Add();
+            t.Release(h1);
+            EXPECT_EQ(GetHandleSlot(t.Add()), lowest ? 1 : 3);
+        }
+        {
+            // A full table refuses; with the high-water index at the end, the lowest free
+            // slot is taken.
+            Table t(k.kind, k.checkOffset);
+            std::vector<int32_t> handles;
+            for (int i = 0; i < t.rule().size; ++i) handles.push_back(t.Add());
+            EXPECT_EQ(t.Add(), -1);
+            t.Release(handles[5]);
+            t.Release(handles[3]);
+            EXPECT_EQ(GetHandleSlot(t.Add()), 3);
+        }
+        {
+            // The high-water index falls past free slots, to 0 when the table empties.
+            Table t(k.kind, k.checkOffset);
+            std::vector<int32_t> h;
+            for (int i = 0; i < 5; ++i) h.push_back(t.Add());
+            t.Release(h[1]);
+            t.Release(h[4]);
+            t.Release(h[3]);
+            EXPECT_EQ(t.highWater(), 3);
+            t.Release(h[2]);
+            EXPECT_EQ(t.highWater(), 1);
+            t.Release(h[0]);
+            EXPECT_EQ(t.highWater(), 0);
+            EXPECT_EQ(t.count(), 0);
+        }
+    }
 }
 
 TEST(HandleRule, ValidityTest) {
-    SmallTable t(4);
-    int32_t h = t.Add();
-    ASSERT_NE(GetHandleRecord(&t.table, h), nullptr);
-    struct Bad {
-        const char* name;
-        int32_t handle;
-    };
-    const Bad bad[] = {
-        {"other kind", MakeHandle(kHandleKindSurface2D, 0, 0)},
-        {"bit 31", (int32_t)((uint32_t)h | 0x80000000u)},
-        {"slot outside the table", MakeHandle(kHandleKindSurfaceData, 4, 0)},
-        {"empty slot", MakeHandle(kHandleKindSurfaceData, 1, 0)},
-        {"stale check number", MakeHandle(kHandleKindSurfaceData, 0, 1)},
-        {"minus one", -1},
-    };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.name);
-        EXPECT_EQ(GetHandleRecord(&t.table, b.handle), nullptr);
+    for (const KindCase& k : kKinds) {
+        SCOPED_TRACE(k.name);
+        Table t(k.kind, k.checkOffset);
+        int32_t h = t.Add();
+        int32_t h1 = t.Add();
+        ASSERT_TRUE(t.Valid(h));
+        const int otherKind = k.kind == 1 ? 2 : 1;
+        const struct {
+            const char* name;
+            int32_t handle;
+        } bad[] = {
+            {"bit 31", (int32_t)((uint32_t)h | 0x80000000u)},
+            {"other kind", MakeHandle(otherKind, 0, 0)},
+            {"slot outside the table", MakeHandle(k.kind, t.rule().size, 0)},
+            {"empty slot", MakeHandle(k.kind, 2, 0)},
+            {"wrong check number", MakeHandle(k.kind, 0, 5)},
+            {"minus one", -1},
+        };
+        for (const auto& b : bad) {
+            SCOPED_TRACE(b.name);
+            // Sixteen slot bits cannot name a slot past a 65536-slot table.
+            if (t.rule().size > 0xFFFF && std::string(b.name) == "slot outside the table") continue;
+            EXPECT_FALSE(t.Valid(b.handle));
+        }
+        // A stale handle: its slot now holds a newer record.
+        t.Release(h1);
+        t.Release(h);
+        int32_t again = t.Add();
+        EXPECT_EQ(GetHandleSlot(again), 0);
+        EXPECT_FALSE(t.Valid(h));
+        EXPECT_TRUE(t.Valid(again));
     }
-    // A slot reused by a newer record rejects the old handle.
-    ReleaseHandleSlot(&t.table, 0);
-    int32_t again = t.Add();
-    EXPECT_EQ(GetHandleSlot(again), 0);
-    EXPECT_EQ(GetHandleRecord(&t.table, h), nullptr);
-    EXPECT_NE(GetHandleRecord(&t.table, again), nullptr);
-    EXPECT_EQ(GetSlotHandle(&t.table, 0), again);
 }
 
 struct ClipCase {

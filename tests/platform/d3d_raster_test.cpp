@@ -666,6 +666,15 @@ TEST(RasterFastPaths, GiveTheReferenceBytesOnSeededRandomDraws) {
             Image& tex = textures[0];
             tex = Image(tex.width, tex.height, f);
             for (uint8_t& b : tex.bytes) b = uint8_t(r.Next(4) == 0 ? 0 : r.Next(256));
+            if (BytesPerPixel(f) == 4 && r.Next(2) == 0) {
+                // Runs of transparent and opaque texels, as sprites have.
+                for (int y = 0; y < tex.height; ++y)
+                    for (int x = 0; x < tex.width; ++x) {
+                        uint32_t run = uint32_t((x / 8 + y) % 3);
+                        uint32_t a = run == 0 ? 0 : (run == 1 ? 255 : tex.Get(x, y) >> 24);
+                        tex.Set(x, y, (tex.Get(x, y) & 0x00FFFFFFu) | a << 24);
+                    }
+            }
             st.textures[0] = tex.Texture();
             st.textures[0].keyed = r.Next(2) == 0;
             st.textures[0].key = tex.Get(0, 0);
@@ -704,7 +713,13 @@ TEST(RasterFastPaths, GiveTheReferenceBytesOnSeededRandomDraws) {
                 float x1 = x0 + tw * scale, y1 = y0 + th * scale;
                 float u0 = r.Next(4) == 0 ? r.Real(-0.5f, 0.5f) : 0.f, v0 = 0.f;
                 float u1 = r.Next(4) == 0 ? -1.f : 1.f;
-                vb.Quad(x0, y0, x1, y1, colour(), u0, v0, u1, 1.f);
+                uint32_t diffuse = colour();
+                vb.Quad(x0, y0, x1, y1, diffuse, u0, v0, u1, 1.f);
+                // The same quad moved by whole pixels, as a batch of one sprite repeats it.
+                for (int copies = int(r.Next(4)); copies > 0; --copies) {
+                    float dx = float(int(r.Next(9)) - 4), dy = float(int(r.Next(9)) - 4);
+                    vb.Quad(x0 + dx, y0 + dy, x1 + dx, y1 + dy, r.Next(4) == 0 ? colour() : diffuse, u0, v0, u1, 1.f);
+                }
             }
         } else {
             for (int k = 0; k < count; ++k) {

@@ -598,5 +598,6 @@ const Backend& SdlBackend() {
 }  // namespace backend
 
 // Under LeakSanitizer: libraries that SDL's video brings in keep allocations to the end
-// of the process by design (the session bus connection), which are not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+// of the process by design (the session bus connection), which are not ours to free; and
+// fontconfig (gdi/fonts.cpp) loses a few blocks once, parsing the system's configuration.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\nleak:libfontconfig.so\n"; }

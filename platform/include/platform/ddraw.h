@@ -3,7 +3,9 @@
 // backend. The records keep their fixed sizes (DDPIXELFORMAT 32 bytes, DDSURFACEDESC2
 // 124, DDCAPS 380); the library fills dwSize with them.
 //
-// Objects come from CoCreateInstance(CLSID_DirectDraw7, ...) and Initialize(NULL).
+// Objects come from CoCreateInstance(CLSID_DirectDraw7, ...) and Initialize(NULL). The
+// object also answers IDirectDraw and IDirectDraw4; a surface answers IDirectDrawSurface7,
+// IDirectDrawSurface4 and IDirectDrawSurface, views sharing one reference count.
 // Calls are synchronous; wait flags are accepted and ignored. Main thread.
 #pragma once
 
@@ -39,6 +41,7 @@
 #define DDERR_NOCLIPPERATTACHED QZ_DDERR(578)
 #define DDERR_EXCLUSIVEMODEALREADYSET QZ_DDERR(581)
 #define DDERR_NOTLOCKED QZ_DDERR(584)
+#define DDERR_NOTAOVERLAYSURFACE QZ_DDERR(580)
 #define DDERR_CANTCREATEDC QZ_DDERR(589)
 #define DDERR_NOTINITIALIZED CO_E_NOTINITIALIZED
 
@@ -99,6 +102,16 @@
 #define DDPCAPS_ALLOW256 0x00000040u
 
 #define DDWAITVB_BLOCKBEGIN 0x00000001u
+
+// DDCAPS.dwCaps: overlay rectangles must follow the alignment values of DDCAPS.
+#define DDCAPS_ALIGNBOUNDARYDEST 0x00000002u
+#define DDCAPS_ALIGNSIZEDEST 0x00000004u
+#define DDCAPS_ALIGNBOUNDARYSRC 0x00000008u
+#define DDCAPS_ALIGNSIZESRC 0x00000010u
+#define DDCAPS_OVERLAY 0x00000800u
+
+#define DDOVER_HIDE 0x00000200u
+#define DDOVER_SHOW 0x00004000u
 
 // ---- records ---------------------------------------------------------------------------------
 #define DDPF_ALPHAPIXELS 0x00000001u
@@ -177,6 +190,34 @@ typedef struct _DDSURFACEDESC2 {
 #pragma pack(pop)
 static_assert(sizeof(DDSURFACEDESC2) == 124, "DDSURFACEDESC2 is 124 bytes");
 
+// The first surface description, 108 bytes, laid out like DDSURFACEDESC2 up to the pixel
+// format, with one caps word. The first surface interface and the older object interface
+// take it (the movie code uses them).
+typedef struct _DDSCAPS {
+    DWORD dwCaps;
+} DDSCAPS, *LPDDSCAPS;
+
+#pragma pack(push, 4)
+typedef struct _DDSURFACEDESC {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwHeight;
+    DWORD dwWidth;
+    LONG lPitch;
+    DWORD dwBackBufferCount;
+    DWORD dwRefreshRate;
+    DWORD dwAlphaBitDepth;
+    LPVOID lpSurface;
+    DDCOLORKEY ddckCKDestOverlay;
+    DDCOLORKEY ddckCKDestBlt;
+    DDCOLORKEY ddckCKSrcOverlay;
+    DDCOLORKEY ddckCKSrcBlt;
+    DDPIXELFORMAT ddpfPixelFormat;
+    DDSCAPS ddsCaps;
+} DDSURFACEDESC, *LPDDSURFACEDESC;
+#pragma pack(pop)
+static_assert(sizeof(DDSURFACEDESC) == 108, "DDSURFACEDESC is 108 bytes");
+
 // Device capabilities, 380 bytes. Only the named words are answered; the rest read 0.
 typedef struct _DDCAPS {
     DWORD dwSize;
@@ -225,8 +266,13 @@ typedef struct tagDDDEVICEIDENTIFIER2 {
     DWORD dwWHQLLevel;
 } DDDEVICEIDENTIFIER2, *LPDDDEVICEIDENTIFIER2;
 
+// UpdateOverlay's effects; only NULL is passed here.
+typedef struct _DDOVERLAYFX DDOVERLAYFX, *LPDDOVERLAYFX;
+
 // ---- interfaces --------------------------------------------------------------------------------
 struct IDirectDrawSurface7;
+struct IDirectDrawSurface4;
+struct IDirectDrawSurface;
 struct IDirectDrawClipper;
 struct IDirectDrawPalette;
 typedef IDirectDrawSurface7* LPDIRECTDRAWSURFACE7;
@@ -238,6 +284,10 @@ typedef HRESULT(WINAPI* LPDDENUMSURFACESCALLBACK7)(IDirectDrawSurface7* surface,
 extern const CLSID CLSID_DirectDraw7;
 extern const IID IID_IDirectDraw7;
 extern const IID IID_IDirectDraw;
+extern const IID IID_IDirectDraw4;
+extern const IID IID_IDirectDrawSurface;
+extern const IID IID_IDirectDrawSurface4;
+extern const IID IID_IDirectDrawSurface7;
 
 struct IDirectDraw7 : IUnknown {
     virtual HRESULT Initialize(GUID* driver) = 0;  // NULL: the primary display
@@ -262,15 +312,25 @@ protected:
 };
 typedef IDirectDraw7* LPDIRECTDRAW7;
 
-// The older interface of the same object: capabilities and the overlay probe.
+// The older interface of the same object: capabilities, the overlay probe, and the movie
+// surfaces, made from the first surface description and answered as first surfaces.
 struct IDirectDraw : IUnknown {
     virtual HRESULT GetCaps(DDCAPS* driver, DDCAPS* emulation) = 0;
     virtual HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown* outer) = 0;
+    virtual HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, IUnknown* outer) = 0;
 
 protected:
     ~IDirectDraw() = default;
 };
 typedef IDirectDraw* LPDIRECTDRAW;
+
+// The version-4 view of the same object: the multimedia streams (dshow.h) take the
+// object through it and ask it for the other views.
+struct IDirectDraw4 : IUnknown {
+protected:
+    ~IDirectDraw4() = default;
+};
+typedef IDirectDraw4* LPDIRECTDRAW4;
 
 struct IDirectDrawSurface7 : IUnknown {
     virtual HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) = 0;
@@ -298,10 +358,41 @@ struct IDirectDrawSurface7 : IUnknown {
     virtual HRESULT ReleaseDC(HDC dc) = 0;
     virtual HRESULT PageLock(DWORD flags) = 0;
     virtual HRESULT PageUnlock(DWORD flags) = 0;
+    // Overlays: places this overlay surface's source rectangle (NULL: all of it) on the
+    // primary's destination rectangle with DDOVER_SHOW, or takes it away with DDOVER_HIDE.
+    // Overlays are a model: the last placement is kept for tests, nothing is shown.
+    virtual HRESULT UpdateOverlay(RECT* srcRect, IDirectDrawSurface7* primary, RECT* dstRect, DWORD flags,
+                                  DDOVERLAYFX* fx) = 0;
 
 protected:
     ~IDirectDrawSurface7() = default;
 };
+
+// The older views of every surface, sharing its reference count. The first view locks
+// with the first description, and its Unlock takes the locked pointer (NULL: the lock).
+struct IDirectDrawSurface : IUnknown {
+    virtual HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event) = 0;
+    virtual HRESULT Unlock(LPVOID lockedPointer) = 0;
+    virtual HRESULT GetSurfaceDesc(DDSURFACEDESC* desc) = 0;
+    virtual HRESULT IsLost() = 0;
+    virtual HRESULT Restore() = 0;
+
+protected:
+    ~IDirectDrawSurface() = default;
+};
+typedef IDirectDrawSurface* LPDIRECTDRAWSURFACE;
+
+struct IDirectDrawSurface4 : IUnknown {
+    virtual HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) = 0;
+    virtual HRESULT Unlock(RECT* rect) = 0;
+    virtual HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) = 0;
+    virtual HRESULT IsLost() = 0;
+    virtual HRESULT Restore() = 0;
+
+protected:
+    ~IDirectDrawSurface4() = default;
+};
+typedef IDirectDrawSurface4* LPDIRECTDRAWSURFACE4;
 
 struct IDirectDrawClipper : IUnknown {
     virtual HRESULT SetHWnd(DWORD flags, HWND window) = 0;

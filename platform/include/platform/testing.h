@@ -252,6 +252,9 @@ std::vector<std::string> TakeRecordedFileOpens();
 //   "GetAttachedSurface"      DDERR_NOTFOUND
 //   "LockSurface"             IDirectDrawSurface7::Lock: DDERR_GENERIC
 //   "GetDCSurface"            IDirectDrawSurface7::GetDC: DDERR_CANTCREATEDC
+//   "CreateDIBSection"        NULL, with NULL bits
+//   "CreateDIBSection:NoBits" the section is made but NULL bits are handed out
+//   "SetDIBitsToDevice", "StretchDIBits"   0 lines copied
 // Main thread, like the DirectDraw layer.
 #include <cstdint>
 #include <string>
@@ -510,5 +513,112 @@ bool AppendMenuItem(HMENU menu, const std::string& cp932Name, UINT id, bool sepa
 bool GetWindowRegionRects(HWND window, std::vector<RECT>* rects);
 // The rectangles of a region handle, as above; false for a handle that names no region.
 bool GetRegionRects(HRGN region, std::vector<RECT>* rects);
+
+}  // namespace ptest
+
+// ==== GDI fonts ==================================================================================
+// The ANSI code page, which DEFAULT_CHARSET fonts use, follows OverrideOemCodePage (932
+// unless a test sets 949). Fault injection (FailCall) also takes "GetGlyphOutlineA" (the
+// call answers GDI_ERROR). Main thread, like the GDI layer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ptest {
+
+// While on, every CreateFontA asking for this character set answers NULL (-1: every
+// character set). Default: none; cleared by ResetControls.
+void FailCreateFont(int charSet, bool fail);
+
+// A synthetic face: a face name that CreateFontA takes before any installed face, at
+// every height, with fixed metrics and glyphs given per character code (the code as
+// GetGlyphOutlineA receives it, no conversion). Its GGO_GRAY4_BITMAP gives the levels as
+// given; GGO_BITMAP sets the pixels whose level is 8 or more. A glyph may be larger than
+// any cell. A code without a glyph gives `missing`. Registered until ResetControls.
+struct SyntheticGlyph {
+    int width = 0, height = 0;    // the ink box; 0 x 0: no ink (answers size 0, a 1 x 1 box)
+    int originX = 0, originY = 0; // gmptGlyphOrigin: ink's left from the pen, top above the baseline
+    int advance = 0;              // gmCellIncX
+    std::vector<uint8_t> levels;  // width x height levels 0..16, top row first
+};
+struct SyntheticFace {
+    std::string name;  // UTF-8, matched exactly
+    int height = 16;   // tmHeight
+    int ascent = 14;   // tmAscent; tmDescent = height - ascent
+    int maxCharWidth = 16;
+    int aveCharWidth = 0;  // 0: maxCharWidth / 2
+    std::vector<std::pair<UINT, SyntheticGlyph>> glyphs;
+    SyntheticGlyph missing;
+};
+void RegisterSyntheticFace(const SyntheticFace& face);  // replaces a face of the same name
+// GetGlyphOutlineA calls on a synthetic face for one code, every format, since it was
+// registered.
+int GetSyntheticGlyphCalls(const std::string& faceName, UINT code);
+
+// What a font handle stands for; exists is false for anything that is not a live font.
+struct FontView {
+    bool exists = false;
+    bool synthetic = false;
+    std::string family;    // the matched family, UTF-8
+    std::string file;      // the face's file ("" for a synthetic face)
+    std::string language;  // the language asked of fontconfig, from the character set: "ja" or "ko"
+    int codePage = 0;      // how GetGlyphOutlineA reads codes: 932 or 949
+    int emHeight = 0;      // pixels per em
+    bool emboldened = false;  // bold asked of a face without a bold style
+};
+FontView GetFontView(HFONT font);
+
+}  // namespace ptest
+
+// ==== movies: DirectShow multimedia streams and the overlay model ==========================
+// Streams (dshow.h) decode on the calling thread, and the sound track on the thread that
+// mixes; both follow the stream clock, which runs on the platform clock (real or fast).
+// Fault injection (FailCall) also takes these names, each failing the nth next call:
+//   "CreateFilterGraph", "CreateMultiMediaStream"   CoCreateInstance of that class: E_FAIL
+//   "MultiMediaStreamInitialize"    IAMMultiMediaStream::Initialize: E_FAIL
+//   "AddMediaStream:Video", "AddMediaStream:Audio"   AddMediaStream of that purpose: E_FAIL
+//   "OpenFile"                      IAMMultiMediaStream::OpenFile: E_FAIL, the file untouched
+//   "GetMediaStream"                MS_E_NOSTREAM
+//   "GetFormat", "CreateSample", "GetSurface"   that call of the video stream or sample: E_FAIL
+//   "SampleUpdate"                  IDirectDrawStreamSample::Update: E_FAIL
+//   "QueryInterface:<interface>"    E_NOINTERFACE, for IMediaControl, IMediaSeeking,
+//                                   IBasicAudio, IAMMediaStream, IDirectDrawMediaStream, and
+//                                   DirectDraw's IDirectDraw4, IDirectDrawSurface4 and
+//                                   IDirectDrawSurface7
+// "SoundDevice" (see sound) is the "no sound device" control here too: the default sound
+// renderer then cannot be added (DSERR_NODRIVER). DirectDraw's "CreateSurface:Offscreen" and
+// "CreateSurface:Overlay" (an overlay surface: DDERR_OUTOFMEMORY) and the kernel's
+// "CreateEventA" reach the remaining set-up calls. Main thread, like DirectDraw.
+#include <string>
+
+#include "platform/ddraw.h"
+
+namespace ptest {
+
+// What DirectDraw's GetCaps reports for overlays, for tests that set it before start-up.
+// Default: no stretching (both factors 0), no alignment flags, every alignment value 1.
+// Which overlay format can be made is AllowOverlayFormat's (DirectDraw section).
+struct OverlayCaps {
+    DWORD minStretch = 0;  // dwMinOverlayStretch, 1000 = 1.0
+    DWORD maxStretch = 0;  // dwMaxOverlayStretch
+    DWORD alignFlags = 0;  // any of DDCAPS_ALIGNBOUNDARYSRC, _ALIGNSIZESRC, _ALIGNBOUNDARYDEST, _ALIGNSIZEDEST
+    DWORD boundarySrc = 1, sizeSrc = 1, boundaryDest = 1, sizeDest = 1;  // dwAlignBoundarySrc ...
+};
+void SetOverlayCaps(const OverlayCaps& caps);
+
+// The last successful UpdateOverlay of any overlay surface (nothing is shown).
+struct OverlayPlacement {
+    int updates = 0;          // successful UpdateOverlay calls since the last reset
+    std::string surface;      // the overlay's label ("overlay6")
+    bool shown = false;       // DDOVER_SHOW; false after DDOVER_HIDE
+    RECT source = {};         // as placed; all 0 after a hide
+    RECT destination = {};
+};
+OverlayPlacement GetLastOverlayPlacement();
+
+// Objects of the multimedia streams not yet freed: graphs, multimedia streams and their
+// records of the open file, media streams, samples, decoders and sound renderers (an
+// outstanding update keeps its file's record). 0 once every reference has been released.
+int GetLiveMovieObjects();
 
 }  // namespace ptest

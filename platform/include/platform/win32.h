@@ -357,6 +357,20 @@ void GlobalMemoryStatus(LPMEMORYSTATUS buffer);
 UINT GetOEMCP();
 UINT GetACP();
 
+// ---- text: code pages ----------------------------------------------------------------
+// The ANSI and OEM code pages are CP932 here. MultiByteToWideChar gives UTF-16: with
+// `bytes` -1 the text ends at its terminator, which is converted too; with `outChars` 0 it
+// returns the count needed. A byte sequence that is no CP932 character becomes '?', or
+// fails the call with MB_ERR_INVALID_CHARS. 0 on failure (ERROR_INSUFFICIENT_BUFFER,
+// ERROR_INVALID_PARAMETER, ERROR_NO_UNICODE_TRANSLATION).
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001u
+#define MB_ERR_INVALID_CHARS 0x00000008u
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR out, int outChars);
+
 // ---- windows, messages and COM (their own headers) -------------------------------------
 #include "platform/winuser.h"
 #include "platform/objbase.h"

@@ -4,6 +4,7 @@
 #include "ddraw/class.h"
 #include "dinput/objects.h"
 #include "dmusic/objects.h"
+#include "dshow/objects.h"
 #include "dsound/objects.h"
 
 namespace com {
@@ -18,6 +19,9 @@ const ClassEntry kClasses[] = {
     {CLSID_DirectDraw7, ddraw::CreateDirectDrawClass},
     // input: dinput/objects.h
     {CLSID_DirectInput, input::CreateDirectInput},
+    // movies: dshow/objects.h
+    {CLSID_FilterGraph, dshow::CreateFilterGraph},
+    {CLSID_AMMultiMediaStream, dshow::CreateMultiMediaStream},
     {{}, nullptr},
 };
 

@@ -3,15 +3,19 @@
 // step), the stage program as row operations, the alpha-test and colour-key masks, and a
 // blend-and-store row chosen by the blend factors and the target format. Triangles are
 // walked row by row with exact integer span ends; a list or strip pair forming an upright
-// rectangle with one set of planes goes to a row loop over the rectangle, and an opaque
-// plain copy there is a memcpy (or a masked copy) per row. Rows run in chunks of 64
-// pixels; with SSE2 four pixels go at a time, with heads and tails from raster_pixel.h.
-// Every routine gives the reference path's bytes (raster_reference.cpp).
+// rectangle with one set of planes goes to a row loop over the rectangle. There an opaque
+// plain copy is a memcpy (or a masked copy) per row, and the library's sprite states (a
+// 32-bit texture, its colour and alpha alone or times the flat diffuse, key, alpha test,
+// any blend row) run as one fused pass per row, compiled for its common shapes. Rows of
+// the general routine run in chunks of 64 pixels. With SSE2 four pixels go at a time, with
+// heads and tails from raster_pixel.h; every routine gives the reference path's bytes
+// (raster_reference.cpp).
 #include <emmintrin.h>
 
 #include <cstring>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "d3d/raster_setup.h"
 
@@ -362,9 +366,13 @@ void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
                     Store4(out, _mm_and_si128(c, andMask));
                 } else {
                     if constexpr (SF == factor::SrcAlpha && (DF == factor::InvSrcAlpha || DF == factor::One)) {
-                        // Alpha 0 leaves the destination; alpha 255 over INVSRCALPHA is the source.
+                        // Alpha 0 leaves the destination (its X bits cleared); alpha 255 over
+                        // INVSRCALPHA is the source.
                         __m128i a = _mm_srli_epi32(c, 24);
-                        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) continue;
+                        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) {
+                            if (p.andMask != 0xFFFFFFFFu) Store4(out, _mm_and_si128(Load4(out), andMask));
+                            continue;
+                        }
                         if constexpr (DF == factor::InvSrcAlpha) {
                             if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF) {
                                 Store4(out, _mm_and_si128(c, andMask));
@@ -425,6 +433,76 @@ int HotBlendRow(uint32_t sf, uint32_t df) {
     return -1;
 }
 
+// ---- premultiplied sprite rows ----------------------------------------------------------------------
+// Alpha-blended and additive sprites on an X8R8G8B8 target, read from a premultiplied copy of
+// the texture (the draw makes it once its pixels outweigh the texels): each texel holds
+// round(colour x alpha / 255) per channel, with the alpha itself in the top byte. Then a pixel
+// costs one product (SRCALPHA, INVSRCALPHA) or none (SRCALPHA, ONE): the same bytes, since the
+// source term is that very product.
+void Premultiply(const uint32_t* texels, int n, uint32_t multiplier, uint32_t* out, bool sse2) {
+    int k = 0;
+    if (sse2) {
+        const __m128i mul = _mm_set1_epi32(static_cast<int>(multiplier)), top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        const __m128i zero = _mm_setzero_si128();
+        for (; k + 4 <= n; k += 4) {
+            __m128i c = Load4(texels + k);
+            if (multiplier != 0xFFFFFFFFu) c = OpVec<op::Modulate>(c, mul);
+            __m128i lo = _mm_unpacklo_epi8(c, zero), hi = _mm_unpackhi_epi8(c, zero);
+            __m128i pre = _mm_packus_epi16(Mul255x(lo, AlphaLanes(lo)), Mul255x(hi, AlphaLanes(hi)));
+            Store4(out + k, _mm_or_si128(_mm_andnot_si128(top, pre), _mm_and_si128(c, top)));
+        }
+    }
+    for (; k < n; ++k) {
+        uint32_t c = multiplier != 0xFFFFFFFFu ? ApplyOp(op::Modulate, texels[k], multiplier) : texels[k];
+        uint32_t a = c >> 24;
+        out[k] = a << 24 | Mul255(Channel(c, 16), a) << 16 | Mul255(Channel(c, 8), a) << 8 | Mul255(Channel(c, 0), a);
+    }
+}
+
+template <bool kAdditive>
+void PremulRows(const SpriteRect& rect, bool sse2) {
+    const int n = rect.width;
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF), ff = _mm_set1_epi16(0x00FF), zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_set1_epi32(255);
+    int64_t t = rect.t;
+    uint8_t* dst = rect.dst;
+    for (int r = 0; r < rect.rows; ++r, t += rect.dt, dst += rect.dstPitch) {
+        const uint8_t* pre = rect.texColumn + (t >> 16) * rect.texPitch;
+        int k = 0;
+        if (sse2) {
+            for (; k + 4 <= n; k += 4) {
+                __m128i p = Load4(pre + 4 * k);
+                uint8_t* out = dst + 4 * k;
+                __m128i a = _mm_srli_epi32(p, 24);
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) {
+                    Store4(out, _mm_and_si128(Load4(out), rgb));  // the destination, X bits cleared
+                    continue;
+                }
+                if (!kAdditive && _mm_movemask_epi8(_mm_cmpeq_epi32(a, opaque)) == 0xFFFF) {
+                    Store4(out, _mm_and_si128(p, rgb));
+                    continue;
+                }
+                __m128i d = Load4(out);
+                if constexpr (!kAdditive) {
+                    // 255 - alpha in both 16-bit halves of each pixel, then in all four lanes.
+                    __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
+                    __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
+                    d = _mm_packus_epi16(Mul255x(dl, _mm_unpacklo_epi32(ia, ia)), Mul255x(dh, _mm_unpackhi_epi32(ia, ia)));
+                }
+                Store4(out, _mm_and_si128(_mm_adds_epu8(p, d), rgb));
+            }
+        }
+        for (; k < n; ++k) {
+            uint32_t p = Load1(pre + 4 * k), d = Load1(dst + 4 * k), a = p >> 24, v = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                uint32_t sum = Channel(p, shift) + (kAdditive ? Channel(d, shift) : Mul255(Channel(d, shift), 255 - a));
+                v |= (sum > 255 ? 255 : sum) << shift;
+            }
+            Store1(dst + 4 * k, v);
+        }
+    }
+}
+
 // ---- copy rows ----------------------------------------------------------------------------------------
 // An opaque plain copy: the texel's own bits with X bits cleared (andMask) and alpha set
 // (orMask) as the formats ask; a memcpy per row when neither changes anything.
@@ -453,23 +531,20 @@ void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMa
     auto copy4 = [&](const uint8_t* from, uint8_t* to) { Store4(to, _mm_or_si128(_mm_and_si128(Load4(from), a), o)); };
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch) {
         const uint8_t* from = rect.texColumn + (t >> 16) * rect.texPitch;
-        if (sse2 && n >= 4 && (reinterpret_cast<uintptr_t>(to) & 3) == 0) {
-            // A copy may write a pixel twice: one unaligned block at each end, aligned
-            // blocks between (a store across a cache line costs twice).
-            copy4(from, to);
-            copy4(from + 4 * (n - 4), to + 4 * (n - 4));
-            int k = static_cast<int>((16 - (reinterpret_cast<uintptr_t>(to) & 15)) & 15) / 4;
+        if (sse2 && n >= 4) {
+            // Four blocks a step; the last block may overlap the one before it (a copy
+            // writes the same bytes twice).
+            int k = 0;
             for (; k + 16 <= n; k += 16) {
                 __m128i v0 = Load4(from + 4 * k), v1 = Load4(from + 4 * k + 16);
                 __m128i v2 = Load4(from + 4 * k + 32), v3 = Load4(from + 4 * k + 48);
-                __m128i* out = reinterpret_cast<__m128i*>(to + 4 * k);
-                _mm_store_si128(out, _mm_or_si128(_mm_and_si128(v0, a), o));
-                _mm_store_si128(out + 1, _mm_or_si128(_mm_and_si128(v1, a), o));
-                _mm_store_si128(out + 2, _mm_or_si128(_mm_and_si128(v2, a), o));
-                _mm_store_si128(out + 3, _mm_or_si128(_mm_and_si128(v3, a), o));
+                Store4(to + 4 * k, _mm_or_si128(_mm_and_si128(v0, a), o));
+                Store4(to + 4 * k + 16, _mm_or_si128(_mm_and_si128(v1, a), o));
+                Store4(to + 4 * k + 32, _mm_or_si128(_mm_and_si128(v2, a), o));
+                Store4(to + 4 * k + 48, _mm_or_si128(_mm_and_si128(v3, a), o));
             }
-            for (; k + 4 <= n; k += 4)
-                _mm_store_si128(reinterpret_cast<__m128i*>(to + 4 * k), _mm_or_si128(_mm_and_si128(Load4(from + 4 * k), a), o));
+            for (; k + 4 <= n; k += 4) copy4(from + 4 * k, to + 4 * k);
+            if (k < n) copy4(from + 4 * (n - 4), to + 4 * (n - 4));
             continue;
         }
         for (int k = 0; k < n; ++k) Store1(to + 4 * k, (Load1(from + 4 * k) & andMask) | orMask);
@@ -786,6 +861,34 @@ private:
             spritePlain_ = spriteMultiply_ = spriteRow_;
         }
         sprite_ = true;
+        premulAllowed_ = target_.format == PixelFormat::X8R8G8B8 && !p.key && test_ == Test::None &&
+                         !p.constAlpha && hot >= 1;
+        premulAdditive_ = hot == 2;
+    }
+
+    // The premultiplied copy for this multiplier, made once the pixels drawn with it
+    // outweigh the texture's texels; null until then.
+    const uint32_t* Premultiplied(uint32_t multiplier, int64_t pixels) {
+        if (premulValid_ && premulMultiplier_ == multiplier) return premul_.data();
+        if (premulPending_ != multiplier) {
+            premulPending_ = multiplier;
+            premulCredit_ = 0;
+        }
+        const TextureView& tex = st_.textures[0];
+        int64_t texels = static_cast<int64_t>(tex.width) * tex.height;
+        premulCredit_ += pixels;
+        if (premulCredit_ < texels) return nullptr;
+        premul_.resize(static_cast<size_t>(texels));
+        uint32_t fill = sprite_params_.texFill;
+        std::vector<uint32_t> row(static_cast<size_t>(tex.width));
+        for (int32_t y = 0; y < tex.height; ++y) {
+            const uint8_t* from = tex.pixels + static_cast<intptr_t>(y) * tex.pitch;
+            for (int32_t x = 0; x < tex.width; ++x) row[x] = Load1(from + 4 * x) | fill;
+            Premultiply(row.data(), tex.width, multiplier, premul_.data() + static_cast<size_t>(y) * tex.width, sse2_);
+        }
+        premulValid_ = true;
+        premulMultiplier_ = multiplier;
+        return premul_.data();
     }
 
     // ---- geometry ----
@@ -816,24 +919,7 @@ private:
             missing[which++] = 6 - sum;
         }
         if ((missing[0] ^ missing[1]) != 3) return false;  // they must share the diagonal
-        auto area = [](const Vertex* t) { return (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y); };
-        SetupPlanes(plan_, a, area(a), &rectTri_);
-        SetupPlanes(plan_, b, area(b), &other_);
-        const Triangle& p = rectTri_;
-        const Triangle& q = other_;
-        if (st_.gouraud) {
-            for (int ch = 0; ch < 8; ++ch) {
-                if ((ch < 4 && !plan_.needDiffuse) || (ch >= 4 && !plan_.needSpecular)) continue;
-                if (!(p.color[ch] == q.color[ch])) return false;
-            }
-        } else {
-            if (plan_.needDiffuse && p.flatDiffuse != q.flatDiffuse) return false;
-            if (plan_.needSpecular && p.flatSpecular != q.flatSpecular) return false;
-        }
-        for (int k = 0; k < plan_.runStages; ++k) {
-            if (fetch_[k] == nullptr) continue;
-            if (!(p.s[k] == q.s[k]) || !(p.t[k] == q.t[k]) || p.linear[k] != q.linear[k]) return false;
-        }
+        if (!PlanesOfPair(a, b)) return false;
         int64_t left = (xl + 255) >> 8, right = ((xr + 255) >> 8) - 1;
         int64_t top = (yt + 255) >> 8, bottom = ((yb + 255) >> 8) - 1;
         left = left < plan_.clipLeft ? plan_.clipLeft : left;
@@ -843,6 +929,80 @@ private:
         *rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
                  static_cast<int32_t>(bottom)};
         return true;
+    }
+
+    // The planes of a rectangle pair into rectTri_; false when the halves differ. A pair
+    // that repeats the previous one moved by whole pixels (same offsets between its vertices,
+    // same sub-pixel position, same attributes) has the same planes moved by those pixels:
+    // the plane set-up sees exactly the same numbers, so it is not run again.
+    bool PlanesOfPair(const Vertex* a, const Vertex* b) {
+        PairKey key;
+        int n = 0;
+        key.v[n++] = static_cast<uint64_t>(a[0].x & 255);
+        key.v[n++] = static_cast<uint64_t>(a[0].y & 255);
+        for (const Vertex* t : {a, b})
+            for (int k = 0; k < 3; ++k) {
+                const Vertex& v = t[k];
+                uint32_t uv[4];
+                std::memcpy(uv, v.uv, sizeof uv);
+                key.v[n++] = static_cast<uint64_t>(v.x - a[0].x);
+                key.v[n++] = static_cast<uint64_t>(v.y - a[0].y);
+                key.v[n++] = uint64_t(uv[0]) << 32 | uv[1];
+                key.v[n++] = uint64_t(uv[2]) << 32 | uv[3];
+                key.v[n++] = uint64_t(v.diffuse) << 32 | v.specular;
+            }
+        int32_t di = static_cast<int32_t>((a[0].x >> 8) - (pairX_ >> 8));
+        int32_t dj = static_cast<int32_t>((a[0].y >> 8) - (pairY_ >> 8));
+        if (pairCached_ && key == pairKey_) {
+            if (!pairEqual_) return false;
+            rectTri_.flatDiffuse = pairTri_.flatDiffuse;
+            rectTri_.flatSpecular = pairTri_.flatSpecular;
+            auto move = [&](const Plane& from, Plane* to) {
+                *to = from;
+                to->iref = from.iref + di;
+                to->jref = from.jref + dj;
+            };
+            for (int ch = 0; ch < 8; ++ch) move(pairTri_.color[ch], &rectTri_.color[ch]);
+            for (int k = 0; k < plan_.runStages; ++k) {
+                move(pairTri_.s[k], &rectTri_.s[k]);
+                move(pairTri_.t[k], &rectTri_.t[k]);
+                rectTri_.linear[k] = pairTri_.linear[k];
+            }
+            return true;
+        }
+        auto area = [](const Vertex* t) { return (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y); };
+        SetupPlanes(plan_, a, area(a), &rectTri_);
+        SetupPlanes(plan_, b, area(b), &other_);
+        const Triangle& p = rectTri_;
+        const Triangle& q = other_;
+        bool equal = true;
+        if (st_.gouraud) {
+            for (int ch = 0; ch < 8; ++ch) {
+                if ((ch < 4 && !plan_.needDiffuse) || (ch >= 4 && !plan_.needSpecular)) continue;
+                equal = equal && p.color[ch] == q.color[ch];
+            }
+        } else {
+            equal = equal && !(plan_.needDiffuse && p.flatDiffuse != q.flatDiffuse);
+            equal = equal && !(plan_.needSpecular && p.flatSpecular != q.flatSpecular);
+        }
+        for (int k = 0; k < plan_.runStages; ++k) {
+            if (fetch_[k] == nullptr) continue;
+            equal = equal && p.s[k] == q.s[k] && p.t[k] == q.t[k] && p.linear[k] == q.linear[k];
+        }
+        pairCached_ = true;
+        pairKey_ = key;
+        pairEqual_ = equal;
+        pairX_ = a[0].x;
+        pairY_ = a[0].y;
+        pairTri_.flatDiffuse = p.flatDiffuse;
+        pairTri_.flatSpecular = p.flatSpecular;
+        for (int ch = 0; ch < 8; ++ch) pairTri_.color[ch] = p.color[ch];
+        for (int k = 0; k < plan_.runStages; ++k) {
+            pairTri_.s[k] = p.s[k];
+            pairTri_.t[k] = p.t[k];
+            pairTri_.linear[k] = p.linear[k];
+        }
+        return equal;
     }
 
     void DrawRect(const Triangle& tri, const RectSpan& rect) {
@@ -886,6 +1046,14 @@ private:
         params.multiply = multiplier != 0xFFFFFFFFu;
         params.multiplier = multiplier;
         params.alphaBits = dif & 0xFF000000u;
+        if (premulAllowed_) {
+            if (const uint32_t* pre = Premultiplied(multiplier, n * (rows + 1))) {
+                job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
+                job.texPitch = static_cast<intptr_t>(tex.width) * 4;
+                (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_);
+                return true;
+            }
+        }
         (params.multiply ? spriteMultiply_ : spritePlain_)(job, params, sse2_);
         return true;
     }
@@ -1084,7 +1252,19 @@ private:
     bool spriteColorMul_ = false, spriteAlphaMul_ = false;
     SpriteParams sprite_params_;
     SpriteRowFn spriteRow_ = nullptr, spritePlain_ = nullptr, spriteMultiply_ = nullptr;
+    bool premulAllowed_ = false, premulAdditive_ = false, premulValid_ = false;
+    uint32_t premulMultiplier_ = 0, premulPending_ = 0;
+    int64_t premulCredit_ = 0;
+    std::vector<uint32_t> premul_;
     Triangle tri_, rectTri_, other_;
+    struct PairKey {
+        uint64_t v[2 + 6 * 5] = {};
+        bool operator==(const PairKey& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
+    };
+    bool pairCached_ = false, pairEqual_ = false;
+    PairKey pairKey_;
+    int64_t pairX_ = 0, pairY_ = 0;
+    Triangle pairTri_;
     uint32_t flatDiffuse_ = 0, flatSpecular_ = 0;
     bool diffuseValid_ = false, specularValid_ = false;
 

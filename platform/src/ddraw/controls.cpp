@@ -26,6 +26,8 @@ struct Controls {
     bool noBlank = false;
     bool noScanLine = false;
     std::string overlay;
+    ptest::OverlayCaps overlayCaps;
+    ptest::OverlayPlacement overlayPlacement;
     bool relocate = false;
     int lockedSurfaces = 0;
     int serial = 0;
@@ -74,6 +76,27 @@ bool OverlayAllowed(const DDPIXELFORMAT& f) {
     }
     return (name == "RGB555" && f.dwRGBBitCount == 16 && f.dwRBitMask == 0x7C00) ||
            (name == "RGB565" && f.dwRGBBitCount == 16 && f.dwRBitMask == 0xF800);
+}
+
+void FillOverlayCaps(DDCAPS* caps) {
+    const ptest::OverlayCaps& o = Get().overlayCaps;
+    caps->dwMinOverlayStretch = o.minStretch;
+    caps->dwMaxOverlayStretch = o.maxStretch;
+    caps->dwCaps |= o.alignFlags & (DDCAPS_ALIGNBOUNDARYDEST | DDCAPS_ALIGNSIZEDEST | DDCAPS_ALIGNBOUNDARYSRC |
+                                    DDCAPS_ALIGNSIZESRC);
+    caps->dwAlignBoundarySrc = o.boundarySrc;
+    caps->dwAlignSizeSrc = o.sizeSrc;
+    caps->dwAlignBoundaryDest = o.boundaryDest;
+    caps->dwAlignSizeDest = o.sizeDest;
+}
+
+void KeepOverlayPlacement(const std::string& label, bool shown, const RECT& source, const RECT& destination) {
+    ptest::OverlayPlacement& p = Get().overlayPlacement;
+    ++p.updates;
+    p.surface = label;
+    p.shown = shown;
+    p.source = source;
+    p.destination = destination;
 }
 
 bool ModeRefused(int width, int height, int bits, int refresh) {
@@ -164,6 +187,14 @@ void SetNoScanLine(bool on) {
 
 void AllowOverlayFormat(const char* name) {
     ddraw::Get().overlay = name ? name : "";
+}
+
+void SetOverlayCaps(const OverlayCaps& caps) {
+    ddraw::Get().overlayCaps = caps;
+}
+
+OverlayPlacement GetLastOverlayPlacement() {
+    return ddraw::Get().overlayPlacement;
 }
 
 void MarkSurfaceLost(IDirectDrawSurface7* surface) {

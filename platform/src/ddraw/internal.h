@@ -98,6 +98,45 @@ struct Pixels {
     ~Pixels();
 };
 
+class Surface;
+
+// The first and version-4 views of a surface: the same surface, count and locks.
+class SurfaceView1 final : public IDirectDrawSurface {
+public:
+    explicit SurfaceView1(Surface* owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event) override;
+    HRESULT Unlock(LPVOID lockedPointer) override;
+    HRESULT GetSurfaceDesc(DDSURFACEDESC* desc) override;
+    HRESULT IsLost() override;
+    HRESULT Restore() override;
+
+private:
+    Surface* owner_;
+};
+
+class SurfaceView4 final : public IDirectDrawSurface4 {
+public:
+    explicit SurfaceView4(Surface* owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) override;
+    HRESULT Unlock(RECT* rect) override;
+    HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
+    HRESULT IsLost() override;
+    HRESULT Restore() override;
+
+private:
+    Surface* owner_;
+};
+
+// The first description of a second one (the caps word kept, the rest dropped), and back.
+void ToFirstDesc(const DDSURFACEDESC2& in, DDSURFACEDESC* out);
+void FromFirstDesc(const DDSURFACEDESC& in, DDSURFACEDESC2* out);
+
 class Surface final : public IDirectDrawSurface7 {
 public:
     Surface(std::shared_ptr<Core> core, SurfaceKind kind, int width, int height, const DDPIXELFORMAT& format,
@@ -131,6 +170,8 @@ public:
     HRESULT ReleaseDC(HDC dc) override;
     HRESULT PageLock(DWORD flags) override;
     HRESULT PageUnlock(DWORD flags) override;
+    HRESULT UpdateOverlay(RECT* srcRect, IDirectDrawSurface7* primary, RECT* dstRect, DWORD flags,
+                          DDOVERLAYFX* fx) override;
 
     // For the other parts of the layer.
     SurfaceKind kind() const { return kind_; }
@@ -148,6 +189,9 @@ public:
     Palette* palette() const { return palette_; }
     Clipper* clipper() const { return clipper_; }
     const std::shared_ptr<Core>& core() const { return core_; }
+    bool HasView(const IUnknown* view) const {
+        return view == static_cast<const IDirectDrawSurface7*>(this) || view == &view1_ || view == &view4_;
+    }
     // The chain this primary flips through (front first), or empty.
     std::vector<Surface*>& chain() { return chain_; }
     void SetChainOwner(Surface* owner) { chainOwner_ = owner; }
@@ -192,9 +236,14 @@ private:
     Surface* chainOwner_ = nullptr;   // back buffers: their primary
     std::string label_;
     uint64_t charged_ = 0;
+    SurfaceView1 view1_{this};
+    SurfaceView4 view4_{this};
 };
 
 Surface* AsSurface(IDirectDrawSurface7* surface);  // ours, or null
+// The surface behind any of its views (version 7, 4 or the first), or null. Asks no
+// QueryInterface, so no injected fault is spent on it.
+Surface* SurfaceOfView(const IUnknown* view);
 
 // ---- presenting ---------------------------------------------------------------------------------
 // Shows the primary: in window mode the main window's client rectangle of it, in full
@@ -211,6 +260,10 @@ bool NoScanLine();
 uint64_t VideoMemoryBudget();
 int Display16Kind();  // 0 R5G6B5, 1 X1R5G5B5, 2 a format of class 3
 bool OverlayAllowed(const DDPIXELFORMAT& format);
+// The overlay capabilities a test set (stretch factors, alignment flags and values) into caps.
+void FillOverlayCaps(DDCAPS* caps);
+// The overlay model keeps the last successful UpdateOverlay.
+void KeepOverlayPlacement(const std::string& label, bool shown, const RECT& source, const RECT& destination);
 bool ModeRefused(int width, int height, int bits, int refresh);
 bool ConsumeCooperativeLevelFault(HRESULT* result);
 std::string NextLabel(SurfaceKind kind);

@@ -15,6 +15,10 @@
 const CLSID CLSID_DirectDraw7 = {0x3C305196, 0x50DB, 0x11D3, {0x9C, 0xFE, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
 const IID IID_IDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
 const IID IID_IDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const IID IID_IDirectDraw4 = {0xAE252B94, 0x4A57, 0x423C, {0xA6, 0x18, 0xFB, 0x06, 0x8C, 0xEE, 0x99, 0x03}};
+const IID IID_IDirectDrawSurface = {0xA1648E57, 0xA6C7, 0x4E2A, {0xB1, 0x15, 0x24, 0xA0, 0x8F, 0x73, 0x4C, 0x94}};
+const IID IID_IDirectDrawSurface4 = {0x664AA853, 0x4B5A, 0x4C2E, {0x81, 0xC1, 0x81, 0x6F, 0x6B, 0x99, 0xA5, 0xE8}};
+const IID IID_IDirectDrawSurface7 = {0x47DD1DD6, 0xE926, 0x41F3, {0x9D, 0x09, 0xAD, 0x7A, 0xA8, 0x59, 0x94, 0xEC}};
 
 namespace ddraw {
 namespace {
@@ -31,6 +35,18 @@ public:
     ULONG Release() override;
     HRESULT GetCaps(DDCAPS* driver, DDCAPS* emulation) override;
     HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown* outer) override;
+    HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, IUnknown* outer) override;
+
+private:
+    Object* owner_;
+};
+
+class Version4Interface final : public IDirectDraw4 {
+public:
+    explicit Version4Interface(Object* owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
 
 private:
     Object* owner_;
@@ -38,7 +54,7 @@ private:
 
 class Object final : public IDirectDraw7 {
 public:
-    Object() : core_(std::make_shared<Core>()), older_(this) {}
+    Object() : core_(std::make_shared<Core>()), older_(this), version4_(this) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr)
@@ -50,6 +66,15 @@ public:
         }
         if (iid == IID_IDirectDraw) {
             *object = static_cast<IDirectDraw*>(&older_);
+            AddRef();
+            return S_OK;
+        }
+        if (iid == IID_IDirectDraw4) {
+            if (kernel::ConsumeFault("QueryInterface:IDirectDraw4")) {
+                *object = nullptr;
+                return E_NOINTERFACE;
+            }
+            *object = static_cast<IDirectDraw4*>(&version4_);
             AddRef();
             return S_OK;
         }
@@ -133,7 +158,9 @@ public:
             caps->dwAlignBoundaryDest = caps->dwAlignSizeDest = 1;
             caps->ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_TEXTURE |
                                    DDSCAPS_ZBUFFER | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY | DDSCAPS_3DDEVICE;
-            // No overlay stretching: both stretch factors read 0.
+            // Unless a test set them, no overlay stretching (both factors 0) and no
+            // alignment rules.
+            FillOverlayCaps(caps);
         }
         return DD_OK;
     }
@@ -270,6 +297,7 @@ private:
     std::shared_ptr<Core> core_;
     ULONG refs_ = 1;
     OlderInterface older_;
+    Version4Interface version4_;
 };
 
 HRESULT Object::MakeSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** out) {
@@ -321,8 +349,9 @@ HRESULT Object::MakeSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** out) {
                                                   : SurfaceKind::Offscreen;
     const char* fault = kind == SurfaceKind::ZBuffer   ? "CreateSurface:ZBuffer"
                         : kind == SurfaceKind::Texture ? "CreateSurface:Texture"
+                        : kind == SurfaceKind::Overlay ? "CreateSurface:Overlay"
                                                        : "CreateSurface:Offscreen";
-    if (kind != SurfaceKind::Overlay && kernel::ConsumeFault(fault))
+    if (kernel::ConsumeFault(fault))
         return DDERR_OUTOFMEMORY;
     if (!(desc->dwFlags & DDSD_WIDTH) || !(desc->dwFlags & DDSD_HEIGHT))
         return DDERR_INVALIDPARAMS;
@@ -385,6 +414,31 @@ HRESULT OlderInterface::GetCaps(DDCAPS* driver, DDCAPS* emulation) {
 }
 HRESULT OlderInterface::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown* outer) {
     return owner_->CreateSurface(desc, surface, outer);
+}
+// The first description makes the same surfaces; the caller gets the first view.
+HRESULT OlderInterface::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, IUnknown* outer) {
+    if (desc == nullptr || surface == nullptr || desc->dwSize != sizeof(DDSURFACEDESC))
+        return DDERR_INVALIDPARAMS;
+    *surface = nullptr;
+    DDSURFACEDESC2 full;
+    FromFirstDesc(*desc, &full);
+    IDirectDrawSurface7* made = nullptr;
+    HRESULT hr = owner_->CreateSurface(&full, &made, outer);
+    if (hr != DD_OK)
+        return hr;
+    made->QueryInterface(IID_IDirectDrawSurface, (void**)surface);
+    made->Release();
+    return DD_OK;
+}
+
+HRESULT Version4Interface::QueryInterface(REFIID iid, void** object) {
+    return owner_->QueryInterface(iid, object);
+}
+ULONG Version4Interface::AddRef() {
+    return owner_->AddRef();
+}
+ULONG Version4Interface::Release() {
+    return owner_->Release();
 }
 
 }  // namespace

@@ -42,6 +42,15 @@ Surface* AsSurface(IDirectDrawSurface7* surface) {
     return nullptr;
 }
 
+Surface* SurfaceOfView(const IUnknown* view) {
+    if (view == nullptr)
+        return nullptr;
+    for (Surface* s : LiveSurfaces())
+        if (s->HasView(view))
+            return s;
+    return nullptr;
+}
+
 Surface::Surface(std::shared_ptr<Core> core, SurfaceKind kind, int width, int height, const DDPIXELFORMAT& format,
                  DWORD caps, DWORD caps2, bool video, int stage)
     : core_(std::move(core)), kind_(kind), width_(width), height_(height), format_(format), caps_(caps),
@@ -80,16 +89,29 @@ Surface::~Surface() {
     core_->videoBytesUsed -= std::min(core_->videoBytesUsed, charged_);
 }
 
+// Every view answers for all of them; IUnknown is always the version-7 view, so two
+// views of one surface compare equal as IUnknown.
 HRESULT Surface::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr)
         return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
     *object = nullptr;
-    return E_NOINTERFACE;
+    if (iid == IID_IUnknown) {
+        *object = static_cast<IUnknown*>(static_cast<IDirectDrawSurface7*>(this));
+    } else if (iid == IID_IDirectDrawSurface7) {
+        if (kernel::ConsumeFault("QueryInterface:IDirectDrawSurface7"))
+            return E_NOINTERFACE;
+        *object = static_cast<IDirectDrawSurface7*>(this);
+    } else if (iid == IID_IDirectDrawSurface4) {
+        if (kernel::ConsumeFault("QueryInterface:IDirectDrawSurface4"))
+            return E_NOINTERFACE;
+        *object = static_cast<IDirectDrawSurface4*>(&view4_);
+    } else if (iid == IID_IDirectDrawSurface) {
+        *object = static_cast<IDirectDrawSurface*>(&view1_);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
 }
 
 ULONG Surface::Release() {
@@ -495,6 +517,145 @@ HRESULT Surface::PageLock(DWORD) {
 
 HRESULT Surface::PageUnlock(DWORD) {
     return CheckUsable();
+}
+
+// The overlay model: an overlay surface is placed on the primary or taken away, and the
+// placement is kept for tests. Rectangles must lie inside their surfaces.
+HRESULT Surface::UpdateOverlay(RECT* srcRect, IDirectDrawSurface7* primary, RECT* dstRect, DWORD flags,
+                               DDOVERLAYFX*) {
+    HRESULT hr = CheckUsable();
+    Surface* target = AsSurface(primary);
+    bool show = (flags & DDOVER_SHOW) != 0;
+    bool hide = (flags & DDOVER_HIDE) != 0;
+    RECT source = srcRect ? *srcRect : RECT{0, 0, width_, height_};
+    RECT destination = {};
+    if (hr == DD_OK && kind_ != SurfaceKind::Overlay)
+        hr = DDERR_NOTAOVERLAYSURFACE;
+    if (hr == DD_OK && (target == nullptr || target->kind_ != SurfaceKind::Primary || show == hide))
+        hr = DDERR_INVALIDPARAMS;
+    if (hr == DD_OK && (lost_ || target->lost_))
+        hr = DDERR_SURFACELOST;
+    if (hr == DD_OK && show) {
+        destination = dstRect ? *dstRect : RECT{0, 0, target->width_, target->height_};
+        if (source.left < 0 || source.top < 0 || source.right > width_ || source.bottom > height_ ||
+            source.left >= source.right || source.top >= source.bottom || destination.left < 0 ||
+            destination.top < 0 || destination.right > target->width_ || destination.bottom > target->height_ ||
+            destination.left >= destination.right || destination.top >= destination.bottom)
+            hr = DDERR_INVALIDRECT;
+    }
+    if (hr == DD_OK)
+        KeepOverlayPlacement(label_, show, show ? source : RECT{}, destination);
+    Note(label_, "UpdateOverlay", flags, show ? &destination : nullptr, show ? &source : nullptr, hr);
+    return hr;
+}
+
+// ---- the older views ------------------------------------------------------------------------
+void ToFirstDesc(const DDSURFACEDESC2& in, DDSURFACEDESC* out) {
+    std::memset(out, 0, sizeof *out);
+    out->dwSize = sizeof *out;
+    out->dwFlags = in.dwFlags & ~DDSD_TEXTURESTAGE;
+    out->dwHeight = in.dwHeight;
+    out->dwWidth = in.dwWidth;
+    out->lPitch = in.lPitch;
+    out->dwBackBufferCount = in.dwBackBufferCount;
+    out->dwRefreshRate = in.dwRefreshRate;
+    out->dwAlphaBitDepth = in.dwAlphaBitDepth;
+    out->lpSurface = in.lpSurface;
+    out->ddckCKDestOverlay = in.ddckCKDestOverlay;
+    out->ddckCKDestBlt = in.ddckCKDestBlt;
+    out->ddckCKSrcOverlay = in.ddckCKSrcOverlay;
+    out->ddckCKSrcBlt = in.ddckCKSrcBlt;
+    out->ddpfPixelFormat = in.ddpfPixelFormat;
+    out->ddsCaps.dwCaps = in.ddsCaps.dwCaps;
+}
+
+void FromFirstDesc(const DDSURFACEDESC& in, DDSURFACEDESC2* out) {
+    std::memset(out, 0, sizeof *out);
+    out->dwSize = sizeof *out;
+    out->dwFlags = in.dwFlags;
+    out->dwHeight = in.dwHeight;
+    out->dwWidth = in.dwWidth;
+    out->lPitch = in.lPitch;
+    out->dwBackBufferCount = in.dwBackBufferCount;
+    out->dwRefreshRate = in.dwRefreshRate;
+    out->dwAlphaBitDepth = in.dwAlphaBitDepth;
+    out->lpSurface = in.lpSurface;
+    out->ddckCKDestOverlay = in.ddckCKDestOverlay;
+    out->ddckCKDestBlt = in.ddckCKDestBlt;
+    out->ddckCKSrcOverlay = in.ddckCKSrcOverlay;
+    out->ddckCKSrcBlt = in.ddckCKSrcBlt;
+    out->ddpfPixelFormat = in.ddpfPixelFormat;
+    out->ddsCaps.dwCaps = in.ddsCaps.dwCaps;
+}
+
+HRESULT SurfaceView1::QueryInterface(REFIID iid, void** object) {
+    return owner_->QueryInterface(iid, object);
+}
+ULONG SurfaceView1::AddRef() {
+    return owner_->AddRef();
+}
+ULONG SurfaceView1::Release() {
+    return owner_->Release();
+}
+
+HRESULT SurfaceView1::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event) {
+    if (desc == nullptr || desc->dwSize != sizeof(DDSURFACEDESC))
+        return DDERR_INVALIDPARAMS;
+    DDSURFACEDESC2 full = {};
+    full.dwSize = sizeof full;
+    HRESULT hr = owner_->Lock(rect, &full, flags, event);
+    if (hr == DD_OK)
+        ToFirstDesc(full, desc);
+    return hr;
+}
+
+// The first interface names a lock by its pointer; the surface's own rule for an
+// unnamed unlock (its only lock, or the whole-surface one) applies.
+HRESULT SurfaceView1::Unlock(LPVOID) {
+    return owner_->Unlock(nullptr);
+}
+
+HRESULT SurfaceView1::GetSurfaceDesc(DDSURFACEDESC* desc) {
+    if (desc == nullptr || desc->dwSize != sizeof(DDSURFACEDESC))
+        return DDERR_INVALIDPARAMS;
+    DDSURFACEDESC2 full = {};
+    full.dwSize = sizeof full;
+    HRESULT hr = owner_->GetSurfaceDesc(&full);
+    if (hr == DD_OK)
+        ToFirstDesc(full, desc);
+    return hr;
+}
+
+HRESULT SurfaceView1::IsLost() {
+    return owner_->IsLost();
+}
+HRESULT SurfaceView1::Restore() {
+    return owner_->Restore();
+}
+
+HRESULT SurfaceView4::QueryInterface(REFIID iid, void** object) {
+    return owner_->QueryInterface(iid, object);
+}
+ULONG SurfaceView4::AddRef() {
+    return owner_->AddRef();
+}
+ULONG SurfaceView4::Release() {
+    return owner_->Release();
+}
+HRESULT SurfaceView4::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) {
+    return owner_->Lock(rect, desc, flags, event);
+}
+HRESULT SurfaceView4::Unlock(RECT* rect) {
+    return owner_->Unlock(rect);
+}
+HRESULT SurfaceView4::GetSurfaceDesc(DDSURFACEDESC2* desc) {
+    return owner_->GetSurfaceDesc(desc);
+}
+HRESULT SurfaceView4::IsLost() {
+    return owner_->IsLost();
+}
+HRESULT SurfaceView4::Restore() {
+    return owner_->Restore();
 }
 
 }  // namespace ddraw

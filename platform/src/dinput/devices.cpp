@@ -11,7 +11,7 @@
 #include <string>
 
 #include "com/factory.h"
-#include "dinput/input.h"
+#include "dinput/pads.h"
 #include "dinput/objects.h"
 #include "kernel/diag.h"
 #include "kernel/text.h"

@@ -1,7 +1,7 @@
-// dinput/input.h: the input layer's shared state: the pads (machine, test and script
-// pads, pads.cpp), the DirectInput devices that read them (devices.cpp) and the input
-// script (script.cpp). One lock guards all of it; SDL is touched only by Pump on the
-// main thread.
+// dinput/input.h: the input layer as the rest of the platform meets it: its lock, its
+// pump, the keyboard's change signal and input scripts (script.cpp). The pads and the
+// devices that read them are in dinput/pads.h. One lock guards all of it; SDL is touched
+// only by Pump on the main thread.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "backend/input.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 
@@ -18,58 +17,14 @@ namespace input {
 
 std::mutex& Lock();
 
-// ---- pads (pads.cpp) -----------------------------------------------------------------------------
-struct EffectSlot {
-    backend::MachineEffect spec;
-    int machineEffect = -1;  // the backend's effect, once made on the main thread
-    ptest::PadEffectRecord record;
-};
-
-struct Pad {
-    enum Source { Machine, Test, Script };
-    int id = 0;  // from 1, never reused; the order of enumeration
-    Source source = Test;
-    int machineId = 0;
-    std::string name;  // UTF-8
-    int axes = 0, buttons = 0, hats = 0;
-    int16_t axis[8] = {};
-    uint32_t buttonBits = 0;
-    uint8_t hat[4] = {};
-    bool attached = true;
-    bool fakeForceFeedback = false;
-    bool machineHaptic = false;
-    std::vector<EffectSlot> effects;
-};
-
-// Lock held for all of these.
-// The attached pads in the order DirectInput enumerates them.
-std::vector<Pad*> AttachedPads();
-// A pad by id, attached or not; null for an id never given out.
-Pad* FindPad(int id);
-bool HasForceFeedback(const Pad& pad);
-// An effect on the pad; its index, or -1 when the pad has no force feedback.
-int CreateEffect(Pad* pad, const backend::MachineEffect& spec);
-void RunEffect(Pad* pad, int effect, bool run);
-void DestroyEffect(Pad* pad, int effect);
-// The layer's own pads.
-Pad* AddPad(Pad::Source source, const std::string& name, int axes, int buttons, int hats, bool fakeForceFeedback);
-void SetAxis(Pad* pad, int axis, int value);
-void SetButton(Pad* pad, int button, bool held);
-
 // Main thread (else nothing): brings the machine's pads up to date, plays the script's
 // due events, runs effect work other threads queued, and looks at the mouse. Called at
 // every PeekMessageA; the input lock is NOT held.
 void Pump();
 
-// ---- devices (devices.cpp; Lock held unless said) -----------------------------------------------------
-// Signal the events of the acquired devices whose state changed.
-void SignalPadDevices(int pad);
-void SignalMouseDevices();
+// ---- devices (devices.cpp) ------------------------------------------------------------------
 // Lock NOT held: the key state changed (window/keys.cpp).
 void OnKeyboardChanged();
-// Counts for testing.h.
-int LiveObjects();
-void ResetDeviceCounts();
 
 // ---- script (script.cpp) -------------------------------------------------------------------------------
 struct ScriptEvent {
@@ -90,6 +45,9 @@ bool ParseInputScript(std::string_view text, InputScript* script, std::string* e
 
 // Lock NOT held: whether a script runs (loading QZ_INPUT's first).
 bool ScriptRunningUnlocked();
+// Lock NOT held: this many more frames have been presented (the present calls it; so does
+// ptest::AdvanceInputFrames).
+void CountPresentedFrames(int frames);
 // Lock held.
 bool ScriptRunning();
 // Loads QZ_INPUT's script the first time the layer is used.

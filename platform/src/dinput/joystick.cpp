@@ -3,7 +3,7 @@
 // pads reads as unplugged. Any thread, under the input lock.
 #include <cstring>
 
-#include "dinput/input.h"
+#include "dinput/pads.h"
 #include "kernel/diag.h"
 #include "kernel/text.h"
 #include "platform/winmm.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "dinput/input.h"
+#include "dinput/pads.h"
 #include "imm/ime.h"
 #include "kernel/controls.h"
 #include "window/keys.h"

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "dinput/input.h"
+#include "dinput/pads.h"
 #include "kernel/controls.h"
 
 namespace input {
@@ -253,6 +253,13 @@ void TakeDueScriptEvents(std::vector<std::pair<int, bool>>* keys) {
     }
 }
 
+void CountPresentedFrames(int frames) {
+    if (frames <= 0) return;
+    std::lock_guard<std::mutex> hold(Lock());
+    LoadEnvironmentScript();
+    if (g_player.running) g_player.presented += frames;
+}
+
 void ResetScript() {
     Stop();
     g_player.environmentRead = false;
@@ -279,12 +286,7 @@ bool IsInputScriptRunning() {
     return input::g_player.running;
 }
 
-void AdvanceInputFrames(int frames) {
-    if (frames <= 0) return;
-    std::lock_guard<std::mutex> hold(input::Lock());
-    input::LoadEnvironmentScript();
-    if (input::g_player.running) input::g_player.presented += frames;
-}
+void AdvanceInputFrames(int frames) { input::CountPresentedFrames(frames); }
 
 int GetInputFrame() {
     std::lock_guard<std::mutex> hold(input::Lock());

@@ -17,6 +17,7 @@ namespace {
 
 std::mutex g_mixLock;
 std::vector<Voice*> g_voices;
+std::vector<StreamVoice*> g_streamVoices;
 
 std::mutex g_deviceLock;  // taken before g_mixLock, never after it
 int g_deviceUsers = 0;
@@ -134,6 +135,12 @@ void AddVoice(Voice* voice) { g_voices.push_back(voice); }
 
 void RemoveVoice(Voice* voice) { g_voices.erase(std::remove(g_voices.begin(), g_voices.end(), voice), g_voices.end()); }
 
+void AddStreamVoice(StreamVoice* voice) { g_streamVoices.push_back(voice); }
+
+void RemoveStreamVoice(StreamVoice* voice) {
+    g_streamVoices.erase(std::remove(g_streamVoices.begin(), g_streamVoices.end(), voice), g_streamVoices.end());
+}
+
 int32_t GainOfVolume(LONG volume) {
     if (volume >= 0) return 65536;
     if (volume <= DSBVOLUME_MIN) return 0;
@@ -157,6 +164,7 @@ void Render(int16_t* out, int frames) {
         channels = g_format.channels;
         acc.assign(static_cast<size_t>(frames) * channels, 0);
         for (Voice* v : g_voices) MixVoice(*v, acc.data(), frames, channels, g_format.rate);
+        for (StreamVoice* s : g_streamVoices) s->MixInto(acc.data(), frames, channels, g_format.rate);
         midi::RenderInto(acc.data(), frames, channels, g_format.rate);
     }
     const size_t count = static_cast<size_t>(frames) * channels;

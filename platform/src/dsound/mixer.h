@@ -42,6 +42,22 @@ std::mutex& MixLock();
 void AddVoice(Voice* voice);
 void RemoveVoice(Voice* voice);
 
+// A voice that makes its samples while it is mixed (a movie's sound track, dshow/): each
+// Render asks it, under MixLock, to add `frames` frames in the output's channels and rate
+// to the accumulators (nothing while it is silent). It takes only locks of its own and
+// never calls back into the mixer.
+class StreamVoice {
+public:
+    virtual void MixInto(int32_t* acc, int frames, int channels, int rate) = 0;
+
+protected:
+    ~StreamVoice() = default;
+};
+
+// Under MixLock.
+void AddStreamVoice(StreamVoice* voice);
+void RemoveStreamVoice(StreamVoice* voice);
+
 // The gain of a DirectSound volume (hundredths of a decibel, -10000..0): 10^(v/2000),
 // with 0 exactly unity and -10000 exactly silence.
 int32_t GainOfVolume(LONG volume);

@@ -1,9 +1,12 @@
 // gdi/bitmaps.cpp: DIB sections, memory device contexts, the device contexts of
-// DirectDraw surfaces, and BitBlt between them. A context is a view over pixels: a
+// DirectDraw surfaces, and the copies between them. A context is a view over pixels: a
 // memory context over the bitmap selected into it, a surface context over the surface's
-// memory. BitBlt copies SRCCOPY between contexts of the same format, clipped to both.
-// Main thread.
+// memory. BitBlt copies SRCCOPY between contexts of the same format, clipped to both;
+// SetDIBitsToDevice and StretchDIBits convert a whole DIB in memory into the selected
+// bitmap's format (the conversion itself is in dibconvert.cpp). Main thread.
 #include "gdi/bitmaps.h"
+#include "gdi/dibconvert.h"
+#include "gdi/fonts.h"
 #include "gdi/regions.h"
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <map>
 #include <vector>
 
+#include "kernel/diag.h"
 #include "kernel/journal.h"
 #include "platform/gdi.h"
 
@@ -26,6 +30,7 @@ struct Bitmap {
     int stride = 0;
     uint8_t* pixels = nullptr;
     int selectedIn = 0;  // contexts that hold it
+    RGBQUAD colors[256] = {};  // 8-bit sections: the colour table they were made with
 };
 
 struct Context {
@@ -120,6 +125,7 @@ BOOL DeleteDC(HDC dc) {
     auto found = Contexts().find(dc);
     if (found == Contexts().end() || found->second.surface)
         return FALSE;
+    gdi::ForgetContextFont(dc);  // fonts keep their own selection (gdi/fonts.cpp)
     auto bitmap = Bitmaps().find(found->second.bitmap);
     if (bitmap != Bitmaps().end())
         --bitmap->second.selectedIn;
@@ -132,6 +138,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     auto found = Contexts().find(dc);
     if (found == Contexts().end() || found->second.surface)
         return nullptr;
+    if (gdi::IsFont(object))  // fonts keep their own selection (gdi/fonts.cpp)
+        return gdi::SelectFont(dc, object);
     HBITMAP bitmap = static_cast<HBITMAP>(object);
     auto next = Bitmaps().find(bitmap);
     if (next == Bitmaps().end() && bitmap != DefaultBitmap())
@@ -148,6 +156,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     if (gdi::DeleteRegion(object))
+        return TRUE;
+    if (gdi::DeleteFontObject(object))  // gdi/fonts.cpp
         return TRUE;
     auto found = Bitmaps().find(static_cast<HBITMAP>(object));
     if (found == Bitmaps().end() || found->second.selectedIn > 0)
@@ -168,32 +178,42 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE,
         *bits = nullptr;
     if (info == nullptr)
         return nullptr;
+    if (kernel::ConsumeFault("CreateDIBSection"))
+        return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, (HBITMAP) nullptr);
     const BITMAPINFOHEADER& h = info->bmiHeader;
     int bitCount = h.biBitCount;
-    if (h.biWidth <= 0 || h.biHeight == 0 || (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32))
-        return nullptr;
-    if (h.biWidth > 16384 || h.biHeight > 16384 || h.biHeight < -16384)
-        return nullptr;
+    bool fields = h.biCompression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32);
+    if (h.biWidth < 1 || h.biHeight == 0 || (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) ||
+        (h.biCompression != BI_RGB && !fields))
+        return kernel::Fail(ERROR_INVALID_PARAMETER, (HBITMAP) nullptr);
+    int64_t rows = h.biHeight < 0 ? -(int64_t)h.biHeight : (int64_t)h.biHeight;
+    int64_t stride = ((int64_t)h.biWidth * bitCount + 31) / 32 * 4;
+    if (stride * rows > (int64_t)1 << 31)
+        return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, (HBITMAP) nullptr);
     Bitmap b;
     b.width = h.biWidth;
-    b.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    b.height = (int)rows;
     b.bottomUp = h.biHeight > 0;
     b.bits = bitCount;
-    b.stride = (b.width * bitCount + 31) / 32 * 4;
-    if (h.biCompression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32)) {
+    b.stride = (int)stride;
+    if (fields) {
         std::memcpy(b.masks, info->bmiColors, sizeof b.masks);
     } else if (bitCount == 16) {
         b.masks[0] = 0x7C00, b.masks[1] = 0x03E0, b.masks[2] = 0x001F;
     } else if (bitCount >= 24) {
         b.masks[0] = 0xFF0000, b.masks[1] = 0xFF00, b.masks[2] = 0xFF;
+    } else {
+        // The 256-entry colour table that follows the header.
+        std::memcpy(b.colors, info->bmiColors, sizeof b.colors);
     }
-    b.pixels = (uint8_t*)std::calloc((size_t)b.stride * b.height, 1);
+    b.pixels = (uint8_t*)std::calloc((size_t)stride * (size_t)rows, 1);
     if (b.pixels == nullptr)
-        return nullptr;
+        return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, (HBITMAP) nullptr);
     HBITMAP handle = new HBITMAP__();
     Bitmaps()[handle] = b;
+    // A section whose bits the caller never gets, as a driver short of memory may answer.
     if (bits)
-        *bits = b.pixels;
+        *bits = kernel::ConsumeFault("CreateDIBSection:NoBits") ? nullptr : b.pixels;
     kernel::JournalNote("gdi", "CreateDIBSection", (uint32_t)bitCount, nullptr, nullptr, 1);
     return handle;
 }
@@ -245,4 +265,57 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
     }
     kernel::JournalNote("gdi", "BitBlt", rop, &dstRect, &srcRect, ok);
     return ok;
+}
+
+namespace {
+
+// The whole-picture transfers the library makes: the DIB's |height| lines into the
+// bitmap selected in dc, at its top-left corner, mirrored left to right or not.
+int TransferDib(HDC dc, const void* bits, const BITMAPINFO* info, bool mirror) {
+    View d;
+    if (!ViewOf(dc, &d) || bits == nullptr || info == nullptr)
+        return 0;
+    gdi::DibTarget target;
+    target.bits = d.bits;
+    std::memcpy(target.masks, d.masks, sizeof target.masks);
+    target.width = d.width;
+    target.height = d.height;
+    const View view = d;
+    target.rowOf = [&view](int y) { return view.RowOf(y); };
+    return gdi::ConvertDibToTarget(bits, info, target, mirror);
+}
+
+}  // namespace
+
+int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
+                      UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
+    int copied = 0;
+    if (!kernel::ConsumeFault("SetDIBitsToDevice") && info != nullptr && usage == DIB_RGB_COLORS) {
+        const BITMAPINFOHEADER& h = info->bmiHeader;
+        int64_t rows = h.biHeight < 0 ? -(int64_t)h.biHeight : (int64_t)h.biHeight;
+        // Only the whole picture at the origin: the one call the library makes.
+        if (xDest == 0 && yDest == 0 && xSrc == 0 && ySrc == 0 && startScan == 0 && (int64_t)width == h.biWidth &&
+            (int64_t)height == rows && (int64_t)lines == rows)
+            copied = TransferDib(dc, bits, info, false);
+    }
+    kernel::JournalNote("gdi", "SetDIBitsToDevice", (uint32_t)copied, nullptr, nullptr, copied);
+    return copied;
+}
+
+int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
+                  int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+    int copied = 0;
+    if (!kernel::ConsumeFault("StretchDIBits") && info != nullptr && usage == DIB_RGB_COLORS && rop == SRCCOPY) {
+        const BITMAPINFOHEADER& h = info->bmiHeader;
+        int64_t rows = h.biHeight < 0 ? -(int64_t)h.biHeight : (int64_t)h.biHeight;
+        int64_t w = h.biWidth;
+        // Only the left-to-right mirror of the whole picture; the rows stay upright
+        // whatever the signs of the heights.
+        int64_t destRows = destHeight < 0 ? -(int64_t)destHeight : (int64_t)destHeight;
+        if (xDest == 0 && yDest == 0 && destWidth == w && destRows == rows && xSrc == w - 1 && ySrc == 0 &&
+            srcWidth == -w && srcHeight == rows)
+            copied = TransferDib(dc, bits, info, true);
+    }
+    kernel::JournalNote("gdi", "StretchDIBits", (uint32_t)copied, nullptr, nullptr, copied);
+    return copied;
 }

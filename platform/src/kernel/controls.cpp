@@ -59,6 +59,7 @@ void ResetControls() {
     kernel::ResetGraphicsControls();
     kernel::ResetD3DControls();
     kernel::ResetInputControls();
+    kernel::ResetFontControls();
     ClearFaults();
 }
 

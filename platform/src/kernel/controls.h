@@ -33,5 +33,6 @@ void ResetWindowControls();  // kernel/controls.cpp (message box, lock folder, n
 void ResetGraphicsControls();  // ddraw/controls.cpp (DirectDraw, GDI bitmaps, capture)
 void ResetD3DControls();  // d3d/controls.cpp
 void ResetInputControls();  // dinput/pads.cpp (pads, keys, scripts, the mouse, the IME)
+void ResetFontControls();  // gdi/fonts.cpp (synthetic faces, font failures)
 
 }  // namespace kernel

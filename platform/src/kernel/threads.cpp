@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "kernel/diag.h"
+#include "kernel/eventpoll.h"
 #include "kernel/objects.h"
 
 namespace kernel {
@@ -117,8 +118,20 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (!object) return Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
     if (object->kind == ObjectKind::Event) {
         auto event = std::static_pointer_cast<Event>(object);
+        // An event with a poll (kernel/eventpoll.h) is polled before it is tested, and a
+        // longer wait on it goes in slices of a millisecond with a poll before each.
+        DWORD left = milliseconds;
+        bool polled = RunEventPoll(handle);
+        while (polled && left != 0) {
+            {
+                std::unique_lock<std::mutex> hold(event->lock);
+                if (WaitUntil(event->changed, hold, 1, [&] { return event->set; })) break;
+            }
+            if (left != INFINITE) --left;
+            polled = RunEventPoll(handle);
+        }
         std::unique_lock<std::mutex> hold(event->lock);
-        if (!WaitUntil(event->changed, hold, milliseconds, [&] { return event->set; })) return WAIT_TIMEOUT;
+        if (!WaitUntil(event->changed, hold, left, [&] { return event->set; })) return WAIT_TIMEOUT;
         if (!event->manualReset) event->set = false;  // an auto-reset event lets one waiter through
         return WAIT_OBJECT_0;
     }

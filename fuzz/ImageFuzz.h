@@ -1,0 +1,46 @@
+// ImageFuzz.h: what every image-reader fuzz target checks. On success every byte of the
+// pixel block (pitch x height, the pitch at least a row's pixels) is read, so a block
+// shorter than the image shows under AddressSanitizer; on failure no tracked block may be
+// left behind. A broken rule aborts, which the fuzzer reports.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "QzGraphicsImage.h"
+#include "QzWinFileStream.h"
+#include "QzWinState.h"
+
+namespace qzfuzz {
+
+inline uint32_t TouchImage(const GraphImage& image) {
+    if (image.pixels == nullptr || image.width < 1 || image.height < 1 ||
+        image.pitch < image.width * image.colorFormat.pixelBytes || image.colorFormat.pixelBytes < 1)
+        std::abort();
+    uint32_t sum = 0;
+    const volatile uint8_t* p = static_cast<const uint8_t*>(image.pixels);
+    const size_t bytes = static_cast<size_t>(image.pitch) * static_cast<size_t>(image.height);
+    for (size_t i = 0; i < bytes; i++) sum += p[i];
+    return sum;
+}
+
+// Feeds the bytes through a memory stream to one reader.
+inline int RunImageLoader(GraphImageLoader loader, const uint8_t* data, size_t size) {
+    const int blocks = g_windowSystem.tracker.count;
+    MemoryStream* memory = OpenMemoryStream(data, static_cast<int>(size));
+    if (memory == nullptr) return 0;
+    ReadStream stream;
+    MakeMemoryReadStream(&stream, memory);
+    GraphImage image = {};
+    if (loader(&stream, &image) == 0) {
+        TouchImage(image);
+        FreeGraphImage(&image);
+    } else if (image.pixels != nullptr) {
+        std::abort();
+    }
+    CloseMemoryStream(memory);
+    if (g_windowSystem.tracker.count != blocks) std::abort();
+    return 0;
+}
+
+}  // namespace qzfuzz

@@ -1,0 +1,251 @@
+// QzGraphicsText.cpp: the text core over the fonts' memory caches, its measuring form,
+// the 2D path's forms and the front end's text operation.
+//
+// Rules of the memory path, per cell value (the colours have the bright colour applied
+// and the format's fill bits removed):
+//   type 0: a set bit is the text colour; type 1: 1 text, 2 edge;
+//   type 2: level L (0..15) is the text colour with alpha 16 L;
+//   type 3: body b in the low four bits, edge e in the high four: b = 15 is the text
+//   colour at alpha 0xFF; 0 < b < 15 has alpha A = 16 b + e (15 - b) and each channel
+//   edge + (text - edge) x (4096 b / A) / 256; b = 0 < e is the edge colour at alpha 16 e.
+//   Anything else is background: left alone when transparent, else 0.
+// Alpha sits in bits 16-23 of the 32-bit units of a 16-bit anti-aliased image and in
+// bits 24-31 of a 32-bit one. Only pixels inside the clip (and the image) are written.
+// Main thread under the library lock.
+#include "QzGraphicsText.h"
+
+#include <cstring>
+
+#include "QzDraw2D.h"
+#include "QzDraw2DDraw.h"
+#include "QzDrawPresent.h"
+#include "QzDrawScreen.h"
+#include "QzDrawScreenColor.h"
+#include "QzDrawStandIns.h"
+#include "QzGraphicsDrawState.h"
+#include "QzGraphicsFont.h"
+#include "QzUseCLib.h"
+#include "QzWinLog.h"
+#include "QzWinMemory.h"
+#include "QzWinMessage.h"
+
+namespace {
+
+// The colour value of the screen format with the bright colour applied, fill bits off.
+uint32_t TintColor(uint32_t color) {
+    int r = 0, g = 0, b = 0;
+    GetColorValueRGB(color, &r, &g, &b);
+    uint32_t bright = g_drawState.brightColor;
+    r = r * (int)(bright >> 16 & 0xFF) / 255;
+    g = g * (int)(bright >> 8 & 0xFF) / 255;
+    b = b * (int)(bright & 0xFF) / 255;
+    return GetScreenColorValue(r, g, b) & ~GetScreenColorValue(0, 0, 0);
+}
+
+// Mixes two colour values channel by channel: edge + (text - edge) x ratio / 256.
+uint32_t MixColor(uint32_t text, uint32_t edge, int ratio, bool wide) {
+    const int shifts16[3] = {11, 5, 0}, masks16[3] = {31, 63, 31};
+    const int shifts32[3] = {16, 8, 0}, masks32[3] = {255, 255, 255};
+    const int* shifts = wide ? shifts32 : shifts16;
+    const int* masks = wide ? masks32 : masks16;
+    uint32_t out = 0;
+    for (int c = 0; c < 3; ++c) {
+        int t = (int)(text >> shifts[c]) & masks[c], e = (int)(edge >> shifts[c]) & masks[c];
+        int v = e + (t - e) * ratio / 256;
+        out |= (uint32_t)(v & masks[c]) << shifts[c];
+    }
+    return out;
+}
+
+struct PixelWriter {
+    int type;        // font type 0-3
+    int bytes;       // destination bytes per pixel
+    bool wide;       // 32-bit colour channels
+    int alphaShift;  // where alpha goes in a unit; -1: no alpha
+    uint32_t text, edge;
+    bool transparent;
+
+    // False: leave the pixel.
+    bool Value(int v, uint32_t* out) const {
+        uint32_t color = 0;
+        int alpha = -1;
+        switch (type) {
+        case 0: if (v) color = text; else return Background(out); break;
+        case 1:
+            if (v == 1) color = text;
+            else if (v == 2) color = edge;
+            else return Background(out);
+            break;
+        case 2:
+            if (v == 0) return Background(out);
+            color = text, alpha = v * 16;
+            break;
+        default: {
+            int b = v & 15, e = v >> 4;
+            if (b == 15) {
+                color = text, alpha = 0xFF;
+            } else if (b > 0) {
+                int a = 16 * b + e * (15 - b);
+                color = MixColor(text, edge, 4096 * b / a, wide), alpha = a;
+            } else if (e > 0) {
+                color = edge, alpha = 16 * e;
+            } else {
+                return Background(out);
+            }
+        }
+        }
+        if (alpha >= 0 && alphaShift >= 0) color |= (uint32_t)alpha << alphaShift;
+        *out = color;
+        return true;
+    }
+    bool Background(uint32_t* out) const {
+        *out = 0;
+        return !transparent;
+    }
+    void Put(uint8_t* p, uint32_t value) const {
+        if (bytes == 1) *p = (uint8_t)value;
+        else if (bytes == 2) { uint16_t v = (uint16_t)value; std::memcpy(p, &v, 2); }
+        else std::memcpy(p, &value, 4);
+    }
+};
+
+// Writes the cell's glyph into dst at its box (turned for vertical text), inside clip.
+void PutGlyph(const FontData* f, const GlyphCell* cell, MEMIMG* dst, const RECT& clip, const PixelWriter& writer,
+              int boxX, int boxY, bool vertical) {
+    int w = cell->width, h = cell->height;
+    RECT box = vertical ? RECT{boxX - h, boxY, boxX, boxY + w} : RECT{boxX, boxY, boxX + w, boxY + h};
+    ClipRect(&box, &clip);
+    if (box.right <= box.left || box.bottom <= box.top) return;
+    for (int dy = box.top; dy < box.bottom; ++dy) {
+        uint8_t* row = dst->pixels + (ptrdiff_t)dst->pitch * dy;
+        for (int dx = box.left; dx < box.right; ++dx) {
+            // Down the page the glyph's row j lands in column X - 1 - j, its column i in row Y + i.
+            int i = vertical ? dy - boxY : dx - boxX;
+            int j = vertical ? boxX - 1 - dx : dy - boxY;
+            uint32_t value;
+            if (writer.Value(GetFontCellValue(f, cell, i, j), &value))
+                writer.Put(row + (ptrdiff_t)dx * writer.bytes, value);
+        }
+    }
+}
+
+}  // namespace
+
+int DrawFontStringCore(int mode, int x, int y, int, double, double, const char* text, uint32_t color, MEMIMG* dst,
+                       const RECT* clip, int transparent, int font, uint32_t edgeColor, int length, int vertical,
+                       SIZE* outSize) {
+    if (GetDirectDrawObject() == nullptr) return -1;
+    FontData* f = GetFontData(font);
+    if (f == nullptr) return -1;
+    // Scaling applies only to texture caches, which are not built: both scales are 1.
+    bool drawing = mode == 1;
+    if (drawing && f->textureCache) return -1;
+    if (text == nullptr || text[0] == '\0') return 0;
+    int n = (int)std::strlen(text);
+    if (length != -1 && length < n) n = length < 0 ? 0 : length;
+    if (n == 0) return 0;
+    if (drawing && (dst == nullptr || clip == nullptr || dst->pixels == nullptr)) return -1;
+
+    PixelWriter writer = {};
+    RECT area = {};
+    if (drawing) {
+        writer.type = f->fontType & 3;
+        writer.bytes = GetMEMIMGPixelBytes(dst->type, dst->usePalette, dst->useAlpha);
+        writer.wide = dst->type == kMemImgXrgb8888;
+        writer.alphaShift = !(f->fontType & 2) ? -1 : writer.wide ? 24 : writer.bytes == 4 ? 16 : -1;
+        writer.text = TintColor(color);
+        writer.edge = TintColor(edgeColor);
+        writer.transparent = transparent != 0;
+        area = *clip;
+        RECT image = {0, 0, dst->width, dst->height};
+        ClipRect(&area, &image);
+    }
+
+    char* cells = (char*)AllocMemory(3 * n + 1, "QzGraphics", __LINE__);
+    if (cells == nullptr) return -1;
+    int count = 0;
+    CacheStringGlyphs(font, text, n, cells, &count);
+    double pen = 0.0;
+    for (int k = 0; k < count; ++k) {
+        const unsigned char* ch = (const unsigned char*)cells + 3 * k;
+        CharEntry* entry = &f->charTable[ch[0] + 256 * ch[1]];
+        GlyphCell* cell = entry->cached ? entry->cell : nullptr;
+        if (cell == nullptr) {
+            // Evicted by the ring while this string was cached: rendered again now.
+            cell = CacheFontGlyphs(1, (const char*)ch, font);
+            if (cell == nullptr) ExitWithFatalError("テキストキャッシュの作成に失敗しました");
+        }
+        bool space = (ch[1] == 0 && ch[0] == 0x20) || (ch[0] == 0x81 && ch[1] == 0x40);
+        if (drawing && !space && cell->width > 0 && cell->height > 0) {
+            int boxX, boxY;
+            if (vertical) {
+                boxX = x + f->cellHeight - cell->yOffset;
+                boxY = y + (int)pen + cell->xOffset;
+            } else {
+                boxX = x + (int)pen + cell->xOffset;
+                boxY = y + cell->yOffset;
+            }
+            PutGlyph(f, cell, dst, area, writer, boxX, boxY, vertical != 0);
+        }
+        pen += cell->advance + f->spacing;
+    }
+    FreeMemory(cells);
+    int advance = (int)pen;
+    if (outSize != nullptr) {
+        outSize->cx = vertical ? f->cellHeight : advance;
+        outSize->cy = vertical ? advance : f->cellHeight;
+    }
+    return advance;
+}
+
+int MeasureFontStringWidth(const char* text, int length, int font, int vertical) {
+    return DrawFontStringCore(0, 0, 0, 0, 1.0, 1.0, text, 0, nullptr, nullptr, 0, font, 0, length, vertical, nullptr);
+}
+
+int MeasureFontString(int font, const char* text, int vertical, int* width, int* height) {
+    SIZE size = {0, 0};
+    if (DrawFontStringCore(0, 0, 0, 0, 1.0, 1.0, text, 0, nullptr, nullptr, 0, font, 0, -1, vertical, &size) < 0)
+        return -1;
+    if (width) *width = size.cx;
+    if (height) *height = size.cy;
+    return 0;
+}
+
+int DrawFontStringCore(MEMIMG* dst, int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor,
+                       int vertical) {
+    RECT clip = g_drawState.drawArea;
+    return DrawFontStringCore(1, x, y, 0, 1.0, 1.0, text, color, dst, &clip, 1, font, edgeColor, -1, vertical,
+                              nullptr) < 0
+               ? -1
+               : 0;
+}
+
+int DrawStringWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int vertical) {
+    if (g_drawState.drawAreaEmpty) return 0;
+    FontData* f = GetFontData(font);
+    if (f == nullptr) return WriteLog("フォントハンドル値が異常です\n");
+    if (text == nullptr || text[0] == '\0') return 0;
+    WaitForWindowActive();
+    const RECT& area = g_drawState.drawArea;
+    bool texture = f->textureCache != 0;
+    bool softFront = g_drawState.drawScreen == kDrawTargetFront && IsSoftwareScreen();
+    bool masked = g_drawState.maskActive && !texture;
+    RECT r = {};
+    if (masked || softFront || (texture && g_drawState.blendMode == 3)) {
+        if (vertical) {
+            // Down the page the text covers its line's width and runs to the bottom.
+            r = RECT{x, y, x + f->cellHeight + 3, area.bottom};
+            if (y >= area.bottom) return 0;
+        } else {
+            r = RECT{x, y, area.right, y + f->size + 3};
+            if (x >= area.right) return 0;
+        }
+    }
+    if (masked) BeginMaskedDraw(r.left, r.top, r.right, r.bottom);
+    if (softFront) RefreshFrontMEMIMG();
+    int result = texture ? G_D3D_DrawStringWithFont(x, y, text, color, font, edgeColor, vertical)
+                         : DrawStringOnSurface2D(x, y, text, color, font, edgeColor, vertical);
+    if (masked) EndMaskedDraw(r.left, r.top, r.right, r.bottom);
+    if (softFront) CopyFrontMEMIMGToPrimary(&r);
+    return result;
+}

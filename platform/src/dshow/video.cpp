@@ -1,0 +1,216 @@
+// dshow/video.cpp: the video track of an open file. Frames are decoded in order on the
+// calling thread and timed on the stream clock: a frame's time is its timestamp less the
+// stream's start (a frame without one follows the previous by one frame's duration, and
+// times never go back). Delivery keeps one frame in hand, and the next when it had to look
+// at it: the latest frame whose time has come is written, earlier ones are dropped. A frame
+// is converted with libswscale straight into the locked surface, top row first.
+// Under the Movie's lock.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+
+#include "ddraw/internal.h"
+#include "dshow/internal.h"
+
+namespace dshow {
+namespace {
+
+constexpr AVRational kStreamTimeBase = {1, 10'000'000};
+
+// The YUV formats FFmpeg marks as full range by name, as their plain twins.
+AVPixelFormat PlainTwin(AVPixelFormat format, bool* fullRange) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: *fullRange = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: *fullRange = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: *fullRange = true; return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: *fullRange = true; return AV_PIX_FMT_YUV411P;
+    default: return format;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<VideoTrack> VideoTrack::Create(AVFormatContext* container, int stream, AVCodecContext* decoder) {
+    std::unique_ptr<VideoTrack> track(new VideoTrack());
+    track->container_ = container;
+    track->decoder_ = decoder;
+    track->stream_ = stream;
+    if (container == nullptr || decoder == nullptr || stream < 0)
+        return nullptr;
+    track->pending_ = av_frame_alloc();
+    track->ahead_ = av_frame_alloc();
+    if (track->pending_ == nullptr || track->ahead_ == nullptr)
+        return nullptr;
+    // Only the video stream's packets are read.
+    for (unsigned i = 0; i < container->nb_streams; ++i)
+        if (static_cast<int>(i) != stream)
+            container->streams[i]->discard = AVDISCARD_ALL;
+    const AVStream* s = container->streams[stream];
+    if (s->start_time != AV_NOPTS_VALUE) {
+        track->startPts_ = s->start_time;
+        track->startKnown_ = true;
+    }
+    AVRational rate = s->avg_frame_rate.num > 0 && s->avg_frame_rate.den > 0 ? s->avg_frame_rate : s->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0)
+        track->frameDuration_ = av_rescale_q(1, av_inv_q(rate), kStreamTimeBase);
+    if (track->frameDuration_ <= 0)
+        track->frameDuration_ = 400'000;  // 25 frames a second
+    // The first frame now: a file whose video does not decode has no video.
+    if (!track->Decode(track->pending_, &track->pendingTime_))
+        return nullptr;
+    track->havePending_ = true;
+    track->width_ = track->pending_->width;
+    track->height_ = track->pending_->height;
+    if (track->width_ < 1 || track->height_ < 1 || track->width_ > 16384 || track->height_ > 16384)
+        return nullptr;
+    track->counted_ = true;
+    CountObject(1);
+    return track;
+}
+
+VideoTrack::~VideoTrack() {
+    if (counted_)
+        CountObject(-1);
+    av_frame_free(&pending_);
+    av_frame_free(&ahead_);
+    sws_freeContext(scaler_);
+    avcodec_free_context(&decoder_);
+    CloseContainer(&container_);
+}
+
+bool VideoTrack::Decode(AVFrame* frame, STREAM_TIME* time) {
+    if (ended_)
+        return false;
+    AVPacket* packet = av_packet_alloc();
+    if (packet == nullptr)
+        return false;
+    bool got = false;
+    int errors = 0;
+    while (!got) {
+        int result = avcodec_receive_frame(decoder_, frame);
+        if (result == 0) {
+            got = true;
+            break;
+        }
+        // A damaged frame is skipped like a damaged packet; the track ends with the
+        // decoder's end, or when nothing but damage comes.
+        if (result == AVERROR_EOF || (result != AVERROR(EAGAIN) && (draining_ || ++errors > 100))) {
+            ended_ = true;
+            break;
+        }
+        result = av_read_frame(container_, packet);
+        if (result < 0) {
+            draining_ = true;
+            avcodec_send_packet(decoder_, nullptr);
+            continue;
+        }
+        if (packet->stream_index == stream_)
+            avcodec_send_packet(decoder_, packet);  // a damaged packet is skipped
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    if (!got)
+        return false;
+
+    int64_t pts = frame->best_effort_timestamp;
+    STREAM_TIME t;
+    if (pts == AV_NOPTS_VALUE) {
+        t = lastTime_ < 0 ? 0 : lastTime_ + frameDuration_;
+    } else {
+        if (!startKnown_) {
+            startPts_ = pts;
+            startKnown_ = true;
+        }
+        t = av_rescale_q(pts - startPts_, container_->streams[stream_]->time_base, kStreamTimeBase);
+        if (t < 0)
+            t = 0;
+    }
+    if (lastTime_ >= 0 && t < lastTime_)
+        t = lastTime_;
+    lastTime_ = t;
+    *time = t;
+    return true;
+}
+
+HRESULT VideoTrack::Deliver(ddraw::Surface* surface, STREAM_TIME now) {
+    if (!havePending_) {
+        if (!Decode(pending_, &pendingTime_))
+            return MS_S_ENDOFSTREAM;
+        havePending_ = true;
+    }
+    if (pendingTime_ > now)
+        return MS_S_PENDING;
+    // Late frames are dropped: the latest frame due wins.
+    for (;;) {
+        if (!haveAhead_) {
+            if (!Decode(ahead_, &aheadTime_))
+                break;
+            haveAhead_ = true;
+        }
+        if (aheadTime_ > now)
+            break;
+        std::swap(pending_, ahead_);
+        pendingTime_ = aheadTime_;
+        haveAhead_ = false;
+    }
+    HRESULT hr = Write(pending_, surface);
+    if (FAILED(hr))
+        return hr;
+    std::swap(pending_, ahead_);
+    pendingTime_ = aheadTime_;
+    havePending_ = haveAhead_;
+    haveAhead_ = false;
+    return S_OK;
+}
+
+void VideoTrack::Seek(STREAM_TIME time) {
+    const AVStream* s = container_->streams[stream_];
+    int64_t target = av_rescale_q_rnd(time, kStreamTimeBase, s->time_base, AV_ROUND_DOWN) + (startKnown_ ? startPts_ : 0);
+    // The key frame at or before the time; else the start, decoding forward from there.
+    if (avformat_seek_file(container_, stream_, INT64_MIN, target, target, 0) < 0 &&
+        av_seek_frame(container_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0)
+        av_seek_frame(container_, -1, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE);
+    avcodec_flush_buffers(decoder_);
+    draining_ = false;
+    ended_ = false;
+    havePending_ = false;
+    haveAhead_ = false;
+    lastTime_ = -1;
+}
+
+HRESULT VideoTrack::Write(AVFrame* frame, ddraw::Surface* surface) {
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = sizeof desc;
+    HRESULT hr = surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr);
+    if (FAILED(hr))
+        return hr;
+    auto target = static_cast<AVPixelFormat>(PixelFormatOfSurface(desc.ddpfPixelFormat));
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    AVPixelFormat source = PlainTwin(static_cast<AVPixelFormat>(frame->format), &fullRange);
+    if (target != AV_PIX_FMT_NONE && frame->width > 0 && frame->height > 0)
+        scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, source, width_, height_, target,
+                                       SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (target == AV_PIX_FMT_NONE || scaler_ == nullptr) {
+        surface->Unlock(nullptr);
+        return MS_E_INCOMPATIBLE;
+    }
+    // Ranges as the frame says: RGB targets take the full range, packed YUV the video one.
+    const AVPixFmtDescriptor* targetDesc = av_pix_fmt_desc_get(target);
+    bool targetRgb = targetDesc && (targetDesc->flags & AV_PIX_FMT_FLAG_RGB);
+    int colorspace = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+    sws_setColorspaceDetails(scaler_, sws_getCoefficients(colorspace), fullRange ? 1 : 0,
+                             sws_getCoefficients(SWS_CS_DEFAULT), targetRgb ? 1 : 0, 0, 1 << 16, 1 << 16);
+    uint8_t* planes[4] = {static_cast<uint8_t*>(desc.lpSurface), nullptr, nullptr, nullptr};
+    int pitches[4] = {desc.lPitch, 0, 0, 0};
+    sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, pitches);
+    surface->Unlock(nullptr);
+    return S_OK;
+}
+
+}  // namespace dshow
