@@ -20,6 +20,7 @@
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"
 #include "QzWinMemory.h"
+#include "QzGraphicsImage.h"
 
 namespace {
 
@@ -44,21 +45,6 @@ void SetCornerFlags(Surface3DData* p, int graphWidth, int graphHeight) {
 void DeletePieces(const int* handles, int count) {
     for (int i = 0; i < count; ++i)
         DeleteSurface3DData(handles[i]);
-}
-
-// A GraphImage over a bitmap's pixels (rows padded to 4 bytes, top row first).
-bool ImageOfBitmap(HBITMAP bitmap, const ColorFormat* format, GraphImage* out) {
-    BITMAP bm;
-    std::memset(&bm, 0, sizeof bm);
-    if (bitmap == nullptr || GetObjectA(bitmap, sizeof bm, &bm) == 0 || bm.bmBits == nullptr)
-        return false;
-    std::memset(out, 0, sizeof *out);
-    out->colorFormat = *format;
-    out->width = bm.bmWidth;
-    out->height = bm.bmHeight;
-    out->pitch = bm.bmWidthBytes;
-    out->pixels = bm.bmBits;
-    return true;
 }
 
 }  // namespace

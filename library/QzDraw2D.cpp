@@ -19,6 +19,7 @@
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDib.h"
 #include "QzGraphicsDrawState.h"
+#include "QzGraphicsImage.h"
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"
 #include "QzWinMemory.h"
@@ -47,21 +48,6 @@ bool ClipTransfer(RECT* src, int* dstX, int* dstY, int srcW, int srcH, int boxX,
     *src = RECT{(LONG)sx, (LONG)sy, (LONG)(sx + w), (LONG)(sy + h)};
     *dstX = (int)dx;
     *dstY = (int)dy;
-    return true;
-}
-
-// A GraphImage over a bitmap's pixels (rows padded to 4 bytes, top row first).
-bool ImageOfBitmap(HBITMAP bitmap, const ColorFormat* format, GraphImage* out) {
-    BITMAP bm;
-    std::memset(&bm, 0, sizeof bm);
-    if (bitmap == nullptr || GetObjectA(bitmap, sizeof bm, &bm) == 0 || bm.bmBits == nullptr)
-        return false;
-    std::memset(out, 0, sizeof *out);
-    out->colorFormat = *format;
-    out->width = bm.bmWidth;
-    out->height = bm.bmHeight;
-    out->pitch = bm.bmWidthBytes;
-    out->pixels = bm.bmBits;
     return true;
 }
 

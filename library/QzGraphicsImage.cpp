@@ -215,3 +215,18 @@ uint32_t GetGraphImagePixel(const GraphImage* image, int x, int y) {
            TopByte(pixel, f.blueMask, f.blueShift, f.blueWidth) |
            TopByte(pixel, f.alphaMask, f.alphaShift, f.alphaWidth) << 24;
 }
+
+// A GraphImage over a bitmap's pixels (rows padded to 4 bytes, top row first).
+bool ImageOfBitmap(HBITMAP bitmap, const ColorFormat* format, GraphImage* out) {
+    BITMAP bm;
+    std::memset(&bm, 0, sizeof bm);
+    if (bitmap == nullptr || GetObjectA(bitmap, sizeof bm, &bm) == 0 || bm.bmBits == nullptr)
+        return false;
+    std::memset(out, 0, sizeof *out);
+    out->colorFormat = *format;
+    out->width = bm.bmWidth;
+    out->height = bm.bmHeight;
+    out->pitch = bm.bmWidthBytes;
+    out->pixels = bm.bmBits;
+    return true;
+}

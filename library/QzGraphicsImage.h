@@ -68,3 +68,6 @@ int MirrorGraphImage(GraphImage* image);
 // channel wider than 8 bits gives its top 8), alpha 0 for formats without it, the palette
 // colour for 1-byte images. 0 outside the image or without pixels.
 uint32_t GetGraphImagePixel(const GraphImage* image, int x, int y);
+
+// A GraphImage over a DIB section's pixels, borrowing them; false when the bitmap has none.
+bool ImageOfBitmap(HBITMAP bitmap, const ColorFormat* format, GraphImage* out);
