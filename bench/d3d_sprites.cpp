@@ -28,7 +28,7 @@
 #include "Qz3DSprite.h"
 #include "Qz3DSystem.h"
 #include "Qz3DTexture.h"
-#include "QzApiCore.h"
+#include "QzApi.h"
 #include "QzDrawScreen.h"
 #include "QzGraphicsData.h"
 #include "QzGraphicsDrawState.h"

@@ -19,7 +19,7 @@
 #include <png.h>
 
 #include "CodecFixtures.h"
-#include "QzApiCore.h"
+#include "QzApi.h"
 #include "QzGraphicsData.h"
 #include "QzGraphicsImage.h"
 #include "QzGraphicsLoad.h"

@@ -1,23 +1,13 @@
-// QzApiCore.cpp: the core entry points (see the header).
-#include "QzApiCore.h"
-
+// QzApiCore.cpp: the entry points of start-up, messages, window settings, time, keyboard
+// and pads.
+#include "QzApi.h"
+#include "QzApiCall.h"
+#include "QzInput.h"
 #include "QzWinLock.h"
 #include "QzWinMessage.h"
 #include "QzWinStartup.h"
+#include "QzWinTime.h"
 #include "QzWinWindow.h"
-
-namespace {
-
-// The convention every entry point follows.
-template <typename Operation>
-int UnderLibraryLock(Operation operation) {
-    EnterLibraryLock();
-    int result = operation();
-    LeaveLibraryLock();
-    return result;
-}
-
-}  // namespace
 
 int ApiInitializeLibrary() { return UnderLibraryLock([] { return InitializeLibrary(); }); }
 
@@ -28,6 +18,9 @@ int ApiTerminateLibrary() {
 }
 
 int ApiProcessMessage() { return UnderLibraryLock([] { return ProcessMessage(); }); }
-int ApiChangeWindowMode(int flag) { return UnderLibraryLock([flag] { return ChangeWindowMode(flag); }); }
-int ApiSetWindowCaption(const char* text) { return UnderLibraryLock([text] { return SetWindowCaption(text); }); }
-int ApiSetWindowResizableFlag(int flag) { return UnderLibraryLock([flag] { return SetWindowResizableFlag(flag); }); }
+int ApiChangeWindowMode(int flag) { return UnderLibraryLock([=] { return ChangeWindowMode(flag); }); }
+int ApiSetWindowCaption(const char* text) { return UnderLibraryLock([=] { return SetWindowCaption(text); }); }
+int ApiSetWindowResizableFlag(int flag) { return UnderLibraryLock([=] { return SetWindowResizableFlag(flag); }); }
+int ApiGetMillisecondTime(int unused) { return UnderLibraryLock([=] { return GetMillisecondTime(unused); }); }
+int ApiGetKeyPressFlag(int code) { return UnderLibraryLock([=] { return GetKeyPressFlag(code); }); }
+int ApiGetPadInputBits(int type) { return UnderLibraryLock([=] { return GetPadInputBits(type); }); }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "QzApiCore.h"
+#include "QzApi.h"
 #include "QzStandIn.h"
 #include "QzWinLock.h"
 #include "QzWinState.h"

@@ -14,6 +14,7 @@
 #include "backend/backend.h"
 #include "backend/present_mode.h"
 #include "ddraw/internal.h"
+#include "dinput/input.h"
 #include "kernel/controls.h"
 #include "kernel/diag.h"
 #include "platform/testing.h"
@@ -155,6 +156,8 @@ void PresentPrimary(Surface* primary) {
         WritePng(folder + "/" + name, frame.data(), width, height);
     }
     ++g_frameCount;
+    // An input script counts its frames in presents.
+    input::CountPresentedFrames(1);
     backend::SetFullScreenPresent((core.cooperativeFlags & DDSCL_EXCLUSIVE) != 0);
     backend::Current().present(frame.data(), width, height, width * 4);
     g_lastFrame.width = width;

@@ -1,0 +1,15 @@
+// QzApiCall.h: the one convention of the entry points, written once so that none can
+// forget to release the lock.
+#pragma once
+
+#include "QzWinLock.h"
+
+// Takes the library lock, runs the operation, releases the lock and hands back the
+// operation's result untouched, whatever its type.
+template <typename Operation>
+auto UnderLibraryLock(Operation operation) {
+    EnterLibraryLock();
+    auto result = operation();
+    LeaveLibraryLock();
+    return result;
+}
