@@ -18,6 +18,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include "BenchRatios.h"
 #include "ArchiveWriter.h"
 #include "CodecFixtures.h"
 #include "QzArchive_FileSet.h"
@@ -226,35 +227,20 @@ void BM_JpegMemorySource(benchmark::State& state) {
 }
 BENCHMARK(BM_JpegMemorySource)->Unit(benchmark::kMillisecond);
 
-// Passes every run on to the console and keeps each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    qzbench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const char* pairs[][3] = {
+    const std::vector<qzbench::RatioPair> pairs = {
         {"DecodeArchiveLZ / zlib inflate", "BM_DecodeArchiveLZ", "BM_ZlibInflate"},
         {"DecodeArchiveLZ / memcpy", "BM_DecodeArchiveLZ", "BM_Memcpy"},
         {"stored member via FileAccessRead / POSIX read", "BM_StoredMemberRead", "BM_PosixRead"},
         {"PNG through the glue / libpng simplified read", "BM_PngThroughGlue", "BM_PngSimplifiedRead"},
         {"JPEG through the glue / libjpeg memory source", "BM_JpegThroughGlue", "BM_JpegMemorySource"},
     };
-    for (auto& pair : pairs) {
-        auto ours = reporter.times.find(pair[1]), peer = reporter.times.find(pair[2]);
-        if (ours == reporter.times.end() || peer == reporter.times.end() || peer->second <= 0) continue;
-        std::printf("ratio %-50s %6.2f\n", pair[0], ours->second / peer->second);
-    }
+    qzbench::PrintRatios(reporter, pairs);
     benchmark::Shutdown();
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "BenchRatios.h"
 #include "CodecFixtures.h"
 #include "QzApi.h"
 #include "QzGraphicsData.h"
@@ -159,17 +160,6 @@ void BM_BareDecode(benchmark::State& state, const Picture* picture) {
     }
 }
 
-// Passes every run on to the console and keeps each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,17 +201,14 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    qzbench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const Picture& p : kPictures) {
-        auto bare = reporter.times.find(std::string("BareDecode/") + p.name);
-        if (bare == reporter.times.end() || bare->second <= 0) continue;
-        for (const char* ours : {"LoadFileToGraph/", "DecodeGraphImage/"}) {
-            auto found = reporter.times.find(std::string(ours) + p.name);
-            if (found == reporter.times.end()) continue;
-            std::printf("ratio %-32s / bare decode %6.2f\n", (std::string(ours) + p.name).c_str(),
-                        found->second / bare->second);
-        }
+        const std::string loaded = std::string("LoadFileToGraph/") + p.name, decoded = std::string("DecodeGraphImage/") + p.name;
+        qzbench::PrintRatios(reporter,
+                             {{(loaded + " / bare decode").c_str(), loaded, std::string("BareDecode/") + p.name},
+                              {(decoded + " / bare decode").c_str(), decoded, std::string("BareDecode/") + p.name}},
+                             44);
     }
     benchmark::Shutdown();
     ApiTerminateLibrary();

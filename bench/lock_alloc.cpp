@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "QzWinLock.h"
 #include "QzWinMemory.h"
 
@@ -69,33 +70,18 @@ void BM_AllocMemoryFreeWith10000Live(benchmark::State& state) {
 }
 BENCHMARK(BM_AllocMemoryFreeWith10000Live);
 
-// Passes every run on to the console and keeps each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    qzbench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const char* pairs[][3] = {
+    const std::vector<qzbench::RatioPair> pairs = {
         {"EnterLibraryLock+Leave / recursive_mutex", "BM_LibraryLockEnterLeave", "BM_RecursiveMutexLockUnlock"},
         {"AllocMemory+FreeMemory / malloc+free", "BM_AllocMemoryFree", "BM_MallocFree"},
         {"the same with 10000 blocks alive / malloc+free", "BM_AllocMemoryFreeWith10000Live", "BM_MallocFree"},
     };
-    for (auto& pair : pairs) {
-        auto ours = reporter.times.find(pair[1]), peer = reporter.times.find(pair[2]);
-        if (ours == reporter.times.end() || peer == reporter.times.end() || peer->second <= 0) continue;
-        std::printf("ratio %-50s %6.2f\n", pair[0], ours->second / peer->second);
-    }
+    qzbench::PrintRatios(reporter, pairs);
     benchmark::Shutdown();
     return 0;
 }

@@ -7,8 +7,8 @@
 
 #include "CodecFixtures.h"
 #include "FuzzSupport.h"
+#include "ImageFuzz.h"
 #include "QzUseCLibCodec.h"
-#include "QzWinFileStream.h"
 
 namespace {
 
@@ -30,14 +30,7 @@ uint64_t LargestDeclaredFrame(const uint8_t* data, size_t size) {
 
 QZ_FUZZ_TARGET(JpegLoader)(const uint8_t* data, size_t size) {
     if (LargestDeclaredFrame(data, size) > (uint64_t(1) << 24)) return 0;
-    MemoryStream* memory = OpenMemoryStream(data, static_cast<int>(size));
-    if (memory == nullptr) return 0;
-    ReadStream stream;
-    MakeMemoryReadStream(&stream, memory);
-    GraphImage image = {};
-    if (LoadJpegToGraphImage(&stream, &image) == 0) FreeGraphImage(&image);
-    CloseMemoryStream(memory);
-    return 0;
+    return qzfuzz::RunImageLoader(LoadJpegToGraphImage, data, size);
 }
 
 QZ_FUZZ_SEEDS(JpegLoader) {

@@ -7,8 +7,8 @@
 
 #include "CodecFixtures.h"
 #include "FuzzSupport.h"
+#include "ImageFuzz.h"
 #include "QzUseCLibCodec.h"
-#include "QzWinFileStream.h"
 
 QZ_FUZZ_TARGET(PngLoader)(const uint8_t* data, size_t size) {
     if (size >= 24) {
@@ -17,14 +17,7 @@ QZ_FUZZ_TARGET(PngLoader)(const uint8_t* data, size_t size) {
         };
         if (read32(16) * read32(20) > (uint64_t(1) << 24)) return 0;
     }
-    MemoryStream* memory = OpenMemoryStream(data, static_cast<int>(size));
-    if (memory == nullptr) return 0;
-    ReadStream stream;
-    MakeMemoryReadStream(&stream, memory);
-    GraphImage image = {};
-    if (LoadPngToGraphImage(&stream, &image) == 0) FreeGraphImage(&image);
-    CloseMemoryStream(memory);
-    return 0;
+    return qzfuzz::RunImageLoader(LoadPngToGraphImage, data, size);
 }
 
 QZ_FUZZ_SEEDS(PngLoader) {

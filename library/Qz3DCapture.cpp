@@ -78,22 +78,6 @@ bool CoveredPart(const ReadArea& area, int x1, int y1, const Surface3DData* p, R
     return true;
 }
 
-IDirectDrawSurface7* CreateTemporaryTexture(const SurfaceData* sd, HRESULT* result) {
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    desc.dwWidth = sd->width;
-    desc.dwHeight = sd->height;
-    desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
-    desc.ddpfPixelFormat = *G_D3D_GetTexturePixelFormat(sd->formatIndex);
-    IDirectDrawSurface7* surface = nullptr;
-    *result = g_screen.directDraw ? g_screen.directDraw->CreateSurface(&desc, &surface, nullptr) : DDERR_GENERIC;
-    if (*result != DD_OK)
-        surface = nullptr;
-    return surface;
-}
-
 bool LockWhole(IDirectDrawSurface7* surface, DDSURFACEDESC2* desc, HRESULT* result) {
     std::memset(desc, 0, sizeof *desc);
     desc->dwSize = sizeof *desc;

@@ -360,16 +360,9 @@ int G_D3D_UploadTexturePiece(const ColorFormat* bitmapFormat, HBITMAP colorBitma
     void* pixels = nullptr;
     IDirectDrawSurface7* temporary = nullptr;
     if (LockSurfaceData(piece->surfaceData, &pitch, &pixels, 1, &dest, nullptr) == -1) {
-        DDSURFACEDESC2 desc;
-        std::memset(&desc, 0, sizeof desc);
-        desc.dwSize = sizeof desc;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        desc.dwWidth = sd->width;
-        desc.dwHeight = sd->height;
-        desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
-        desc.ddpfPixelFormat = *G_D3D_GetTexturePixelFormat(sd->formatIndex);
-        if (g_screen.directDraw == nullptr || g_screen.directDraw->CreateSurface(&desc, &temporary, nullptr) != DD_OK ||
-            temporary == nullptr)
+        HRESULT made;
+        temporary = CreateTemporaryTexture(sd, &made);
+        if (temporary == nullptr)
             ExitWithFatalError("テンポラリテクスチャサーフェスの作成に失敗しました");
         DDSURFACEDESC2 lock;
         std::memset(&lock, 0, sizeof lock);
@@ -485,4 +478,20 @@ int G_D3D_RestoreAllTextures() {
         if (auto* p = (const Surface3DData*)g_table.records[slot])
             RestoreSurfaceData(p->surfaceData);
     return 0;
+}
+
+IDirectDrawSurface7* CreateTemporaryTexture(const SurfaceData* sd, HRESULT* result) {
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    desc.dwWidth = sd->width;
+    desc.dwHeight = sd->height;
+    desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
+    desc.ddpfPixelFormat = *G_D3D_GetTexturePixelFormat(sd->formatIndex);
+    IDirectDrawSurface7* surface = nullptr;
+    *result = g_screen.directDraw ? g_screen.directDraw->CreateSurface(&desc, &surface, nullptr) : DDERR_GENERIC;
+    if (*result != DD_OK)
+        surface = nullptr;
+    return surface;
 }

@@ -80,3 +80,7 @@ int G_D3D_RestoreAllTextures();                    // 0, or -1 without Direct3D
 // The store of a piece, or null.
 struct SurfaceData;
 SurfaceData* GetSurface3DStore(const Surface3DData* piece);
+
+// A system-memory texture of a store's size and texture format, for copies in and out of
+// a piece that cannot be locked itself; null with the creation's result otherwise.
+IDirectDrawSurface7* CreateTemporaryTexture(const SurfaceData* sd, HRESULT* result);

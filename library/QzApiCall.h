@@ -4,12 +4,19 @@
 
 #include "QzWinLock.h"
 
+// Holds the library lock for its lifetime.
+class LibraryLockHold {
+public:
+    LibraryLockHold() { EnterLibraryLock(); }
+    ~LibraryLockHold() { LeaveLibraryLock(); }
+    LibraryLockHold(const LibraryLockHold&) = delete;
+    LibraryLockHold& operator=(const LibraryLockHold&) = delete;
+};
+
 // Takes the library lock, runs the operation, releases the lock and hands back the
 // operation's result untouched, whatever its type.
 template <typename Operation>
 auto UnderLibraryLock(Operation operation) {
-    EnterLibraryLock();
-    auto result = operation();
-    LeaveLibraryLock();
-    return result;
+    LibraryLockHold hold;
+    return operation();
 }
