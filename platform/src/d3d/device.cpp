@@ -17,6 +17,7 @@
 #include <set>
 #include <vector>
 
+#include "com/unknown.h"
 #include "d3d/controls.h"
 #include "d3d/hook.h"
 #include "d3d/raster.h"
@@ -55,14 +56,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirect3DDevice7) {
-            *object = static_cast<IDirect3DDevice7*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirect3DDevice7>(this, iid, object, {IID_IDirect3DDevice7});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "com/unknown.h"
 #include "d3d/controls.h"
 #include "d3d/hook.h"
 #include "kernel/diag.h"
@@ -35,14 +36,7 @@ public:
     explicit Direct3D(IDirectDraw7* owner) : owner_(owner) { owner_->AddRef(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirect3D7) {
-            *object = static_cast<IDirect3D7*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirect3D7>(this, iid, object, {IID_IDirect3D7});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "com/unknown.h"
 #include "d3d/hook.h"
 #include "ddraw/class.h"
 #include "ddraw/internal.h"
@@ -445,15 +446,7 @@ ULONG Version4Interface::Release() {
 
 // ---- clippers and palettes ---------------------------------------------------------------------
 HRESULT Clipper::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return com::AnswerAs<IUnknown>(this, iid, object, {});
 }
 
 ULONG Clipper::Release() {
@@ -485,15 +478,7 @@ Palette::Palette(std::shared_ptr<Core> core, const PALETTEENTRY* entries) : core
 }
 
 HRESULT Palette::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return com::AnswerAs<IUnknown>(this, iid, object, {});
 }
 
 ULONG Palette::Release() {

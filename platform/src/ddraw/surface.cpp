@@ -405,58 +405,56 @@ HRESULT Surface::GetColorKey(DWORD flags, DDCOLORKEY* key) {
     return DD_OK;
 }
 
+namespace {
+
+// Keeps a reference to `incoming` in `slot`, letting go of the one held before.
+template <typename T>
+void HoldIn(T*& slot, T* incoming) {
+    if (incoming)
+        incoming->AddRef();
+    if (slot)
+        slot->Release();
+    slot = incoming;
+}
+
+// Hands out a new reference to what `held` is; `empty` when nothing is held.
+template <typename T, typename Out>
+HRESULT HandOut(T* held, Out** out, HRESULT empty) {
+    if (out == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *out = held;
+    if (held == nullptr)
+        return empty;
+    held->AddRef();
+    return DD_OK;
+}
+
+}  // namespace
+
 HRESULT Surface::SetClipper(IDirectDrawClipper* clipper) {
     HRESULT hr = CheckUsable();
-    if (hr == DD_OK) {
-        auto* c = static_cast<Clipper*>(clipper);
-        if (c)
-            c->AddRef();
-        if (clipper_)
-            clipper_->Release();
-        clipper_ = c;
-    }
+    if (hr == DD_OK)
+        HoldIn(clipper_, static_cast<Clipper*>(clipper));
     Note(label_, "SetClipper", clipper != nullptr, nullptr, nullptr, hr);
     return hr;
 }
 
 HRESULT Surface::GetClipper(IDirectDrawClipper** clipper) {
     HRESULT hr = CheckUsable();
-    if (hr != DD_OK)
-        return hr;
-    if (clipper == nullptr)
-        return DDERR_INVALIDPARAMS;
-    *clipper = clipper_;
-    if (clipper_ == nullptr)
-        return DDERR_NOCLIPPERATTACHED;
-    clipper_->AddRef();
-    return DD_OK;
+    return hr != DD_OK ? hr : HandOut(clipper_, clipper, DDERR_NOCLIPPERATTACHED);
 }
 
 HRESULT Surface::SetPalette(IDirectDrawPalette* palette) {
     HRESULT hr = CheckUsable();
-    if (hr == DD_OK) {
-        auto* p = static_cast<Palette*>(palette);
-        if (p)
-            p->AddRef();
-        if (palette_)
-            palette_->Release();
-        palette_ = p;
-    }
+    if (hr == DD_OK)
+        HoldIn(palette_, static_cast<Palette*>(palette));
     Note(label_, "SetPalette", palette != nullptr, nullptr, nullptr, hr);
     return hr;
 }
 
 HRESULT Surface::GetPalette(IDirectDrawPalette** palette) {
     HRESULT hr = CheckUsable();
-    if (hr != DD_OK)
-        return hr;
-    if (palette == nullptr)
-        return DDERR_INVALIDPARAMS;
-    *palette = palette_;
-    if (palette_ == nullptr)
-        return DDERR_NOTFOUND;
-    palette_->AddRef();
-    return DD_OK;
+    return hr != DD_OK ? hr : HandOut(palette_, palette, DDERR_NOTFOUND);
 }
 
 HRESULT Surface::IsLost() {

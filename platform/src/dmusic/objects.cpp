@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "com/unknown.h"
 #include "dmusic/objects.h"
 #include "dmusic/player.h"
 #include "dsound/mixer.h"
@@ -38,14 +39,7 @@ public:
     explicit Segment(midi::SongData song) : song_(std::move(song)) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectMusicSegment || iid == IID_IDirectMusicSegment8) {
-            AddRef();
-            *object = static_cast<IDirectMusicSegment8*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirectMusicSegment8>(this, iid, object, {IID_IDirectMusicSegment, IID_IDirectMusicSegment8});
     }
     HRESULT SetRepeats(DWORD repeats) override {
         repeats_ = repeats;
@@ -79,14 +73,7 @@ Segment* AsSegment(IUnknown* object) {
 class Loader final : public Counted<IDirectMusicLoader8> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectMusicLoader8) {
-            AddRef();
-            *object = static_cast<IDirectMusicLoader8*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirectMusicLoader8>(this, iid, object, {IID_IDirectMusicLoader8});
     }
 
     HRESULT GetObject(LPDMUS_OBJECTDESC desc, REFIID iid, LPVOID* object) override {
@@ -111,14 +98,7 @@ public:
 class DirectMusic final : public Counted<IDirectMusic8> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectMusic || iid == IID_IDirectMusic8) {
-            AddRef();
-            *object = static_cast<IDirectMusic8*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirectMusic8>(this, iid, object, {IID_IDirectMusic, IID_IDirectMusic8});
     }
 
     HRESULT EnumPort(DWORD index, LPDMUS_PORTCAPS caps) override {
@@ -143,14 +123,7 @@ public:
 class Performance final : public Counted<IDirectMusicPerformance8> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectMusicPerformance8) {
-            AddRef();
-            *object = static_cast<IDirectMusicPerformance8*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirectMusicPerformance8>(this, iid, object, {IID_IDirectMusicPerformance8});
     }
 
     HRESULT InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND, DWORD pathType, DWORD, DWORD,

@@ -2,6 +2,7 @@
 // sample memory it shares with its duplicates; the primary only carries the output's
 // format. Lock hands out a staging copy that Unlock writes back under the mixer's lock,
 // so the mixing thread never reads memory a caller is writing. Any thread.
+#include "com/unknown.h"
 #include "dsound/buffer.h"
 
 #include <algorithm>
@@ -32,14 +33,7 @@ public:
     SoundBuffer(bool primary, DWORD flags) : primary_(primary), flags_(flags) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-            AddRef();
-            *object = static_cast<IDirectSoundBuffer*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirectSoundBuffer>(this, iid, object, {IID_IDirectSoundBuffer});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

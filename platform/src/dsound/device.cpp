@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "com/unknown.h"
 #include "backend/audio.h"
 #include "dsound/buffer.h"
 #include "dsound/mixer.h"
@@ -31,14 +32,7 @@ bool IsKnownDevice(const GUID* device) {
 class DirectSound final : public IDirectSound {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSound || iid == IID_IDirectSound8) {
-            AddRef();
-            *object = static_cast<IDirectSound*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerAs<IDirectSound>(this, iid, object, {IID_IDirectSound, IID_IDirectSound8});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
