@@ -149,12 +149,11 @@ IDirectDrawSurface7* FillTemporary(const TemporaryTexts& texts, HDC sourceDc, co
     return temporary;
 }
 
-}  // namespace
-
-int G_D3D_GetDrawScreenGraphFunction1(int x1, int y1, int x2, int y2, GraphData* graph, int clientCoords) {
-    ReadArea area;
-    if (!PrepareRead(x1, y1, x2, y2, graph, clientCoords, &area))
-        return -1;
+// Runs `step` for each piece of the graphic that the read covers, with the part of the
+// source it covers. A piece without a store ends the walk with -1; a step's non-zero
+// result ends it with that result.
+template <typename Step>
+int ForEachCoveredPiece(const ReadArea& area, int x1, int y1, GraphData* graph, Step step) {
     for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces; ++i) {
         const Surface3DData* p = GetSurface3DData(graph->pieces[i]);
         SurfaceData* sd = GetSurface3DStore(p);
@@ -163,87 +162,85 @@ int G_D3D_GetDrawScreenGraphFunction1(int x1, int y1, int x2, int y2, GraphData*
         RECT source;
         if (!CoveredPart(area, x1, y1, p, &source))
             continue;
-        HRESULT hr = sd->surface->BltFast(p->textureX, p->textureY, area.source, &source, DDBLTFAST_NOCOLORKEY);
+        if (int result = step(p, sd, source); result != 0)
+            return result;
+    }
+    return 0;
+}
+
+// The same walk with the source surface's DC open throughout; a failed GetDC is logged
+// with `dcFailure` and ends the read.
+template <typename Step>
+int ForEachCoveredPieceWithDc(const ReadArea& area, int x1, int y1, GraphData* graph, const char* dcFailure,
+                              Step step) {
+    HDC sourceDc = nullptr;
+    HRESULT hr = area.source->GetDC(&sourceDc);
+    if (hr != DD_OK)
+        return WriteLogFormat(dcFailure, (int)hr);
+    int result = ForEachCoveredPiece(area, x1, y1, graph, [&](const Surface3DData* p, SurfaceData* sd,
+                                                               const RECT& source) { return step(sourceDc, p, sd, source); });
+    area.source->ReleaseDC(sourceDc);
+    return result;
+}
+
+}  // namespace
+
+int G_D3D_GetDrawScreenGraphFunction1(int x1, int y1, int x2, int y2, GraphData* graph, int clientCoords) {
+    ReadArea area;
+    if (!PrepareRead(x1, y1, x2, y2, graph, clientCoords, &area))
+        return -1;
+    return ForEachCoveredPiece(area, x1, y1, graph, [&](const Surface3DData* p, SurfaceData* sd, const RECT& source) {
+        RECT from = source;
+        HRESULT hr = sd->surface->BltFast(p->textureX, p->textureY, area.source, &from, DDBLTFAST_NOCOLORKEY);
         if (hr != DD_OK)
             return WriteLogFormat("Error G_D3D_GetDrawScreenGraphFunction1  BltFast ReturnValue:%d", (int)hr);
         SetSurfaceDataColorKey(p->surfaceData);
-    }
-    return 0;
+        return 0;
+    });
 }
 
 int G_D3D_GetDrawScreenGraphFunction2(int x1, int y1, int x2, int y2, GraphData* graph, int clientCoords) {
     ReadArea area;
     if (!PrepareRead(x1, y1, x2, y2, graph, clientCoords, &area))
         return -1;
-    HDC sourceDc = nullptr;
-    HRESULT hr = area.source->GetDC(&sourceDc);
-    if (hr != DD_OK)
-        return WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2  ＤＣ取得に失敗しました  GetDC ReturnValue:%d",
-                              (int)hr);
-    int result = 0;
-    for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces && result == 0; ++i) {
-        const Surface3DData* p = GetSurface3DData(graph->pieces[i]);
-        SurfaceData* sd = GetSurface3DStore(p);
-        if (sd == nullptr || sd->surface == nullptr) {
-            result = -1;
-            break;
-        }
-        RECT source;
-        if (!CoveredPart(area, x1, y1, p, &source))
-            continue;
+    auto step = [](HDC sourceDc, const Surface3DData* p, SurfaceData* sd, const RECT& source) {
         HDC dc = nullptr;
-        hr = sd->surface->GetDC(&dc);
-        if (hr != DD_OK) {
-            result = WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ取得に"
-                                    "失敗しました  GetDC ReturnValue:%d",
-                                    (int)hr);
-            break;
-        }
+        HRESULT hr = sd->surface->GetDC(&dc);
+        if (hr != DD_OK)
+            return WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ取得に"
+                                  "失敗しました  GetDC ReturnValue:%d",
+                                  (int)hr);
         if (!BitBlt(dc, p->textureX, p->textureY, source.right - source.left, source.bottom - source.top, sourceDc,
                     source.left, source.top, SRCCOPY)) {
-            result = WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスへのイメージ"
-                                    "転送に失敗しました  BitBlt  ErrorCode:%x",
-                                    (unsigned)GetLastError());
+            int result = WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスへの"
+                                        "イメージ転送に失敗しました  BitBlt  ErrorCode:%x",
+                                        (unsigned)GetLastError());
             sd->surface->ReleaseDC(dc);
-            break;
+            return result;
         }
         hr = sd->surface->ReleaseDC(dc);
-        if (hr != DD_OK) {
-            result = WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ解放に"
-                                    "失敗しました  ReleaseDC ReturnValue:%d",
-                                    (int)hr);
-            break;
-        }
+        if (hr != DD_OK)
+            return WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ解放に"
+                                  "失敗しました  ReleaseDC ReturnValue:%d",
+                                  (int)hr);
         SetSurfaceDataColorKey(p->surfaceData);
-    }
-    area.source->ReleaseDC(sourceDc);
-    return result;
+        return 0;
+    };
+    return ForEachCoveredPieceWithDc(
+        area, x1, y1, graph, "Error  G_D3D_GetDrawScreenGraphFunction2  ＤＣ取得に失敗しました  GetDC ReturnValue:%d",
+        step);
 }
 
 int G_D3D_GetDrawScreenGraphFunction3(int x1, int y1, int x2, int y2, GraphData* graph, int clientCoords) {
     ReadArea area;
     if (!PrepareRead(x1, y1, x2, y2, graph, clientCoords, &area))
         return -1;
-    HDC sourceDc = nullptr;
-    HRESULT hr = area.source->GetDC(&sourceDc);
-    if (hr != DD_OK)
-        return WriteLogFormat(kTexts3.sourceDc, (int)hr);
-    int result = 0;
-    for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces && result == 0; ++i) {
-        const Surface3DData* p = GetSurface3DData(graph->pieces[i]);
-        SurfaceData* sd = GetSurface3DStore(p);
-        if (sd == nullptr || sd->surface == nullptr) {
-            result = -1;
-            break;
-        }
-        RECT source;
-        if (!CoveredPart(area, x1, y1, p, &source))
-            continue;
+    auto step = [&](HDC sourceDc, const Surface3DData* p, SurfaceData* sd, const RECT& source) {
         IDirectDrawSurface7* temporary = FillTemporary(kTexts3, sourceDc, sd, p, source);
-        if (temporary == nullptr) {
-            result = -1;
-            break;
-        }
+        if (temporary == nullptr)
+            return -1;
+        HRESULT hr;
+        int result = 0;
         DDSURFACEDESC2 to, from;
         if (!LockWhole(sd->surface, &to, &hr)) {
             result = WriteLogFormat("Error  G_D3D_GetDrawScreenGraphFunction3 　転送先テクスチャサーフェスのロックに"
@@ -265,9 +262,9 @@ int G_D3D_GetDrawScreenGraphFunction3(int x1, int y1, int x2, int y2, GraphData*
             SetSurfaceDataColorKey(p->surfaceData);
         }
         temporary->Release();
-    }
-    area.source->ReleaseDC(sourceDc);
-    return result;
+        return result;
+    };
+    return ForEachCoveredPieceWithDc(area, x1, y1, graph, kTexts3.sourceDc, step);
 }
 
 int G_D3D_GetDrawScreenGraphFunction4(int x1, int y1, int x2, int y2, GraphData* graph, int clientCoords) {
@@ -277,26 +274,12 @@ int G_D3D_GetDrawScreenGraphFunction4(int x1, int y1, int x2, int y2, GraphData*
     IDirect3DDevice7* device = G_D3D_GetCurrentDevice();
     if (device == nullptr)
         return -1;
-    HDC sourceDc = nullptr;
-    HRESULT hr = area.source->GetDC(&sourceDc);
-    if (hr != DD_OK)
-        return WriteLogFormat(kTexts4.sourceDc, (int)hr);
-    int result = 0;
-    for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces && result == 0; ++i) {
-        const Surface3DData* p = GetSurface3DData(graph->pieces[i]);
-        SurfaceData* sd = GetSurface3DStore(p);
-        if (sd == nullptr || sd->surface == nullptr) {
-            result = -1;
-            break;
-        }
-        RECT source;
-        if (!CoveredPart(area, x1, y1, p, &source))
-            continue;
+    auto step = [&](HDC sourceDc, const Surface3DData* p, SurfaceData* sd, const RECT& source) {
         IDirectDrawSurface7* temporary = FillTemporary(kTexts4, sourceDc, sd, p, source);
-        if (temporary == nullptr) {
-            result = -1;
-            break;
-        }
+        if (temporary == nullptr)
+            return -1;
+        HRESULT hr;
+        int result = 0;
         RECT covered = {p->textureX, p->textureY, p->textureX + (source.right - source.left),
                         p->textureY + (source.bottom - source.top)};
         POINT at = {covered.left, covered.top};
@@ -325,9 +308,9 @@ int G_D3D_GetDrawScreenGraphFunction4(int x1, int y1, int x2, int y2, GraphData*
             SetSurfaceDataColorKey(p->surfaceData);
         }
         temporary->Release();
-    }
-    area.source->ReleaseDC(sourceDc);
-    return result;
+        return result;
+    };
+    return ForEachCoveredPieceWithDc(area, x1, y1, graph, kTexts4.sourceDc, step);
 }
 
 int G_D3D_GetDrawScreenGraphFunction5(int x1, int y1, int x2, int y2, GraphData* graph, int clientCoords) {

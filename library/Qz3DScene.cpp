@@ -20,6 +20,7 @@
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
 #include "QzDrawStandIns.h"
+#include "QzGraphicsMask.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsSystem.h"

@@ -104,6 +104,20 @@ void PutTex2(D3DVertexTex2* v, const Corner& c) {
     v->v2 = c.v;
 }
 
+// Writes six vertices of one format at `write`, the diffuse colour on the first corner of
+// each triangle; returns the end of what it wrote.
+template <typename Vertex, typename Put>
+uint8_t* PutSix(uint8_t* write, Put put, const Corner& v0, const Corner& v1, const Corner& v2, const Corner& v3,
+                const Corner& v4, const Corner& v5, uint32_t diffuse) {
+    auto* v = (Vertex*)write;
+    const Corner* corners[6] = {&v0, &v1, &v2, &v3, &v4, &v5};
+    for (int i = 0; i < 6; ++i)
+        put(&v[i], *corners[i]);
+    v[0].diffuse = diffuse;
+    v[3].diffuse = diffuse;
+    return write + 6 * sizeof(Vertex);
+}
+
 // Appends V0..V5 (corners in the order TL, TR, BL, BR, with V4 and V5 as given) in the
 // slot's format, drawing the batch first when it is full or of another primitive.
 void AppendQuad(D3DDeviceSlot* s, int format, const Corner& v0, const Corner& v1, const Corner& v2, const Corner& v3,
@@ -114,29 +128,10 @@ void AppendQuad(D3DDeviceSlot* s, int format, const Corner& v0, const Corner& v1
         (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
         FlushBatch(s);
     s->batchPrimitive = D3DPT_TRIANGLELIST;
-    if (format == 1) {
-        auto* v = (D3DVertexTex1*)s->batchWrite;
-        PutTex1(&v[0], v0);
-        PutTex1(&v[1], v1);
-        PutTex1(&v[2], v2);
-        PutTex1(&v[3], v3);
-        PutTex1(&v[4], v4);
-        PutTex1(&v[5], v5);
-        v[0].diffuse = diffuse;
-        v[3].diffuse = diffuse;
-        s->batchWrite += 6 * sizeof(D3DVertexTex1);
-    } else {
-        auto* v = (D3DVertexTex2*)s->batchWrite;
-        PutTex2(&v[0], v0);
-        PutTex2(&v[1], v1);
-        PutTex2(&v[2], v2);
-        PutTex2(&v[3], v3);
-        PutTex2(&v[4], v4);
-        PutTex2(&v[5], v5);
-        v[0].diffuse = diffuse;
-        v[3].diffuse = diffuse;
-        s->batchWrite += 6 * sizeof(D3DVertexTex2);
-    }
+    if (format == 1)
+        s->batchWrite = PutSix<D3DVertexTex1>(s->batchWrite, PutTex1, v0, v1, v2, v3, v4, v5, diffuse);
+    else
+        s->batchWrite = PutSix<D3DVertexTex2>(s->batchWrite, PutTex2, v0, v1, v2, v3, v4, v5, diffuse);
     s->batchCount += 6;
 }
 

@@ -16,6 +16,7 @@
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
 #include "QzDrawStandIns.h"
+#include "QzGraphicsMask.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDib.h"
 #include "QzGraphicsDrawState.h"
@@ -421,7 +422,8 @@ int CopyMovieFrameToSurface2D(const MovieFrameSource* movie, GraphData* graph) {
         dstFormat = GetScreenColorFormat();
     }
     // The frame goes to the piece's place in its store, clipped to the frame and the store.
-    RECT src = {0, 0, graph->width, graph->height};
+    // A graphic derived from the movie's graphic shows the frame from its own offset.
+    RECT src = {graph->sourceX, graph->sourceY, graph->sourceX + graph->width, graph->sourceY + graph->height};
     int dx = piece->xInStore, dy = piece->yInStore;
     if (dstPixels && ClipTransfer(&src, &dx, &dy, movie->width, movie->height, 0, 0, sd->width, sd->height)) {
         if (movie->mode == 2 || !ComparePixelFormat(movie->format, dstFormat)) {
@@ -525,9 +527,9 @@ int BeginMaskedDraw(int x1, int y1, int x2, int y2) {
     if (target.image != nullptr && target.image->magic == kMemImgMagic) {
         GraphImage view;
         ImageOfMemImg(target.image, &view);
-        SaveMaskBackground(x1, y1, x2, y2, &view, nullptr);
+        SaveMaskBackground(x1, y1, x2, y2, nullptr, &view);
     } else {
-        SaveMaskBackground(x1, y1, x2, y2, nullptr, target.surface);
+        SaveMaskBackground(x1, y1, x2, y2, target.surface, nullptr);
     }
     return 0;
 }
@@ -537,9 +539,9 @@ int EndMaskedDraw(int x1, int y1, int x2, int y2) {
     if (target.image != nullptr && target.image->magic == kMemImgMagic) {
         GraphImage view;
         ImageOfMemImg(target.image, &view);
-        ApplyMaskAfterDraw(x1, y1, x2, y2, &view, nullptr);
+        ApplyMaskAfterDraw(x1, y1, x2, y2, nullptr, &view);
     } else {
-        ApplyMaskAfterDraw(x1, y1, x2, y2, nullptr, target.surface);
+        ApplyMaskAfterDraw(x1, y1, x2, y2, target.surface, nullptr);
     }
     return 0;
 }

@@ -32,7 +32,7 @@ struct Surface2D {
 
 // What a movie hands over of its current frame (the movie record keeps more).
 struct MovieFrameSource {
-    IDirectDrawSurface7* frameSurface;
+    IDirectDrawSurface4* frameSurface;
     const ColorFormat* format;  // the frame's format
     int mode;                   // the movie's mode; 2 always converts
     int width, height;          // the frame's size

@@ -18,6 +18,7 @@
 #include "QzDrawPresent.h"
 #include "QzDrawScreen.h"
 #include "QzDrawStandIns.h"
+#include "QzGraphicsMask.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDrawState.h"
 #include "QzUseCLib.h"

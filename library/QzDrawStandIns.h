@@ -11,19 +11,12 @@
 #include "platform/ddraw.h"
 #include "platform/gdi.h"
 
-// Landed: fonts (QzGraphicsFont.h), the text core (QzGraphicsText.h) and the on-screen
-// log (QzWinScreenLog.h).
+// Landed: fonts (QzGraphicsFont.h), the text core (QzGraphicsText.h), the on-screen
+// log (QzWinScreenLog.h) and the mask screen (QzGraphicsMask.h).
 #include "QzGraphicsFont.h"
+#include "QzGraphicsMask.h"
 #include "QzGraphicsText.h"
 #include "QzWinScreenLog.h"
 
-// ---- the mask screen ----------------------------------------------------------------------------
-IDirectDrawSurface7* GetMaskWorkSurface();  // null: no mask screen
-MEMIMG* GetMaskMEMIMG();                    // null
-int SaveMaskBackground(int x1, int y1, int x2, int y2, GraphImage* targetImage, IDirectDrawSurface7* surface);  // 0
-int ApplyMaskAfterDraw(int x1, int y1, int x2, int y2, GraphImage* targetImage, IDirectDrawSurface7* surface);  // 0
-
-
-// ---- Direct3D text (the fonts' texture cache is not built) --------------------------------------
-int G_D3D_DrawStringWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor,
-                             int vertical);  // -1
+// Landed: Direct3D text (Qz3DText.h).
+#include "Qz3DText.h"

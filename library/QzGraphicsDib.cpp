@@ -44,6 +44,32 @@ int TransferIntoSection(HBITMAP section, const BITMAPINFO* bmi, const void* bits
     return lines;
 }
 
+// A top-down section header of the source's size.
+BITMAPINFOHEADER& StartSectionHeader(BITMAPINFO* header, const BITMAPINFOHEADER& source) {
+    BITMAPINFOHEADER& h = header->bmiHeader;
+    h.biSize = sizeof h;
+    h.biWidth = source.biWidth;
+    h.biHeight = source.biHeight < 0 ? source.biHeight : -source.biHeight;
+    h.biPlanes = 1;
+    return h;
+}
+
+// A section in `format`: its masks as bit fields, or plain RGB, a 32-bit format turning
+// to the standard 24-bit one first.
+void SetSectionFormat(BITMAPINFO* header, ColorFormat* format, bool fields) {
+    BITMAPINFOHEADER& h = header->bmiHeader;
+    if (fields) {
+        const uint32_t masks[3] = {format->redMask, format->greenMask, format->blueMask};
+        std::memcpy(header->bmiColors, masks, sizeof masks);
+        h.biCompression = BI_BITFIELDS;
+    } else {
+        if (format->colorBitDepth == 32)
+            SetupRGB24ColorFormat(format);
+        h.biCompression = BI_RGB;
+    }
+    h.biBitCount = format->colorBitDepth;
+}
+
 }  // namespace
 
 int ConvertGraphImageToDib(const GraphImage* image, BITMAPINFO* bmi, void** bitsOut, int forceCopy, int force24) {
@@ -101,24 +127,12 @@ HBITMAP MakeDibSection(const BITMAPINFO* bmi, const void* bits, int mirrorFlag, 
         (BITMAPINFO*)AllocZeroedMemory((int)sizeof(BITMAPINFOHEADER) + (fields ? 12 : 0), __FILE_NAME__, __LINE__);
     if (header == nullptr)
         return nullptr;
-    BITMAPINFOHEADER& h = header->bmiHeader;
-    h.biSize = sizeof h;
-    h.biWidth = source.biWidth;
-    h.biHeight = source.biHeight < 0 ? source.biHeight : -source.biHeight;
-    h.biPlanes = 1;
+    BITMAPINFOHEADER& h = StartSectionHeader(header, source);
     if (format == nullptr) {
         h.biBitCount = 24;
         h.biCompression = BI_RGB;
-    } else if (fields) {
-        const uint32_t masks[3] = {format->redMask, format->greenMask, format->blueMask};
-        std::memcpy(header->bmiColors, masks, sizeof masks);
-        h.biCompression = BI_BITFIELDS;
-        h.biBitCount = format->colorBitDepth;
     } else {
-        if (format->colorBitDepth == 32)
-            SetupRGB24ColorFormat(format);
-        h.biCompression = BI_RGB;
-        h.biBitCount = format->colorBitDepth;
+        SetSectionFormat(header, format, fields);
     }
     void* sectionBits = nullptr;
     HBITMAP section = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, &sectionBits, nullptr, 0);
@@ -152,11 +166,7 @@ HBITMAP CreateDIBGraph(const char* path, const void* memory, int size, int sourc
         WriteLog("メモリの確保に失敗しました in CreateDIBGraph \n");
         return nullptr;
     }
-    BITMAPINFOHEADER& h = header->bmiHeader;
-    h.biSize = sizeof h;
-    h.biWidth = dib->bmiHeader.biWidth;
-    h.biHeight = dib->bmiHeader.biHeight < 0 ? dib->bmiHeader.biHeight : -dib->bmiHeader.biHeight;
-    h.biPlanes = 1;
+    BITMAPINFOHEADER& h = StartSectionHeader(header, dib->bmiHeader);
     if (paletteRoute) {
         if (dibDepth <= 8) {
             h.biBitCount = (WORD)dibDepth;
@@ -168,16 +178,8 @@ HBITMAP CreateDIBGraph(const char* path, const void* memory, int size, int sourc
             if (format != nullptr)
                 SetupRGB24ColorFormat(format);
         }
-    } else if (fields) {
-        const uint32_t masks[3] = {format->redMask, format->greenMask, format->blueMask};
-        std::memcpy(header->bmiColors, masks, sizeof masks);
-        h.biCompression = BI_BITFIELDS;
-        h.biBitCount = format->colorBitDepth;
     } else {
-        if (format->colorBitDepth == 32)
-            SetupRGB24ColorFormat(format);
-        h.biCompression = BI_RGB;
-        h.biBitCount = format->colorBitDepth;
+        SetSectionFormat(header, format, fields);
     }
 
     void* sectionBits = nullptr;

@@ -1,19 +1,25 @@
 // QzGraphicsFont.cpp: the font table, font creation with its character-set fallbacks
-// and cell sizing, the memory cache and its work piece, and the default font. Glyph
-// rendering is QzGraphicsFontCache.cpp.
+// and cell sizing, the texture cache and its staging image, the memory cache and its
+// work piece, and the default font. Glyph rendering is QzGraphicsFontCache.cpp.
 //
 // Rules: a font's cells are squares of cellWidth = the widest advance (+ 2 x edge for
 // edge fonts) rounded up to 8; cellHeight = the text height (+ 2 x edge) made even. The
-// memory cache holds 327680 / cellWidth^2 cells, at least 20 and at most 2024, in one
-// column. Re-creating a font after a device reset keeps its slot and check number, so
-// every handle stays valid. Main thread under the library lock.
+// texture cache starts at 512 x 512 and doubles (the width while it is not the larger
+// side, else the height) until it holds 10 cells; it uses at most 2024 of them, in
+// columns of height / cellWidth. The memory cache holds 327680 / cellWidth^2 cells, at
+// least 20 and at most 2024, in one column. A texture cache that cannot be made falls
+// back to memory. Re-creating a font after a device reset keeps its slot and check
+// number, so every handle stays valid. Main thread under the library lock.
 #include "QzGraphicsFont.h"
 
 #include <cstring>
 
+#include "Qz3DSystem.h"
 #include "QzDraw2D.h"
 #include "QzDrawSurfaceData.h"
 #include "QzDrawScreen.h"
+#include "QzGraphicsData.h"
+#include "QzGraphicsDraw.h"
 #include "QzGraphicsHandle.h"
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"
@@ -38,6 +44,12 @@ void FreeFontRecord(int slot, FontData* f) {
     if (f->gdiFont != nullptr) DeleteObject(f->gdiFont);
     if (f->memCache != nullptr) FreeMemory(f->memCache);
     if (f->drawSurface != -1) DeleteSurface2D(f->drawSurface);
+    // A cache already deleted (with every graphic) took its edge half along: its handles
+    // may name other graphics by now.
+    if (!f->cacheGraphLost) {
+        if (f->edgeGraph != -1) DeleteOneGraph(f->edgeGraph, 0);
+        if (f->cacheGraph != -1) DeleteOneGraph(f->cacheGraph, 0);
+    }
     FreeGraphImage(&f->staging);
     if (f->deleteNotify != nullptr) *f->deleteNotify = 1;
     FreeMemory(f);
@@ -48,6 +60,60 @@ void FreeFontRecord(int slot, FontData* f) {
 int FailCreation(int slot, FontData* f, const char* message) {
     FreeFontRecord(slot, f);
     return WriteLog(message);
+}
+
+bool IsFormat(const ColorFormat* f, int alpha, int channel) {
+    return f != nullptr && f->colorBitDepth == 16 && f->alphaWidth == alpha && f->redWidth == channel &&
+           f->greenWidth == channel && f->blueWidth == channel;
+}
+
+// Largest side the texture cache grows to: a face far wider than any real one falls back
+// to memory instead of doubling without end.
+constexpr int kMaxTextureCacheSide = 8192;
+
+// Texture mode: the cache size and ring, the cache graphic and the staging image. 1: made;
+// 0: the cache could not be made (memory mode follows); -1: the staging image failed.
+int SetupTextureMode(FontData* f, int handle) {
+    int width = 512, height = 512, side = f->cellWidth;
+    while ((width / side) * (height / side) < 10) {
+        if (width > height) height *= 2;
+        else width *= 2;
+        if (width > kMaxTextureCacheSide || height > kMaxTextureCacheSide) {
+            WriteLog("テクスチャ文字キャッシュの作成に失敗しました\n");
+            return 0;
+        }
+    }
+    int cells = (width / side) * (height / side);
+    f->textureCache = 1;
+    f->cacheWidth = width;
+    f->cacheHeight = height;
+    f->cellCount = cells > kFontMaxCells ? kFontMaxCells : cells;
+    f->cellsPerColumn = height / side;
+    f->cacheGraphLost = 1;
+    if (SetupFontCache(handle) != 0) {
+        WriteLog("テクスチャ文字キャッシュの作成に失敗しました\n");
+        f->textureCache = 0;
+        return 0;
+    }
+    bool edge = (f->fontType & 1) != 0;
+    GraphImage& st = f->staging;
+    st.colorFormat = *G_D3D_GetTextureColorFormat((f->fontType & 2) ? 2 : 4);
+    st.width = edge ? 2 * side : side;
+    st.height = edge ? side + 2 * f->edgeSize : side;
+    st.pitch = st.width * st.colorFormat.pixelBytes;
+    st.pixels = AllocZeroedMemory(st.pitch * st.height, "QzGraphics", __LINE__);
+    if (st.pixels == nullptr) {
+        WriteLog("文字キャッシュ処理用メモリの確保に失敗しました\n");
+        return -1;
+    }
+    return 1;
+}
+
+int FinishFont(int handle, FontData* f, int charsetIndex) {
+    ResetFontGlyphCache(handle);
+    f->charsetIndex = charsetIndex;
+    f->deleteNotify = nullptr;
+    return handle;
 }
 
 int CreateFontFromSettings() {
@@ -142,7 +208,16 @@ int CreateFontToHandle(const char* faceName, int size, int thickness, int fontTy
     f->gdiFont = gdi;
     if (f->cellWidth <= 0) f->cellWidth = 8;
 
-    // Memory cache (the texture cache is not built).
+    if (IsFontTextureModeUsable()) {
+        int made = SetupTextureMode(f, handle);
+        if (made == -1) {
+            FreeFontRecord(slot, f);
+            return -1;
+        }
+        if (made == 1) return FinishFont(handle, f, charsetIndex);
+    }
+
+    // Memory cache.
     f->textureCache = 0;
     f->memCacheBits = (fontType == 0) ? 1 : 8;
     int cells = 327680 / (f->cellWidth * f->cellWidth);
@@ -157,11 +232,7 @@ int CreateFontToHandle(const char* faceName, int size, int thickness, int fontTy
         return FailCreation(slot, f, "フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
     f->drawSurfaceLost = 1;
     if (SetupFontCache(handle) != 0) return FailCreation(slot, f, "フォント用描画スクリーンの作成に失敗しました\n");
-
-    ResetFontGlyphCache(handle);
-    f->charsetIndex = charsetIndex;
-    f->deleteNotify = nullptr;
-    return handle;
+    return FinishFont(handle, f, charsetIndex);
 }
 
 int DeleteFontData(int font) {
@@ -198,6 +269,30 @@ int SetupFontCache(int font) {
         f->drawSurface = AddSurface2D(width, height, 0, 0, -1, nullptr, 0, 0, flags);
         if (f->drawSurface == -1) return -1;
         SetSurface2DDeleteNotify(f->drawSurface, &f->drawSurfaceLost);
+    }
+    if (f->textureCache && f->cacheGraphLost) {
+        f->cacheGraphLost = 0;
+        f->edgeGraph = -1;
+        f->cacheGraph = -1;
+        GraphCreateSettings& settings = g_graphCreateSettings;
+        const int alpha = settings.alphaChannel, depth = settings.colorBitDepth, trans = settings.transColorUse;
+        const int use3D = settings.use3D;
+        const bool antialiased = (f->fontType & 2) != 0, edge = (f->fontType & 1) != 0;
+        settings.alphaChannel = antialiased ? 1 : 0;
+        settings.transColorUse = antialiased ? 0 : 1;
+        settings.colorBitDepth = 16;
+        settings.use3D = 1;
+        f->cacheGraph = CreateBlankGraph(edge ? 2 * f->cacheWidth : f->cacheWidth, f->cacheHeight);
+        if (f->cacheGraph != -1 && edge)
+            f->edgeGraph = DeriveGraph(f->cacheWidth, 0, f->cacheWidth, f->cacheHeight, f->cacheGraph);
+        settings.alphaChannel = alpha;
+        settings.transColorUse = trans;
+        settings.colorBitDepth = depth;
+        settings.use3D = use3D;
+        if (f->cacheGraph == -1) return -1;
+        SetGraphDeleteNotify(f->cacheGraph, &f->cacheGraphLost);
+        FillGraphColor(f->cacheGraph, 255, 255, 255, 0);
+        ResetFontGlyphCache(font);
     }
     return 0;
 }
@@ -259,8 +354,10 @@ int RecreateAllFonts() {
         std::memcpy(face, f->faceName, sizeof face);
         int size = f->size, thickness = f->thickness, type = f->fontType, charset = f->charsetIndex;
         int check = f->checkNumber;
+        // An edge font keeps its edge size, so its text looks the same after the reset.
+        int edge = (type & 1) ? f->edgeSize : -1;
         FreeFontRecord(slot, f);
-        CreateFontToHandle(face[0] ? face : nullptr, size, thickness, type, charset, -1, slot, check);
+        CreateFontToHandle(face[0] ? face : nullptr, size, thickness, type, charset, edge, slot, check);
     }
     return 0;
 }
@@ -335,4 +432,15 @@ int GetFontCellValue(const FontData* f, const GlyphCell* cell, int i, int j) {
     const uint8_t* row = f->memCache + (size_t)f->memCachePitch * ((size_t)cell->slot * f->cellWidth + j);
     if (f->memCacheBits == 1) return (row[i >> 3] >> (7 - (i & 7))) & 1;
     return row[i];
+}
+
+int GetFontCellOrigin(const FontData* f, const GlyphCell* cell, int* x, int* y) {
+    *x = cell->slot / f->cellsPerColumn * f->cellWidth;
+    *y = cell->slot % f->cellsPerColumn * f->cellWidth;
+    return 0;
+}
+
+int IsFontTextureModeUsable() {
+    if (!IsDirect3DDrawingUsable() || !g_graphCreateSettings.use3D || IsSoftwareScreen()) return 0;
+    return IsFormat(G_D3D_GetTextureColorFormat(2), 4, 4) && IsFormat(G_D3D_GetTextureColorFormat(4), 1, 5) ? 1 : 0;
 }

@@ -1,13 +1,15 @@
 // QzGraphicsFont.h: fonts and their glyph caches. A font (handle kind 4, 40 slots, always
-// the lowest free slot) is a GDI font plus a cache of rendered glyphs: here a block of
-// memory holding one square cell per glyph at 1 bit (type 0) or 8 bits (types 1-3) per
-// pixel, with a screen-sized 2D piece that the 2D text path composes into. The cache is
-// a ring: the glyph rendered longest ago is evicted first. Font types: bit 0 an edge
-// (outline) grown by fixed masks, bit 1 anti-aliasing with 16 levels.
+// the lowest free slot) is a GDI font plus a cache of rendered glyphs. In memory mode
+// that is a block of memory holding one square cell per glyph at 1 bit (type 0) or 8 bits
+// (types 1-3) per pixel, with a screen-sized 2D piece that the 2D text path composes
+// into. The cache is a ring: the glyph rendered longest ago is evicted first. Font
+// types: bit 0 an edge (outline) grown by fixed masks, bit 1 anti-aliasing, 16 levels.
 //
-// The Direct3D texture cache is not built: every font takes the memory cache. Text
-// drawing and measuring from the cache is QzGraphicsText.h. Main thread under the
-// library lock.
+// When Direct3D draws new graphics and offers both 16-bit alpha texture formats
+// (A4R4G4B4 and A1R5G5B5), the cache is a texture graphic of square cells instead, edge
+// fonts keeping their edges in its right half; glyphs are rendered into a staging image
+// and uploaded cell by cell. Text drawing and measuring from the cache is
+// QzGraphicsText.h. Main thread under the library lock.
 #pragma once
 
 #include <cstdint>
@@ -62,10 +64,10 @@ struct FontData {
     int32_t cellsPerColumn;
     int32_t drawSurface;      // Surface2D handle of the work piece, -1 none
     int32_t drawSurfaceLost;  // the work piece must be (re)made
-    int32_t cacheGraph;       // texture cache (not built): -1
-    int32_t edgeGraph;
-    int32_t cacheGraphLost;
-    GraphImage staging;
+    int32_t cacheGraph;       // texture mode: the cache texture graphic, -1 none
+    int32_t edgeGraph;        // edge fonts: the right half of cacheGraph, -1 none
+    int32_t cacheGraphLost;   // cacheGraph must be (re)made
+    GraphImage staging;       // texture mode: one glyph (both halves for edge fonts)
     int32_t textureCache;  // 1 texture mode, 0 memory mode
 };
 
@@ -117,6 +119,11 @@ int GetDefaultFontSettings(char* faceName, int faceSize, int* size, int* thickne
 // The cell's pixels in the memory cache: row j, column i (cell value: 0/1 for type 0,
 // the byte for types 1-3).
 int GetFontCellValue(const FontData* font, const GlyphCell* cell, int i, int j);
+// Where a cell's pixels start in the cache (both modes).
+int GetFontCellOrigin(const FontData* font, const GlyphCell* cell, int* x, int* y);
+// Texture mode is chosen when Direct3D drawing is usable, new graphics use 3D, the screen
+// is not rendered in software and the device offers A4R4G4B4 and A1R5G5B5 textures.
+int IsFontTextureModeUsable();
 
 // What the 2D text path asks of a font.
 int FontUsesTextureCache(int font);

@@ -6,13 +6,22 @@
 // cell (its bytes, then zeros). Types 0 and 1 ask 1-bit bitmaps, types 2 and 3 levels
 // 0..16. In the memory cache a type-0 cell keeps the bits; type 1 keeps 1 for the body
 // and 2 for the edge; type 2 keeps level - 1; type 3 keeps the body level - 1 in the low
-// four bits and the strongest edge level - 1 in the high four. Edge fonts place the body
-// e pixels right and down and grow advance and size by 2e. Every write stays inside the
-// glyph's cell, which keeps the clipped size. Main thread under the library lock.
+// four bits and the strongest edge level - 1 in the high four. In the texture cache every
+// pixel is white with an alpha: types 0 and 1 opaque where set (A1R5G5B5), types 2 and 3
+// level - 1 in the format's alpha bits (A4R4G4B4); level 0 is transparent white. Edge
+// fonts keep the body in the left half of the staging image and the edge in the right
+// half: type 1 opaque under the mask of every body pixel, type 3 the union of the
+// coverages, E = (256 - (16 - E)(16 - g)) / 16 for each body level g. Edge fonts place
+// the body e pixels right and down and grow advance and size by 2e. Every write stays
+// inside the glyph's cell (a cellWidth square, in each half of the staging image), which
+// keeps the clipped size. Main thread under the library lock.
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "QzDrawScreen.h"
+#include "QzGraphicsData.h"
 #include "QzGraphicsFont.h"
 #include "QzUseCLib.h"
 #include "QzWinLog.h"
@@ -35,7 +44,71 @@ bool UnderEdgeMask(int e, int dx, int dy) {
 
 const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 
-// Renders one character into its cell of the memory cache.
+// The staging pixel of a level (0..16): white, alpha from the level.
+uint16_t TexturePixel(const ColorFormat& cf, int type, int level) {
+    uint32_t colour = cf.redMask | cf.greenMask | cf.blueMask;
+    if (level == 0) return (uint16_t)colour;
+    if (type < 2) return (uint16_t)(colour | cf.alphaMask);
+    uint32_t alpha = ((uint32_t)level << (cf.alphaShift + cf.alphaWidth - 4)) - 1;
+    return (uint16_t)(colour | (alpha & cf.alphaMask));
+}
+
+// Texture mode: the glyph's levels (0..16; set bits count 16) composed into the staging
+// image, both halves clipped to the cell's square, then uploaded to the cell.
+void WriteTextureGlyph(FontData* f, int type, int e, int boxW, int boxH, const std::function<int(int, int)>& level,
+                       GlyphCell* cell) {
+    const int side = f->cellWidth;
+    std::vector<uint8_t> body((size_t)side * side), edge((type & 1) ? (size_t)side * side : 0);
+    const int drawW = std::min(boxW, side - e), drawH = std::min(boxH, side - e);
+    for (int j = 0; j < drawH; ++j)
+        for (int i = 0; i < drawW; ++i) body[(size_t)(e + j) * side + e + i] = (uint8_t)level(i, j);
+    if (type & 1) {
+        for (int j = 0; j < boxH; ++j)
+            for (int i = 0; i < boxW; ++i) {
+                int g = level(i, j);
+                if (g == 0) continue;
+                for (int dy = -e; dy <= e; ++dy)
+                    for (int dx = -e; dx <= e; ++dx) {
+                        int x = e + i + dx, y = e + j + dy;
+                        if (x < 0 || y < 0 || x >= side || y >= side || !UnderEdgeMask(e, dx, dy)) continue;
+                        uint8_t& v = edge[(size_t)y * side + x];
+                        v = type == 1 ? 16 : (uint8_t)((256 - (16 - v) * (16 - g)) / 16);
+                    }
+            }
+    }
+    GraphImage& st = f->staging;
+    const ColorFormat& cf = st.colorFormat;
+    uint8_t* pixels = (uint8_t*)st.pixels;
+    for (int y = 0; y < side && y < st.height; ++y) {
+        uint16_t* row = (uint16_t*)(pixels + (size_t)st.pitch * y);
+        for (int x = 0; x < side; ++x) {
+            row[x] = TexturePixel(cf, type, body[(size_t)y * side + x]);
+            if (type & 1) row[side + x] = TexturePixel(cf, type, edge[(size_t)y * side + x]);
+        }
+    }
+    if (cell->width <= 0 || cell->height <= 0) return;
+    int cx = 0, cy = 0;
+    GetFontCellOrigin(f, cell, &cx, &cy);
+    RECT rect = {0, 0, cell->width, cell->height};
+    TransferBitmapToGraph(&st, nullptr, nullptr, nullptr, 0, &st, nullptr, &rect, cx, cy, f->cacheGraph, 0);
+    if (type & 1) {
+        rect = RECT{side, 0, side + cell->width, cell->height};
+        TransferBitmapToGraph(&st, nullptr, nullptr, nullptr, 0, &st, nullptr, &rect, cx + f->cacheWidth, cy,
+                              f->cacheGraph, 0);
+    }
+}
+
+// Fills the staging image with transparent white.
+void ClearStaging(FontData* f) {
+    GraphImage& st = f->staging;
+    uint16_t clear = TexturePixel(st.colorFormat, 0, 0);
+    for (int y = 0; y < st.height; ++y) {
+        uint16_t* row = (uint16_t*)((uint8_t*)st.pixels + (size_t)st.pitch * y);
+        for (int x = 0; x < st.width; ++x) row[x] = clear;
+    }
+}
+
+// Renders one character into its cell of the cache.
 void RenderGlyph(FontData* f, HDC dc, const TEXTMETRICA& tm, const unsigned char* ch, GlyphCell* cell) {
     bool twoBytes = ch[1] != 0;
     UINT code = twoBytes ? ch[0] * 256u + ch[1] : ch[0];
@@ -43,8 +116,14 @@ void RenderGlyph(FontData* f, HDC dc, const TEXTMETRICA& tm, const unsigned char
     UINT format = type >= 2 ? GGO_GRAY4_BITMAP : GGO_BITMAP;
     int e = (type & 1) ? f->edgeSize : 0;
     int side = f->cellWidth;
-    uint8_t* cellTop = f->memCache + (size_t)f->memCachePitch * ((size_t)cell->slot * side);
-    std::memset(cellTop, 0, (size_t)f->memCachePitch * side);
+    bool texture = f->textureCache != 0;
+    uint8_t* cellTop = nullptr;
+    if (texture) {
+        ClearStaging(f);
+    } else {
+        cellTop = f->memCache + (size_t)f->memCachePitch * ((size_t)cell->slot * side);
+        std::memset(cellTop, 0, (size_t)f->memCachePitch * side);
+    }
 
     GLYPHMETRICS gm = {};
     bool space = (!twoBytes && ch[0] == 0x20) || (ch[0] == 0x81 && ch[1] == 0x40);
@@ -71,6 +150,18 @@ void RenderGlyph(FontData* f, HDC dc, const TEXTMETRICA& tm, const unsigned char
             const uint8_t* row = rows + (size_t)pitch * j;
             return format == GGO_BITMAP ? ((row[i >> 3] >> (7 - (i & 7))) & 1) : row[i];
         };
+        cell->xOffset = (int16_t)gm.gmptGlyphOrigin.x;
+        cell->yOffset = (int16_t)(tm.tmAscent - gm.gmptGlyphOrigin.y);
+        cell->width = (int16_t)std::min(boxW + 2 * e, side);
+        cell->height = (int16_t)std::min(boxH + 2 * e, side);
+        if (texture) {
+            WriteTextureGlyph(f, type, e, boxW, boxH,
+                              [&](int i, int j) { return format == GGO_BITMAP ? 16 * level(i, j) : level(i, j); },
+                              cell);
+            FreeMemory(buffer);
+            if (type & 1) cell->advance = (int16_t)(cell->advance + 2 * e);
+            return;
+        }
         auto at = [&](int x, int y) -> uint8_t& { return cellTop[(size_t)f->memCachePitch * y + x]; };
         // The part of the box that lands inside the cell.
         int drawW = std::min(boxW, side - e), drawH = std::min(boxH, side - e);
@@ -107,10 +198,6 @@ void RenderGlyph(FontData* f, HDC dc, const TEXTMETRICA& tm, const unsigned char
                 }
         }
         FreeMemory(buffer);
-        cell->xOffset = (int16_t)gm.gmptGlyphOrigin.x;
-        cell->yOffset = (int16_t)(tm.tmAscent - gm.gmptGlyphOrigin.y);
-        cell->width = (int16_t)std::min(boxW + 2 * e, side);
-        cell->height = (int16_t)std::min(boxH + 2 * e, side);
     }
     if (type & 1) cell->advance = (int16_t)(cell->advance + 2 * e);
 }

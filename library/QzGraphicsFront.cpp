@@ -16,6 +16,7 @@
 #include "QzGraphicsData.h"
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsMatrix.h"
+#include "QzGraphicsMask.h"
 #include "QzGraphicsStandIns.h"
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"

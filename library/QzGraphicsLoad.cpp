@@ -45,9 +45,13 @@ int LoadMovieToGraph(const char* fileName, int wantsTexture, int movieMode) {
     s.colorBitDepth = depth;
     s.systemMemory = system;
     s.use3D = usable;
-    if (handle < 0)
+    if (handle < 0) {
+        // The movie has no graphic to close it with.
+        CloseMovie(movie);
         return WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);
+    }
     GetGraphData(handle)->movie = movie;
+    SetMovieOwnerGraph(movie, handle);
     return handle;
 }
 

@@ -5,7 +5,8 @@
 // again, which sets the cooperative level and display mode again and re-creates the 2D
 // pieces' surfaces and the clipper; the main surfaces and the screen palette; the draw
 // target selected again; Direct3D made again; the target cleared and presented; the
-// graphics recovered; the movies re-opened; the mask screen rebuilt.
+// graphics recovered; the movies re-opened; the mask screen rebuilt. The movies' streams
+// are released before all of it, with their time and playing state kept.
 #include "QzGraphicsRecovery.h"
 
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "QzGraphicsFront.h"
 #include "QzGraphicsImage.h"
 #include "QzGraphicsMovie.h"
+#include "QzGraphicsMask.h"
 #include "QzGraphicsStandIns.h"
 #include "QzGraphicsSystem.h"
 #include "QzInput.h"
@@ -46,7 +48,10 @@ int RestoreOneGraphSurfaces(int handle) {
     GraphData* graph = GetGraphData(handle);
     if (graph == nullptr)
         return -1;
-    return graph->useTexture ? G_D3D_RestoreGraphTextures(graph) : RestoreGraphSurfaces2D(graph);
+    const int result = graph->useTexture ? G_D3D_RestoreGraphTextures(graph) : RestoreGraphSurfaces2D(graph);
+    if (graph->movie >= 0)
+        RestoreGraphMovieSurfaces(handle);
+    return result;
 }
 
 int RestoreAllGraphSurfaces() {
@@ -61,6 +66,9 @@ int RestoreAllGraphSurfaces() {
 }
 
 int RebuildGraphicsDevice() {
+    // The movies' surfaces belong to the DirectDraw object released below; the window-mode
+    // road has released them already, and those are passed over.
+    ReleaseAllMovieStreams();
     ReleaseDirect3DObjects();
     FreeMaskScreenParts();
     ReleaseMainSurfaces();

@@ -12,6 +12,7 @@
 #include "QzGraphicsFont.h"
 #include "QzGraphicsFront.h"
 #include "QzGraphicsMatrix.h"
+#include "QzGraphicsMask.h"
 #include "QzGraphicsStandIns.h"
 #include "Qz3DScene.h"
 #include "Qz3DSprite.h"
@@ -58,6 +59,7 @@ int InitializeGraphData() {
     g_drawState = DrawState{};
     g_graphCreateSettings = GraphCreateSettings{};
     ClearStoredMatrices();
+    ResetMaskScreenState();
     g_drawState.blendGraph = -1;
     g_drawState.zEnable = 0;
     g_drawState.zWriteEnable = 1;
@@ -75,12 +77,18 @@ int InitializeGraphData() {
     g_direct3DUsable = g_d3d.direct3D != nullptr ? 1 : 0;
     WriteLog(g_direct3DUsable ? "３Ｄグラフィック描画機能を使用します\n" : "３Ｄグラフィック描画機能は使用しません\n");
     g_graphCreateSettings.colorBitDepth = 0;
+    // Masking is asked for from the start; it comes into force only with a mask screen.
+    g_drawState.maskRequested = 1;
+    g_drawState.maskActive = g_maskScreen.maskExists ? 1 : 0;
 
     g_drawState.drawScreen = kDrawTargetBack;
     SelectDrawTarget(kDrawTargetFront);
     int width = 0, height = 0;
     GetScreenSize(&width, &height);
     SetDrawClipArea(0, 0, width, height);
+    // The default font starts from its fixed settings (the mode change re-applies size
+    // and thickness afterwards).
+    g_defaultFont = DefaultFontSettings{"", 16, 6, 0, 1, 1, 0, -1};
     InitializeFonts();
     UnindentLog();
     WriteLog("グラフィック管理系の初期化は正常に終了しました\n");

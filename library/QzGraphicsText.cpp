@@ -1,5 +1,12 @@
-// QzGraphicsText.cpp: the text core over the fonts' memory caches, its measuring form,
-// the 2D path's forms and the front end's text operation.
+// QzGraphicsText.cpp: the text core over the fonts' caches, its measuring form, the 2D
+// path's forms and the front end's text operation.
+//
+// The texture path draws each glyph from the cache graphic with the graphic draws of the
+// front end, the edge half first in the edge colour, then the body in the text colour,
+// each as the bright colour (tinted by the current one). Down the page the whole cache is
+// drawn as a quarter-turned quad through the glyph's box: the draw area and the viewport
+// are narrowed to that box (inside the caller's area), so no other cell shows. Only
+// texture caches scale.
 //
 // Rules of the memory path, per cell value (the colours have the bright colour applied
 // and the format's fill bits removed):
@@ -22,8 +29,13 @@
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
 #include "QzDrawStandIns.h"
+#include "Qz3DSprite.h"
+#include "QzGraphicsData.h"
+#include "QzGraphicsDraw.h"
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsFont.h"
+#include "QzGraphicsFront.h"
+#include "QzGraphicsSystem.h"
 #include "QzUseCLib.h"
 #include "QzWinLog.h"
 #include "QzWinMemory.h"
@@ -129,26 +141,115 @@ void PutGlyph(const FontData* f, const GlyphCell* cell, MEMIMG* dst, const RECT&
     }
 }
 
+// The bright colour of the texture path: the colour's channels tinted by the current
+// bright colour.
+uint32_t TextureTint(uint32_t color) {
+    int r = 0, g = 0, b = 0;
+    GetColorValueRGB(color, &r, &g, &b);
+    uint32_t bright = g_drawState.brightColor;
+    r = r * (int)(bright >> 16 & 0xFF) / 255;
+    g = g * (int)(bright >> 8 & 0xFF) / 255;
+    b = b * (int)(bright & 0xFF) / 255;
+    return 0xFF000000u | (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b;
+}
+
+// Draws through the box only: draw area and viewport narrowed to it (inside the current
+// area), both put back after.
+template <typename Draw>
+void ThroughBox(RECT box, Draw draw) {
+    const RECT saved = g_drawState.drawArea;
+    ClipRect(&box, &saved);
+    SetDrawAreaRect(box);
+    if (!g_drawState.drawAreaEmpty) {
+        if (IsDirect3DDrawingUsable()) G_D3D_SetClipViewport(&box);
+        draw();
+    }
+    SetDrawAreaRect(saved);
+    if (IsDirect3DDrawingUsable()) G_D3D_SetClipViewport(&saved);
+}
+
+struct TextureGlyphDraw {
+    const FontData* f;
+    int x, y;
+    bool scaled, vertical;
+    double sx, sy;
+    uint32_t text, edge;  // bright colours
+    int transparent;
+
+    void Draw(const GlyphCell* cell, double pen) const {
+        int cx = 0, cy = 0;
+        GetFontCellOrigin(f, cell, &cx, &cy);
+        const int w = cell->width, h = cell->height;
+        const bool edged = (f->fontType & 1) != 0 && f->edgeGraph != -1;
+        for (int pass = edged ? 0 : 1; pass < 2; ++pass) {
+            const int graph = pass == 0 ? f->edgeGraph : f->cacheGraph;
+            SetBrightColorPacked(pass == 0 ? edge : text);
+            if (!vertical && !scaled) {
+                DrawGraphSourceRect(x + (int)pen + cell->xOffset, y + cell->yOffset, cx, cy, w, h, graph, transparent,
+                                    0);
+            } else if (!vertical) {
+                const int x1 = x + (int)(sx * cell->xOffset + pen), y1 = y + (int)(sy * cell->yOffset);
+                DrawGraphSourceRectStretched(x1, y1, x1 + (int)(sx * w), y1 + (int)(sy * h), cx, cy, w, h, graph,
+                                             transparent);
+            } else if (!scaled) {
+                // The glyph's top faces right: cache point (u, v) lands at (X + cy - v, Y - cx + u).
+                const int X = x + f->cellHeight - cell->yOffset, Y = y + (int)pen + cell->xOffset;
+                GraphData* g = GetGraphData(graph);
+                if (g == nullptr) continue;
+                const float W = (float)g->width, H = (float)g->height;
+                const float left = (float)(X + cy) - 0.5f, top = (float)(Y - cx) - 0.5f;
+                ThroughBox(RECT{X - h, Y, X, Y + w}, [&] {
+                    DrawFreeQuadGraph(left, top, left, top + W, left - H, top + W, left - H, top, graph, transparent);
+                });
+            } else {
+                const int X = x + (int)(sx * (f->cellHeight - cell->yOffset)), Y = y + (int)(sy * cell->xOffset + pen);
+                const int boxW = (int)(sx * h), boxH = (int)(sy * w);
+                const int part = DeriveGraph(cx, cy, w, h, graph);
+                if (part == -1) continue;
+                const float left = (float)X - 0.5f, top = (float)Y - 0.5f;
+                ThroughBox(RECT{X - boxW, Y, X, Y + boxH}, [&] {
+                    DrawFreeQuadGraph(left, top, left, top + (float)boxH, left - (float)boxW, top + (float)boxH,
+                                      left - (float)boxW, top, part, transparent);
+                });
+                DeleteOneGraph(part, 0);
+            }
+        }
+    }
+};
+
 }  // namespace
 
-int DrawFontStringCore(int mode, int x, int y, int, double, double, const char* text, uint32_t color, MEMIMG* dst,
-                       const RECT* clip, int transparent, int font, uint32_t edgeColor, int length, int vertical,
-                       SIZE* outSize) {
+int DrawFontStringCore(int mode, int x, int y, int scaled, double scaleX, double scaleY, const char* text,
+                       uint32_t color, MEMIMG* dst, const RECT* clip, int transparent, int font, uint32_t edgeColor,
+                       int length, int vertical, SIZE* outSize) {
     if (GetDirectDrawObject() == nullptr) return -1;
     FontData* f = GetFontData(font);
     if (f == nullptr) return -1;
-    // Scaling applies only to texture caches, which are not built: both scales are 1.
     bool drawing = mode == 1;
-    if (drawing && f->textureCache) return -1;
+    bool texture = f->textureCache != 0;
+    // Scaling applies only to texture caches, and when drawing only with the scaled flag.
+    if (!texture || (drawing && !scaled)) scaleX = scaleY = 1.0;
+    double advanceScale = vertical ? scaleY : scaleX;
     if (text == nullptr || text[0] == '\0') return 0;
     int n = (int)std::strlen(text);
     if (length != -1 && length < n) n = length < 0 ? 0 : length;
     if (n == 0) return 0;
-    if (drawing && (dst == nullptr || clip == nullptr || dst->pixels == nullptr)) return -1;
+    if (drawing && !texture && (dst == nullptr || clip == nullptr || dst->pixels == nullptr)) return -1;
 
     PixelWriter writer = {};
     RECT area = {};
-    if (drawing) {
+    TextureGlyphDraw glyphs = {};
+    int savedBlendGraph = -1, savedBorderParam = 0, savedBorderRange = 0;
+    uint32_t savedBright = 0;
+    if (drawing && texture) {
+        glyphs = TextureGlyphDraw{f, x, y, scaled != 0, vertical != 0, scaleX, scaleY, TextureTint(color),
+                                  TextureTint(edgeColor), transparent};
+        savedBlendGraph = g_drawState.blendGraph;
+        savedBorderParam = g_drawState.blendGraphBorderParam;
+        savedBorderRange = g_drawState.blendGraphBorderRange;
+        savedBright = g_drawState.brightColor;
+        SelectBlendGraph(-1, 0, 0);
+    } else if (drawing) {
         writer.type = f->fontType & 3;
         writer.bytes = GetMEMIMGPixelBytes(dst->type, dst->usePalette, dst->useAlpha);
         writer.wide = dst->type == kMemImgXrgb8888;
@@ -176,7 +277,9 @@ int DrawFontStringCore(int mode, int x, int y, int, double, double, const char* 
             if (cell == nullptr) ExitWithFatalError("テキストキャッシュの作成に失敗しました");
         }
         bool space = (ch[1] == 0 && ch[0] == 0x20) || (ch[0] == 0x81 && ch[1] == 0x40);
-        if (drawing && !space && cell->width > 0 && cell->height > 0) {
+        if (drawing && texture && !space && cell->width > 0 && cell->height > 0) {
+            glyphs.Draw(cell, pen);
+        } else if (drawing && !space && cell->width > 0 && cell->height > 0) {
             int boxX, boxY;
             if (vertical) {
                 boxX = x + f->cellHeight - cell->yOffset;
@@ -187,9 +290,13 @@ int DrawFontStringCore(int mode, int x, int y, int, double, double, const char* 
             }
             PutGlyph(f, cell, dst, area, writer, boxX, boxY, vertical != 0);
         }
-        pen += cell->advance + f->spacing;
+        pen += (cell->advance + f->spacing) * advanceScale;
     }
     FreeMemory(cells);
+    if (drawing && texture) {
+        SelectBlendGraph(savedBlendGraph, savedBorderParam, savedBorderRange);
+        SetBrightColorPacked(savedBright);
+    }
     int advance = (int)pen;
     if (outSize != nullptr) {
         outSize->cx = vertical ? f->cellHeight : advance;
@@ -230,8 +337,10 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t color, int font,
     bool texture = f->textureCache != 0;
     bool softFront = g_drawState.drawScreen == kDrawTargetFront && IsSoftwareScreen();
     bool masked = g_drawState.maskActive && !texture;
+    // Direct3D cannot subtract: the text is added between two inversions of R.
+    bool subtract = texture && g_drawState.blendMode == 3 && g_graphCreateSettings.use3D && IsDirect3DDrawingUsable();
     RECT r = {};
-    if (masked || softFront || (texture && g_drawState.blendMode == 3)) {
+    if (masked || softFront || subtract) {
         if (vertical) {
             // Down the page the text covers its line's width and runs to the bottom.
             r = RECT{x, y, x + f->cellHeight + 3, area.bottom};
@@ -243,8 +352,10 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t color, int font,
     }
     if (masked) BeginMaskedDraw(r.left, r.top, r.right, r.bottom);
     if (softFront) RefreshFrontMEMIMG();
+    if (subtract) BeginSubtractBlendDraw(&r);
     int result = texture ? G_D3D_DrawStringWithFont(x, y, text, color, font, edgeColor, vertical)
                          : DrawStringOnSurface2D(x, y, text, color, font, edgeColor, vertical);
+    if (subtract) EndSubtractBlendDraw(&r);
     if (masked) EndMaskedDraw(r.left, r.top, r.right, r.bottom);
     if (softFront) CopyFrontMEMIMGToPrimary(&r);
     return result;

@@ -248,26 +248,24 @@ void LogSoundDevices() {
     FreeLibrary(module);
 }
 
-}  // namespace
-
-HandleTable* GetSoundTable() {
-    HandleTable* table = &g_soundSystem.soundTable;
+// A table of the sound system, its slots tied in on first use.
+HandleTable* ReadyTable(HandleTable* table, int kind, int size, void** slots) {
     if (table->records == nullptr) {
-        table->kind = kHandleKindSound;
-        table->size = kSoundTableSize;
-        table->records = g_soundSystem.soundSlots;
+        table->kind = kind;
+        table->size = size;
+        table->records = slots;
     }
     return table;
 }
 
+}  // namespace
+
+HandleTable* GetSoundTable() {
+    return ReadyTable(&g_soundSystem.soundTable, kHandleKindSound, kSoundTableSize, g_soundSystem.soundSlots);
+}
+
 HandleTable* GetMusicTable() {
-    HandleTable* table = &g_soundSystem.musicTable;
-    if (table->records == nullptr) {
-        table->kind = kHandleKindMusic;
-        table->size = kMusicTableSize;
-        table->records = g_soundSystem.musicSlots;
-    }
-    return table;
+    return ReadyTable(&g_soundSystem.musicTable, kHandleKindMusic, kMusicTableSize, g_soundSystem.musicSlots);
 }
 
 BOOL CALLBACK EnumSoundDeviceCallback(LPGUID, LPCSTR description, LPCSTR module, LPVOID) {

@@ -75,6 +75,14 @@ int InitScreenLog() {
 int PrepareScreenLogFont() {
     ScreenLogBlock& log = Log();
     if (!log.fontGone) return 0;
+    // A device reset re-makes every font in its own slot under its handle: the log keeps
+    // that one (registering again) instead of leaving it behind and taking another slot.
+    FontData* kept = GetFontData(log.font);
+    if (kept != nullptr && kept->size == log.fontSize && kept->thickness == 4 && kept->fontType == 1 &&
+        kept->deleteNotify == nullptr) {
+        SetFontDeleteNotify(log.font, &log.fontGone);
+        return 0;
+    }
     int font = CreateFontToHandle(nullptr, log.fontSize, 4, 1, -1, -1, -1, -1);
     log.font = font;
     // A font that could not be made is tried again at the next use.

@@ -20,6 +20,7 @@
 
 #include "QzDrawScreen.h"
 #include "QzGraphicsDrawState.h"
+#include "QzGraphicsMask.h"
 #include "QzGraphicsStandIns.h"
 #include "QzInputKey.h"
 #include "QzUseCLib.h"
@@ -549,7 +550,7 @@ int HandleWindowMove(int lParam) {
     ws.clientRect.right = ws.clientRect.left + client.right;
     ws.clientRect.bottom = ws.clientRect.top + client.bottom;
     if (g_drawState.drawScreen == kDrawTargetFront) {
-        int masked = GetMaskDrawFlag();
+        int masked = IsMaskDrawEnabled();
         EnableMaskDraw(0);
         SetDrawOriginRect(&ws.clientRect);
         EnableMaskDraw(masked);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,18 @@ protected:
         s.bits = 24;
         s.pixels = pixels;
         return qztest::WriteBmp(s);
+    }
+    // A graphic from a pixel function (0xRRGGBB), on the texture path or the 2D path.
+    static int Graph(int width, int height, const std::function<uint32_t(int, int)>& pixel, int wantsTexture = 1) {
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) pixels.push_back(pixel(x, y));
+        const std::string bmp = Bmp(width, height, pixels);
+        GraphImage image = {};
+        if (DecodeGraphImageRaw(nullptr, bmp.data(), (int)bmp.size(), 1, &image, 0) != 0) return -1;
+        const int handle = BuildGraphFromGraphImage(&image, nullptr, wantsTexture, 0, 0);
+        FreeGraphImage(&image);
+        return handle;
     }
     // A sheet with no black: every pixel's colour tells its place.
     static uint32_t SheetColor(int x, int y) { return (uint32_t)(0x40 + x) << 16 | (uint32_t)(0x40 + y) << 8 | 0x80; }

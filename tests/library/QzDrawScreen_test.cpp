@@ -337,8 +337,9 @@ TEST_F(ScreenTest, SurfaceSetOfEachModeFromTheJournal) {
         Start(c.windowMode);
         auto calls = Journal([] { ChangeScreenMode(-1, -1, -1, 1, -1); });
         std::vector<DWORD> caps;
+        // The default font's cache texture comes and goes with graphics management.
         for (const auto& call : calls)
-            if (call.method == "CreateSurface")
+            if (call.method == "CreateSurface" && !(call.flags & DDSCAPS_TEXTURE))
                 caps.push_back(call.flags);
         EXPECT_EQ(caps, c.caps);
         EXPECT_EQ(g_screen.screenImagesMade, c.software);

@@ -26,18 +26,6 @@ protected:
         ASSERT_EQ(SelectDrawTarget(kDrawTargetBack), 0);
         ASSERT_EQ(ClearDrawTarget(), 0);
     }
-    // A graphic from a pixel function (0xRRGGBB), on the texture path or the 2D path.
-    static int Graph(int width, int height, const std::function<uint32_t(int, int)>& pixel, int wantsTexture = 1) {
-        std::vector<uint32_t> pixels;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) pixels.push_back(pixel(x, y));
-        const std::string bmp = Bmp(width, height, pixels);
-        GraphImage image = {};
-        if (DecodeGraphImageRaw(nullptr, bmp.data(), (int)bmp.size(), 1, &image, 0) != 0) return -1;
-        const int handle = BuildGraphFromGraphImage(&image, nullptr, wantsTexture, 0, 0);
-        FreeGraphImage(&image);
-        return handle;
-    }
     static uint32_t Pattern(int x, int y) { return (uint32_t)(0x30 + x * 9) << 16 | (uint32_t)(0x20 + y * 7) << 8 | 0xC0; }
 };
 

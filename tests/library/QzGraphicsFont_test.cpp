@@ -12,6 +12,7 @@
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsFont.h"
 #include "QzGraphicsHandle.h"
+#include "QzGraphicsSystem.h"
 #include "QzGraphicsText.h"
 
 namespace {
@@ -51,6 +52,8 @@ protected:
         ASSERT_EQ(ApiInitializeLibrary(), 0);
         EnterLibraryLock();
         locked = true;
+        // The memory cache: new graphics (and so new fonts) without Direct3D.
+        SetNewGraph3DFlag(0);
     }
     void TearDown() override {
         if (locked) LeaveLibraryLock();

@@ -218,6 +218,7 @@ void OverrideSoundCaps(const DSCAPS* caps);
 //   "CreateFileA:<name>"  the nth open of exactly that CP932 name fails (ERROR_ACCESS_DENIED)
 //   "ReadFile"            the read fails (FALSE, nothing delivered)
 //   "ReadFileShort"       the read succeeds but delivers only half the bytes asked
+//   "WriteFileShort"      the write succeeds but writes only half the bytes asked
 //   "SetFilePointer"      the move fails (INVALID_SET_FILE_POINTER, pointer unchanged)
 //   "CloseHandle"         the close fails (FALSE) and the handle stays open
 //   "GetTempPathA", "GetTempFileNameA"  the call fails (0)

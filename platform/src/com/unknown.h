@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "kernel/diag.h"
 #include "platform/win32.h"
 
 namespace com {
@@ -24,6 +25,32 @@ HRESULT AnswerAs(Object* self, REFIID iid, void** object, std::initializer_list<
     *object = static_cast<As*>(self);
     self->AddRef();
     return S_OK;
+}
+
+// One interface of an object with several: its id, the object seen as it, and the name of
+// a fault that makes asking for it fail (null: none).
+struct Interface {
+    IID iid;
+    void* as;
+    const char* fault = nullptr;
+};
+
+// QueryInterface over an object's interfaces; IUnknown answers with the first one's view.
+template <typename Object>
+HRESULT AnswerFrom(Object* self, REFIID iid, void** object, std::initializer_list<Interface> interfaces) {
+    if (object == nullptr)
+        return E_POINTER;
+    *object = nullptr;
+    for (const Interface& i : interfaces) {
+        if (iid != i.iid && !(iid == IID_IUnknown && &i == interfaces.begin()))
+            continue;
+        if (i.fault != nullptr && kernel::ConsumeFault(i.fault))
+            return E_NOINTERFACE;
+        *object = i.as;
+        self->AddRef();
+        return S_OK;
+    }
+    return E_NOINTERFACE;
 }
 
 }  // namespace com

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "com/unknown.h"
 #include "com/factory.h"
 #include "dinput/pads.h"
 #include "dinput/objects.h"
@@ -228,12 +229,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDirectInputDevice7A) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IDirectInputDevice7A*>(this);
-        return S_OK;
+        return com::AnswerAs<IDirectInputDevice7A>(this, iid, object, {IID_IDirectInputDevice7A});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
@@ -495,12 +491,7 @@ public:
     ~DirectInput() { --g_live; }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDirectInput7A) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IDirectInput7A*>(this);
-        return S_OK;
+        return com::AnswerAs<IDirectInput7A>(this, iid, object, {IID_IDirectInput7A});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

@@ -3,6 +3,7 @@
 // runs, reads and seeks it. Its seeking and audio views are answered and do nothing.
 #include <atomic>
 
+#include "com/unknown.h"
 #include "dshow/internal.h"
 #include "dshow/objects.h"
 #include "kernel/clock.h"
@@ -20,28 +21,12 @@ public:
     ~Graph() { CountObject(-1); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IGraphBuilder) {
-            *object = static_cast<IGraphBuilder*>(this);
-        } else if (iid == IID_IMediaControl) {
-            if (kernel::ConsumeFault("QueryInterface:IMediaControl"))
-                return E_NOINTERFACE;
-            *object = static_cast<IMediaControl*>(this);
-        } else if (iid == IID_IMediaSeeking) {
-            if (kernel::ConsumeFault("QueryInterface:IMediaSeeking"))
-                return E_NOINTERFACE;
-            *object = static_cast<IMediaSeeking*>(this);
-        } else if (iid == IID_IBasicAudio) {
-            if (kernel::ConsumeFault("QueryInterface:IBasicAudio"))
-                return E_NOINTERFACE;
-            *object = static_cast<IBasicAudio*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return com::AnswerFrom(
+            this, iid, object,
+            {{IID_IGraphBuilder, static_cast<IGraphBuilder*>(this)},
+             {IID_IMediaControl, static_cast<IMediaControl*>(this), "QueryInterface:IMediaControl"},
+             {IID_IMediaSeeking, static_cast<IMediaSeeking*>(this), "QueryInterface:IMediaSeeking"},
+             {IID_IBasicAudio, static_cast<IBasicAudio*>(this), "QueryInterface:IBasicAudio"}});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "com/unknown.h"
 #include "ddraw/internal.h"
 #include "dshow/internal.h"
 #include "kernel/diag.h"
@@ -60,14 +61,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDirectDrawStreamSample)
-            return E_NOINTERFACE;
-        *object = static_cast<IDirectDrawStreamSample*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerAs<IDirectDrawStreamSample>(this, iid, object, {IID_IDirectDrawStreamSample});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
@@ -150,24 +144,12 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IMediaStream) {
-            *object = static_cast<IMediaStream*>(static_cast<IAMMediaStream*>(this));
-        } else if (iid == IID_IAMMediaStream) {
-            if (kernel::ConsumeFault("QueryInterface:IAMMediaStream"))
-                return E_NOINTERFACE;
-            *object = static_cast<IAMMediaStream*>(this);
-        } else if (iid == IID_IDirectDrawMediaStream) {
-            if (kernel::ConsumeFault("QueryInterface:IDirectDrawMediaStream"))
-                return E_NOINTERFACE;
-            *object = static_cast<IDirectDrawMediaStream*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return com::AnswerFrom(
+            this, iid, object,
+            {{IID_IMediaStream, static_cast<IMediaStream*>(static_cast<IAMMediaStream*>(this))},
+             {IID_IAMMediaStream, static_cast<IAMMediaStream*>(this), "QueryInterface:IAMMediaStream"},
+             {IID_IDirectDrawMediaStream, static_cast<IDirectDrawMediaStream*>(this),
+              "QueryInterface:IDirectDrawMediaStream"}});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

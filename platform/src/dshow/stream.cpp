@@ -13,6 +13,7 @@ extern "C" {
 
 #include <atomic>
 
+#include "com/unknown.h"
 #include "dshow/internal.h"
 #include "dshow/objects.h"
 #include "kernel/diag.h"
@@ -26,14 +27,7 @@ public:
     MultiMediaStream() { CountObject(1); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IAMMultiMediaStream)
-            return E_NOINTERFACE;
-        *object = static_cast<IAMMultiMediaStream*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerAs<IAMMultiMediaStream>(this, iid, object, {IID_IAMMultiMediaStream});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
