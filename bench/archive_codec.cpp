@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -179,7 +180,7 @@ void DecodeThroughGlue(benchmark::State& state, GraphImageLoader loader, const s
         MakeMemoryReadStream(&stream, memory);
         GraphImage image = {};
         if (loader(&stream, &image) != 0) std::abort();
-        benchmark::DoNotOptimize(image.pixels);
+        benchmark::DoNotOptimize(std::as_const(image.pixels));
         FreeGraphImage(&image);
         CloseMemoryStream(memory);
     }

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -141,7 +142,7 @@ void BM_DecodeGraphImage(benchmark::State& state, const Picture* picture) {
     for (auto _ : state) {
         GraphImage image = {};
         if (DecodeGraphImageRaw(picture->name, nullptr, 0, 0, &image, 0) != 0) std::abort();
-        benchmark::DoNotOptimize(image.pixels);
+        benchmark::DoNotOptimize(std::as_const(image.pixels));
         FreeGraphImage(&image);
     }
     LeaveLibraryLock();

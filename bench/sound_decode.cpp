@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -195,7 +196,7 @@ void BM_Decode(benchmark::State& state) {
             state.SkipWithError("decode failed");
             break;
         }
-        benchmark::DoNotOptimize(pcm);
+        benchmark::DoNotOptimize(std::as_const(pcm));
         FreeMemory(pcm);
         CloseSoundDecoder(&decoder);
         CloseMemoryStream(memory);
@@ -318,7 +319,7 @@ void BM_BareMpg123(benchmark::State& state) {
         int result;
         while ((result = mpg123_read(h, out.data(), out.size(), &done)) == MPG123_OK || result == MPG123_NEW_FORMAT)
             total += done;
-        benchmark::DoNotOptimize(total);
+        benchmark::DoNotOptimize(std::as_const(total));
         mpg123_delete(h);
     }
     Report(state, 3, started, &g_bare[3]);
@@ -354,7 +355,7 @@ void BM_BareOvRead(benchmark::State& state) {
         long got, total = 0;
         while ((got = ov_read(&file, out.data(), static_cast<int>(out.size()), 0, 2, 1, &section)) != 0)
             if (got > 0) total += got;
-        benchmark::DoNotOptimize(total);
+        benchmark::DoNotOptimize(std::as_const(total));
         ov_clear(&file);
     }
     Report(state, 4, started, &g_bare[4]);

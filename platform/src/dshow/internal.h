@@ -22,6 +22,7 @@
 struct AVFormatContext;
 struct AVCodecContext;
 struct AVFrame;
+struct AVPacket;
 struct SwsContext;
 
 namespace ddraw {
@@ -66,6 +67,12 @@ HRESULT ResolveMovieName(LPCWSTR name, std::string* linuxPath);
 // nothing usable opens.
 HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out);
 void CloseContainer(AVFormatContext** context);
+// The next decoded frame of one stream of the container into `frame`, reading packets as
+// the decoder needs them (`packet` is scratch). Damaged packets and frames are skipped;
+// false at the decoder's end, or when nothing but damage comes. `draining` says the
+// demuxer is done; it starts false.
+bool DecodeNextFrame(AVFormatContext* container, AVCodecContext* decoder, int stream, AVPacket* packet,
+                     AVFrame* frame, bool* draining);
 // The best stream of a kind (video: attached pictures skipped), or -1.
 int FindVideoStream(AVFormatContext* context);
 int FindAudioStream(AVFormatContext* context);

@@ -94,6 +94,27 @@ void CloseContainer(AVFormatContext** context) {
         avformat_close_input(context);
 }
 
+bool DecodeNextFrame(AVFormatContext* container, AVCodecContext* decoder, int stream, AVPacket* packet,
+                     AVFrame* frame, bool* draining) {
+    int errors = 0;
+    for (;;) {
+        int result = avcodec_receive_frame(decoder, frame);
+        if (result == 0)
+            return true;
+        if (result == AVERROR_EOF || (result != AVERROR(EAGAIN) && (*draining || ++errors > 100)))
+            return false;
+        result = av_read_frame(container, packet);
+        if (result < 0) {
+            *draining = true;
+            avcodec_send_packet(decoder, nullptr);
+            continue;
+        }
+        if (packet->stream_index == stream)
+            avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
+        av_packet_unref(packet);
+    }
+}
+
 int FindVideoStream(AVFormatContext* context) {
     int best = -1;
     for (unsigned i = 0; i < context->nb_streams; ++i) {

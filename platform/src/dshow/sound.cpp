@@ -129,26 +129,7 @@ private:
     }
 
     // The next decoded frame, or false at the end.
-    bool DecodeFrame() {
-        int errors = 0;
-        for (;;) {
-            int result = avcodec_receive_frame(decoder_, frame_);
-            if (result == 0)
-                return true;
-            // Damaged frames are skipped, as in the video track.
-            if (result == AVERROR_EOF || (result != AVERROR(EAGAIN) && (draining_ || ++errors > 100)))
-                return false;
-            result = av_read_frame(container_, packet_);
-            if (result < 0) {
-                draining_ = true;
-                avcodec_send_packet(decoder_, nullptr);
-                continue;
-            }
-            if (packet_->stream_index == stream_)
-                avcodec_send_packet(decoder_, packet_);  // a damaged packet is skipped
-            av_packet_unref(packet_);
-        }
-    }
+    bool DecodeFrame() { return DecodeNextFrame(container_, decoder_, stream_, packet_, frame_, &draining_); }
 
     bool MakeResampler() {
         AVChannelLayout in = {};

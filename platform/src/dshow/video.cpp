@@ -90,33 +90,12 @@ bool VideoTrack::Decode(AVFrame* frame, STREAM_TIME* time) {
     AVPacket* packet = av_packet_alloc();
     if (packet == nullptr)
         return false;
-    bool got = false;
-    int errors = 0;
-    while (!got) {
-        int result = avcodec_receive_frame(decoder_, frame);
-        if (result == 0) {
-            got = true;
-            break;
-        }
-        // A damaged frame is skipped like a damaged packet; the track ends with the
-        // decoder's end, or when nothing but damage comes.
-        if (result == AVERROR_EOF || (result != AVERROR(EAGAIN) && (draining_ || ++errors > 100))) {
-            ended_ = true;
-            break;
-        }
-        result = av_read_frame(container_, packet);
-        if (result < 0) {
-            draining_ = true;
-            avcodec_send_packet(decoder_, nullptr);
-            continue;
-        }
-        if (packet->stream_index == stream_)
-            avcodec_send_packet(decoder_, packet);  // a damaged packet is skipped
-        av_packet_unref(packet);
-    }
+    const bool got = DecodeNextFrame(container_, decoder_, stream_, packet, frame, &draining_);
     av_packet_free(&packet);
-    if (!got)
+    if (!got) {
+        ended_ = true;
         return false;
+    }
 
     int64_t pts = frame->best_effort_timestamp;
     STREAM_TIME t;
