@@ -152,34 +152,29 @@ void PieceCorners(const Surface3DData* p, Corner c[4]) {
     c[2].v = c[3].v = p->vertices[2].v;
 }
 
+// Clamps one coordinate into [low, high], moving its texture and blend coordinates by
+// the clamped distance times their factors (per pixel of screen).
+void ClampAxis(float& at, float& texture, float& blend, float low, float high, float dTexture, float dBlend) {
+    if (at < low) {
+        float d = low - at;
+        at = low;
+        texture += d * dTexture;
+        blend += d * dBlend;
+    } else if (at > high) {
+        float d = at - high;
+        at = high;
+        texture -= d * dTexture;
+        blend -= d * dBlend;
+    }
+}
+
 // Clamps each corner into the rectangle, moving its texture coordinates by the clamped
 // distance times the given factors (per pixel of screen).
 void ClipCorners(Corner c[4], float left, float top, float right, float bottom, float du, float dv, float dbu,
                  float dbv) {
     for (int i = 0; i < 4; ++i) {
-        Corner& k = c[i];
-        if (k.x < left) {
-            float d = left - k.x;
-            k.x = left;
-            k.u += d * du;
-            k.bu += d * dbu;
-        } else if (k.x > right) {
-            float d = k.x - right;
-            k.x = right;
-            k.u -= d * du;
-            k.bu -= d * dbu;
-        }
-        if (k.y < top) {
-            float d = top - k.y;
-            k.y = top;
-            k.v += d * dv;
-            k.bv += d * dbv;
-        } else if (k.y > bottom) {
-            float d = k.y - bottom;
-            k.y = bottom;
-            k.v -= d * dv;
-            k.bv -= d * dbv;
-        }
+        ClampAxis(c[i].x, c[i].u, c[i].bu, left, right, du, dbu);
+        ClampAxis(c[i].y, c[i].v, c[i].bv, top, bottom, dv, dbv);
     }
 }
 

@@ -44,6 +44,23 @@ bool UnderEdgeMask(int e, int dx, int dy) {
 
 const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 
+// Visits every pixel of the cell's square under the edge mask centred on an inked pixel
+// of the glyph (level above 0), with that pixel's level: the edge, clipped to the cell.
+template <typename Level, typename Visit>
+void ForEachEdgePixel(int e, int boxW, int boxH, int side, const Level& level, Visit visit) {
+    for (int j = 0; j < boxH; ++j)
+        for (int i = 0; i < boxW; ++i) {
+            const int g = level(i, j);
+            if (g == 0) continue;
+            for (int dy = -e; dy <= e; ++dy)
+                for (int dx = -e; dx <= e; ++dx) {
+                    const int x = e + i + dx, y = e + j + dy;
+                    if (x < 0 || y < 0 || x >= side || y >= side || !UnderEdgeMask(e, dx, dy)) continue;
+                    visit(x, y, g);
+                }
+        }
+}
+
 // The staging pixel of a level (0..16): white, alpha from the level.
 uint16_t TexturePixel(const ColorFormat& cf, int type, int level) {
     uint32_t colour = cf.redMask | cf.greenMask | cf.blueMask;
@@ -62,20 +79,11 @@ void WriteTextureGlyph(FontData* f, int type, int e, int boxW, int boxH, const s
     const int drawW = std::min(boxW, side - e), drawH = std::min(boxH, side - e);
     for (int j = 0; j < drawH; ++j)
         for (int i = 0; i < drawW; ++i) body[(size_t)(e + j) * side + e + i] = (uint8_t)level(i, j);
-    if (type & 1) {
-        for (int j = 0; j < boxH; ++j)
-            for (int i = 0; i < boxW; ++i) {
-                int g = level(i, j);
-                if (g == 0) continue;
-                for (int dy = -e; dy <= e; ++dy)
-                    for (int dx = -e; dx <= e; ++dx) {
-                        int x = e + i + dx, y = e + j + dy;
-                        if (x < 0 || y < 0 || x >= side || y >= side || !UnderEdgeMask(e, dx, dy)) continue;
-                        uint8_t& v = edge[(size_t)y * side + x];
-                        v = type == 1 ? 16 : (uint8_t)((256 - (16 - v) * (16 - g)) / 16);
-                    }
-            }
-    }
+    if (type & 1)
+        ForEachEdgePixel(e, boxW, boxH, side, level, [&](int x, int y, int g) {
+            uint8_t& v = edge[(size_t)y * side + x];
+            v = type == 1 ? 16 : (uint8_t)((256 - (16 - v) * (16 - g)) / 16);
+        });
     GraphImage& st = f->staging;
     const ColorFormat& cf = st.colorFormat;
     uint8_t* pixels = (uint8_t*)st.pixels;
@@ -178,24 +186,15 @@ void RenderGlyph(FontData* f, HDC dc, const TEXTMETRICA& tm, const unsigned char
                 }
             }
         if (type & 1) {
-            // The edge: every pixel under the mask centred on a body pixel, clipped to the
-            // cell; for type 1 only where no body is.
-            for (int j = 0; j < boxH; ++j)
-                for (int i = 0; i < boxW; ++i) {
-                    int g = level(i, j);
-                    if (g == 0) continue;
-                    for (int dy = -e; dy <= e; ++dy)
-                        for (int dx = -e; dx <= e; ++dx) {
-                            int x = e + i + dx, y = e + j + dy;
-                            if (x < 0 || y < 0 || x >= side || y >= side || !UnderEdgeMask(e, dx, dy)) continue;
-                            uint8_t& v = at(x, y);
-                            if (type == 1) {
-                                if (v != 1) v = 2;
-                            } else if ((v >> 4) < g - 1) {
-                                v = (uint8_t)((v & 0x0F) | (g - 1) << 4);
-                            }
-                        }
+            // For type 1 the edge goes only where no body is.
+            ForEachEdgePixel(e, boxW, boxH, side, level, [&](int x, int y, int g) {
+                uint8_t& v = at(x, y);
+                if (type == 1) {
+                    if (v != 1) v = 2;
+                } else if ((v >> 4) < g - 1) {
+                    v = (uint8_t)((v & 0x0F) | (g - 1) << 4);
                 }
+            });
         }
         FreeMemory(buffer);
     }

@@ -43,14 +43,19 @@
 
 namespace {
 
+// A screen colour value's channels, each tinted by the current bright colour.
+void TintedChannels(uint32_t color, int* r, int* g, int* b) {
+    GetColorValueRGB(color, r, g, b);
+    const uint32_t bright = g_drawState.brightColor;
+    *r = *r * (int)(bright >> 16 & 0xFF) / 255;
+    *g = *g * (int)(bright >> 8 & 0xFF) / 255;
+    *b = *b * (int)(bright & 0xFF) / 255;
+}
+
 // The colour value of the screen format with the bright colour applied, fill bits off.
 uint32_t TintColor(uint32_t color) {
     int r = 0, g = 0, b = 0;
-    GetColorValueRGB(color, &r, &g, &b);
-    uint32_t bright = g_drawState.brightColor;
-    r = r * (int)(bright >> 16 & 0xFF) / 255;
-    g = g * (int)(bright >> 8 & 0xFF) / 255;
-    b = b * (int)(bright & 0xFF) / 255;
+    TintedChannels(color, &r, &g, &b);
     return GetScreenColorValue(r, g, b) & ~GetScreenColorValue(0, 0, 0);
 }
 
@@ -145,11 +150,7 @@ void PutGlyph(const FontData* f, const GlyphCell* cell, MEMIMG* dst, const RECT&
 // bright colour.
 uint32_t TextureTint(uint32_t color) {
     int r = 0, g = 0, b = 0;
-    GetColorValueRGB(color, &r, &g, &b);
-    uint32_t bright = g_drawState.brightColor;
-    r = r * (int)(bright >> 16 & 0xFF) / 255;
-    g = g * (int)(bright >> 8 & 0xFF) / 255;
-    b = b * (int)(bright & 0xFF) / 255;
+    TintedChannels(color, &r, &g, &b);
     return 0xFF000000u | (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b;
 }
 

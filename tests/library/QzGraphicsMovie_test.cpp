@@ -55,6 +55,15 @@ protected:
         EXPECT_EQ(ptest::GetLiveMovieObjects(), 0);
         StartScreen(windowMode, bits);
     }
+    // For a table of cases: the first starts the library, each later one restarts it.
+    void ScreenForCase(int windowMode, int bits) {
+        if (started_)
+            Restart(windowMode, bits);
+        else
+            StartScreen(windowMode, bits);
+        started_ = true;
+    }
+    bool started_ = false;
 
     static MovieData* MovieOf(int graph) {
         GraphData* g = GetGraphData(graph);
@@ -115,14 +124,9 @@ TEST_F(MovieTest, PlaysTheTenColoursIntoAGraphicOnBothPathsAndForMpeg1) {
         {"2D, 16-bit screen, 24-bit frames", "clip.avi", 16, 2, 0, 2},
         {"MPEG-1 on Direct3D", "clip.mpg", 32, 0, 1, 0},
     };
-    bool first = true;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (first)
-            StartScreen(0, c.bits);
-        else
-            Restart(0, c.bits);
-        first = false;
+        ScreenForCase(0, c.bits);
         const int graph = LoadFileToGraphCore(c.file, 1, 0, c.movieMode);
         ASSERT_GE(graph, 0);
         EXPECT_EQ(GetGraphData(graph)->width, 64);
@@ -428,14 +432,9 @@ TEST_F(MovieTest, ModesFallBackWhereTheMachineCannotGiveThem) {
         {"24-bit frames on a 32-bit screen", 32, 2, nullptr, 0},
         {"a sample refused over the surface is made over its own", 16, 2, "CreateSample", 0},
     };
-    bool first = true;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (first)
-            StartScreen(0, c.bits);
-        else
-            Restart(0, c.bits);
-        first = false;
+        ScreenForCase(0, c.bits);
         if (c.fault) ptest::FailCall(c.fault);
         int width = 0, height = 0;
         const int movie = OpenMovieToGraph("clip.avi", &width, &height, c.asked);

@@ -548,10 +548,14 @@ HRESULT Surface::UpdateOverlay(RECT* srcRect, IDirectDrawSurface7* primary, RECT
 }
 
 // ---- the older views ------------------------------------------------------------------------
-void ToFirstDesc(const DDSURFACEDESC2& in, DDSURFACEDESC* out) {
+namespace {
+
+// The fields both descriptions have, from one form into a cleared other.
+template <typename From, typename To>
+void CopySharedDescFields(const From& in, DWORD flags, To* out) {
     std::memset(out, 0, sizeof *out);
     out->dwSize = sizeof *out;
-    out->dwFlags = in.dwFlags & ~DDSD_TEXTURESTAGE;
+    out->dwFlags = flags;
     out->dwHeight = in.dwHeight;
     out->dwWidth = in.dwWidth;
     out->lPitch = in.lPitch;
@@ -567,23 +571,14 @@ void ToFirstDesc(const DDSURFACEDESC2& in, DDSURFACEDESC* out) {
     out->ddsCaps.dwCaps = in.ddsCaps.dwCaps;
 }
 
+}  // namespace
+
+void ToFirstDesc(const DDSURFACEDESC2& in, DDSURFACEDESC* out) {
+    CopySharedDescFields(in, in.dwFlags & ~DDSD_TEXTURESTAGE, out);
+}
+
 void FromFirstDesc(const DDSURFACEDESC& in, DDSURFACEDESC2* out) {
-    std::memset(out, 0, sizeof *out);
-    out->dwSize = sizeof *out;
-    out->dwFlags = in.dwFlags;
-    out->dwHeight = in.dwHeight;
-    out->dwWidth = in.dwWidth;
-    out->lPitch = in.lPitch;
-    out->dwBackBufferCount = in.dwBackBufferCount;
-    out->dwRefreshRate = in.dwRefreshRate;
-    out->dwAlphaBitDepth = in.dwAlphaBitDepth;
-    out->lpSurface = in.lpSurface;
-    out->ddckCKDestOverlay = in.ddckCKDestOverlay;
-    out->ddckCKDestBlt = in.ddckCKDestBlt;
-    out->ddckCKSrcOverlay = in.ddckCKSrcOverlay;
-    out->ddckCKSrcBlt = in.ddckCKSrcBlt;
-    out->ddpfPixelFormat = in.ddpfPixelFormat;
-    out->ddsCaps.dwCaps = in.ddsCaps.dwCaps;
+    CopySharedDescFields(in, in.dwFlags, out);
 }
 
 HRESULT SurfaceView1::QueryInterface(REFIID iid, void** object) {
