@@ -19,7 +19,6 @@
 #include "QzDraw2DDraw.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
-#include "QzDrawStandIns.h"
 #include "QzGraphicsMask.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDrawState.h"

@@ -15,7 +15,6 @@
 #include "QzDrawPresent.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
-#include "QzDrawStandIns.h"
 #include "QzGraphicsMask.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDib.h"

@@ -12,15 +12,17 @@
 
 #include "Qz3DDevice.h"
 #include "Qz3DScene.h"
+#include "Qz3DText.h"
 #include "QzDraw2D.h"
 #include "QzDrawBlit.h"
 #include "QzDrawConvert.h"
 #include "QzDrawPresent.h"
 #include "QzDrawScreen.h"
-#include "QzDrawStandIns.h"
+#include "QzGraphicsFont.h"
 #include "QzGraphicsMask.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsDrawState.h"
+#include "QzGraphicsText.h"
 #include "QzUseCLib.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "QzDrawPresent.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenMode.h"
-#include "QzDrawStandIns.h"
 #include "QzDrawSurfaceData.h"
 #include "QzDrawSurfaces.h"
 #include "QzGraphicsData.h"

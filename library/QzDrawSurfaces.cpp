@@ -16,7 +16,6 @@
 #include "QzDraw2D.h"
 #include "QzDrawPrimitive.h"
 #include "QzDrawScreen.h"
-#include "QzDrawStandIns.h"
 #include "QzWinMenu.h"
 #include "QzDrawSurfaceData.h"
 #include "QzGraphicsData.h"

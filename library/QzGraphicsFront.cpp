@@ -17,7 +17,6 @@
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsMatrix.h"
 #include "QzGraphicsMask.h"
-#include "QzGraphicsStandIns.h"
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"
 #include "QzWinMessage.h"

@@ -24,7 +24,6 @@
 #include "QzGraphicsImage.h"
 #include "QzGraphicsMovie.h"
 #include "QzGraphicsMask.h"
-#include "QzGraphicsStandIns.h"
 #include "QzGraphicsSystem.h"
 #include "QzInput.h"
 #include "QzUseCLib.h"

@@ -13,7 +13,6 @@
 #include "QzGraphicsFront.h"
 #include "QzGraphicsMatrix.h"
 #include "QzGraphicsMask.h"
-#include "QzGraphicsStandIns.h"
 #include "Qz3DScene.h"
 #include "Qz3DSprite.h"
 #include "QzWinLog.h"

@@ -23,12 +23,12 @@
 
 #include <cstring>
 
+#include "Qz3DText.h"
 #include "QzDraw2D.h"
 #include "QzDraw2DDraw.h"
 #include "QzDrawPresent.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
-#include "QzDrawStandIns.h"
 #include "Qz3DSprite.h"
 #include "QzGraphicsData.h"
 #include "QzGraphicsDraw.h"

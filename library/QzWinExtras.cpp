@@ -1,12 +1,22 @@
-// QzWinExtras.cpp: the window's shape, the dropped-file names, the cursor and the mouse
-// position (see the header).
+// QzWinExtras.cpp: the window's shape, the dropped-file names, the cursor, the mouse
+// position and the background picture (see the header).
 #include "QzWinExtras.h"
 
 #include <platform/gdi.h>
 
-#include "QzWinExtrasStandIns.h"
+#include "QzGraphicsData.h"
+#include "QzDrawPresent.h"
+#include "QzDrawScreen.h"
+#include "QzGraphicsDib.h"
+#include "QzGraphicsDraw.h"
+#include "QzGraphicsDrawState.h"
+#include "QzGraphicsFront.h"
+#include "QzGraphicsLoad.h"
+#include "QzGraphicsSystem.h"
+#include "QzWinToolbar.h"
 #include "QzWinMemory.h"
 #include "QzWinMenu.h"
+#include "QzWinProc.h"
 #include "QzWinState.h"
 #include "QzWinWindow.h"
 
@@ -60,8 +70,19 @@ int SetWindowRegionFromFile(const char* bitmapFile) {
         ReplaceWindowRegion(nullptr);
         return 0;
     }
-    // Reading the bitmap needs the image front end, which this build does not have yet.
-    return -1;
+    HBITMAP bitmap = CreateDIBGraphFromFile(bitmapFile, 0, nullptr);
+    if (bitmap == nullptr) return -1;
+    BITMAP info = {};
+    HRGN region = nullptr;
+    if (GetObjectA(bitmap, sizeof info, &info) != 0) {
+        const int pitch = (info.bmWidth * info.bmBitsPixel / 8 + 3) & ~3;
+        region = MakeRegionFromImage(info.bmWidth, info.bmHeight, info.bmBits, pitch, info.bmBitsPixel / 8);
+    }
+    // The region is made from a copy of the pixels; the bitmap is not needed afterwards.
+    DeleteObject(bitmap);
+    if (region == nullptr) return -1;
+    ReplaceWindowRegion(region);
+    return 0;
 }
 
 int FreeDroppedFileNames() {
@@ -104,5 +125,67 @@ int GetClientMousePosition(int* x, int* y) {
     }
     if (x) *x = px;
     if (y) *y = py;
+    return 0;
+}
+
+int SetWindowBackgroundPicture(const char* file, const void* image, int imageSize) {
+    WindowSystemState& ws = g_windowSystem;
+    if (file == nullptr && image == nullptr) return 0;
+    const int sourceKind = file != nullptr ? 0 : 1;
+    GraphImage picture = {}, alpha = {};
+    if (DecodeGraphImageWithAlpha(file, image, imageSize, sourceKind, nullptr, 0, sourceKind, &picture, &alpha, 0) == -1)
+        return -1;
+    // The picture is drawn opaque: a companion alpha image has no use here.
+    FreeGraphImage(&alpha);
+    if (ws.backgroundImage.pixels != nullptr) FreeGraphImage(&ws.backgroundImage);
+    if (ws.backgroundGraph > 0) DeleteOneGraph(ws.backgroundGraph, 0);
+    ws.backgroundImage = picture;
+    // Before graphics start-up the graphic waits: the first paint makes it.
+    ws.backgroundGraph = IsGraphDataInitialized() ? BuildGraphFromGraphImage(&ws.backgroundImage, nullptr, 1, 0, 0) : -1;
+    return 0;
+}
+
+int DrawInactiveBackground(HDC) {
+    WindowSystemState& ws = g_windowSystem;
+    if (ws.endingFlag == 1) return 0;
+    if (ws.backgroundImage.pixels == nullptr) return -1;
+    // Drawing must not wait for the window to become active: it is inactive now.
+    const int runAlways = ws.runAlways;
+    ws.runAlways = 1;
+    if (GetGraphData(ws.backgroundGraph) == nullptr) {
+        ws.backgroundGraph =
+            IsGraphDataInitialized() ? BuildGraphFromGraphImage(&ws.backgroundImage, nullptr, 1, 0, 0) : -1;
+        if (ws.backgroundGraph < 0) {
+            ws.runAlways = runAlways;
+            return -1;
+        }
+    }
+    const int target = GetSelectedDrawTarget();
+    const int filter = GetDrawFilterMode();
+    const int vblank = GetVBlankWaitFlag();
+    SelectDrawTarget(kDrawTargetBack);
+    SetDrawFilterMode(1);
+    SetVBlankWaitFlag(0);
+
+    // The back screen holds the game's frame in progress: keep it, show the picture,
+    // then put the frame back.
+    int width = 0, height = 0;
+    GetScreenSize(&width, &height);
+    const int saved = CreateBlankGraph(width, height);
+    if (saved >= 0) CaptureDrawTargetToGraph(0, 0, width, height, saved, 0);
+    if (ws.backgroundImage.width == width && ws.backgroundImage.height == height)
+        DrawPlainGraph(0, 0, ws.backgroundGraph, 0);
+    else
+        DrawStretchedGraph(0, 0, width, height, ws.backgroundGraph, 0);
+    BltBackScreenToFront();
+    if (saved >= 0) {
+        DrawPlainGraph(0, 0, saved, 0);
+        DeleteOneGraph(saved, 0);
+    }
+
+    SelectDrawTarget(target);
+    SetDrawFilterMode(filter);
+    SetVBlankWaitFlag(vblank);
+    ws.runAlways = runAlways;
     return 0;
 }

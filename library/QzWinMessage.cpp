@@ -16,7 +16,7 @@
 #include "QzWinMessage.h"
 
 #include "QzDrawScreen.h"
-#include "QzGraphicsStandIns.h"
+#include "QzGraphicsRecovery.h"
 #include "QzInputKey.h"
 #include "QzInput.h"
 #include "QzSoundMusic.h"

@@ -15,13 +15,17 @@
 
 #include <platform/gdi.h>
 
+#include "Qz3DTexture.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
-#include "QzGraphicsStandIns.h"
+#include "QzDrawSurfaces.h"
+#include "QzGraphicsMovie.h"
+#include "QzGraphicsRecovery.h"
+#include "QzGraphicsSystem.h"
 #include "QzInputKey.h"
 #include "QzInput.h"
 #include "QzSoundMusic.h"
-#include "QzWinExtrasStandIns.h"
+#include "QzWinToolbar.h"
 #include "QzWinMenu.h"
 #include "QzWinLog.h"
 #include "QzWinMemory.h"
@@ -310,9 +314,4 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return user ? own : DefWindowProcA(window, message, wParam, lParam);
 }
 
-int DrawInactiveBackground(HDC) {
-    const WindowSystemState& ws = g_windowSystem;
-    if (ws.endingFlag == 1) return 0;
-    // Painting a picture needs the picture-setting part, which nothing here calls.
-    return -1;
-}
+// DrawInactiveBackground lives with the background picture, in QzWinExtras.cpp.

@@ -6,6 +6,7 @@
 #include <platform/win32.h>
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// 0 during the end sequence; -1 without a background picture, which nothing in this
-// system sets.
+// Shows the background picture over the screen (the back screen's frame is kept). 0, also
+// during the end sequence; -1 without a picture or when its graphic cannot be made.
+// Defined with the picture, in QzWinExtras.cpp.
 int DrawInactiveBackground(HDC dc);

@@ -19,13 +19,16 @@
 #include <platform/winmm.h>
 
 #include "QzDrawScreen.h"
+#include "QzDrawScreenMode.h"
+#include "QzGraphicsData.h"
 #include "QzGraphicsDrawState.h"
+#include "QzGraphicsFront.h"
 #include "QzGraphicsMask.h"
-#include "QzGraphicsStandIns.h"
+#include "QzGraphicsSystem.h"
 #include "QzInputKey.h"
 #include "QzUseCLib.h"
 #include "QzWinExtras.h"
-#include "QzWinExtrasStandIns.h"
+#include "QzWinToolbar.h"
 #include "QzWinMenu.h"
 #include "QzWinLog.h"
 #include "QzWinMessage.h"

@@ -1,6 +1,6 @@
-// LibraryFixture.h: a fresh folder, the fast clock, a lock folder of this process's own
-// and quiet stand-ins for tests that start the library headless; helpers to read the
-// log and to run library calls as entry points do.
+// LibraryFixture.h: a fresh folder, the fast clock and a lock folder of this process's
+// own for tests that start the library headless; helpers to read the log and to run
+// library calls as entry points do.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "QzApi.h"
-#include "QzStandIn.h"
 #include "QzWinLock.h"
 #include "QzWinState.h"
 #include "TempDir.h"
@@ -26,7 +25,6 @@ protected:
         ptest::SetClockMode(ptest::ClockMode::Fast);
         ptest::SetFastClockReadStep(1000);
         ptest::CaptureDebugOutput(true);
-        ResetStandIns();
     }
     void TearDown() override {
         if (g_windowSystem.libraryInitialized) ApiTerminateLibrary();

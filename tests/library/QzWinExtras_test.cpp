@@ -184,7 +184,7 @@ TEST_F(WindowExtrasTest, RemovingTheShapeLeavesTheWindowWithoutOne) {
     EXPECT_EQ(Locked([] { return SetWindowRegionFromFile(nullptr); }), 0);
     EXPECT_EQ(HasWindowRegion(), 0);
     EXPECT_FALSE(ptest::GetWindowRegionRects(GetMainWindowHwnd(), &rects));
-    EXPECT_EQ(Locked([] { return SetWindowRegionFromFile("shape.bmp"); }), -1) << "no image reader here";
+    EXPECT_EQ(Locked([] { return SetWindowRegionFromFile("shape.bmp"); }), -1) << "no such file";
 }
 
 // ---- the cursor and the mouse ---------------------------------------------------------------------------------

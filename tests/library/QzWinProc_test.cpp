@@ -1,7 +1,6 @@
 // The main window's procedure: closing, Alt+Enter, aspect-kept sizing, the screen saver,
 // dropped files, display changes and the keys that reach the character buffer.
 #include "LibraryFixture.h"
-#include "QzGraphicsStandIns.h"
 #include "QzInputKey.h"
 #include "QzWinMessage.h"
 #include "QzWinWindow.h"
@@ -146,7 +145,6 @@ TEST_F(WindowProcTest, ADisplayChangeRebuildsOrClosesTheWindow) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetStandIns();
         ApiChangeWindowMode(1);
         ASSERT_EQ(ApiInitializeLibrary(), 0);
         const std::string before = Log();

@@ -623,3 +623,31 @@ OverlayPlacement GetLastOverlayPlacement();
 int GetLiveMovieObjects();
 
 }  // namespace ptest
+
+// ==== common controls: the toolbar ================================================================
+// The toolbar (commctrl.h) is a model; nothing draws it. Main thread.
+#include <vector>
+
+#include "platform/commctrl.h"
+
+namespace ptest {
+
+struct ToolbarBitmap {
+    HBITMAP bitmap = nullptr;  // as added or replaced
+    int images = 0;            // the button count given with it
+};
+struct ToolbarModel {
+    HWND parent = nullptr;
+    int structSize = 0;                   // from TB_BUTTONSTRUCTSIZE, 0 until sent
+    int bitmapWidth = 16, bitmapHeight = 15;  // from TB_SETBITMAPSIZE
+    std::vector<ToolbarBitmap> bitmaps;   // in the order added
+    std::vector<TBBUTTON> buttons;
+};
+// The toolbar window's model; false when the handle names no live toolbar.
+bool GetToolbarModel(HWND toolbar, ToolbarModel* out);
+// The user clicks button `index`: its parent gets WM_COMMAND (low word the button's
+// command id, lParam the toolbar). False, and nothing sent, for a bad index, a separator
+// or a disabled button.
+bool ClickToolbarButton(HWND toolbar, int index);
+
+}  // namespace ptest

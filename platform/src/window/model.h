@@ -36,6 +36,9 @@ struct Window {
     HINSTANCE instance = nullptr;
     HMENU menu = nullptr;
     HRGN region = nullptr;
+    // A WS_CHILD window: its rectangle is in the parent's client coordinates, it has no
+    // machine window of its own and it goes when its parent goes.
+    HWND parent = nullptr;
     LONG_PTR userData = 0;
     LONG controlId = 0;
     bool visible = false;

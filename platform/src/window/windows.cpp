@@ -3,6 +3,8 @@
 #include <cstring>
 #include <unistd.h>
 
+#include <vector>
+
 #include "gdi/regions.h"
 #include "kernel/diag.h"
 #include "kernel/text.h"
@@ -53,7 +55,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
 // ---- creation and destruction ------------------------------------------------------------------
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND, HMENU menu, HINSTANCE instance, LPVOID param) {
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     if (kernel::ConsumeFault("CreateWindowExA")) return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, HWND(nullptr));
     if (x == CW_USEDEFAULT) x = y = 0;
     if (width == CW_USEDEFAULT) width = 640, height = 480;
@@ -65,7 +67,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         std::lock_guard<std::mutex> hold(Mutex());
         auto cls = Classes().find(FoldClassName(className));
         if (cls == Classes().end()) return kernel::Fail(ERROR_CANNOT_FIND_WND_CLASS, HWND(nullptr));
+        const bool child = (style & WS_CHILD) != 0;
+        if (child && !Find(parent)) return BadWindow(HWND(nullptr));
         Window w;
+        if (child) w.parent = parent;
         w.id = NewHandleValue();
         w.owner = GetCurrentThreadId();
         w.className = cls->second.name;
@@ -77,15 +82,15 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         w.instance = instance;
         w.menu = menu;
         w.onTop = (exStyle & WS_EX_TOPMOST) != 0;
-        w.machine = Machine().createWindow(SpecOf(w));
-        if (!w.machine)
+        if (!child) w.machine = Machine().createWindow(SpecOf(w));
+        if (!child && !w.machine)
             return kernel::Fail(ERROR_NOT_ENOUGH_MEMORY, HWND(nullptr), "window: CreateWindowExA: no window on this machine");
         HoldClassLock(w.className);
         handle = ToHandle(w.id);
         Windows().emplace(w.id, std::move(w));
     }
 
-    CREATESTRUCTA create = {param,  instance, menu, nullptr,   height, width, y, x, static_cast<LONG>(style),
+    CREATESTRUCTA create = {param,  instance, menu, parent,   height, width, y, x, static_cast<LONG>(style),
                             windowName, className, exStyle};
     if (CallProcedure(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow(handle);
@@ -104,6 +109,15 @@ BOOL DestroyWindow(HWND window) {
         w->destroying = true;
     }
     CallProcedure(window, WM_DESTROY, 0, 0);
+
+    // As on the desktop, the children go after their parent heard WM_DESTROY.
+    std::vector<HWND> children;
+    {
+        std::lock_guard<std::mutex> hold(Mutex());
+        for (const auto& [id, other] : Windows())
+            if (other.parent == window && !other.destroying) children.push_back(ToHandle(id));
+    }
+    for (HWND child : children) DestroyWindow(child);
 
     std::lock_guard<std::mutex> hold(Mutex());
     Window* w = Find(window);
@@ -150,7 +164,7 @@ BOOL ShowWindow(HWND window, int command) {
         if (w->machine) Machine().setShown(w->machine, show);
         bool activating = command != SW_HIDE && command != SW_SHOWNA && command != SW_SHOWNOACTIVATE &&
                           command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
-        activate = activating && !w->everShown;
+        activate = activating && !w->everShown && w->parent == nullptr;
         if (show) w->everShown = true;
     }
     if (activate) Activate(window);
@@ -251,6 +265,13 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
     Window* w = Find(window);
     if (!w || !rect) return BadWindow(FALSE);
     *rect = w->rect;
+    if (Window* parent = w->parent ? Find(w->parent) : nullptr) {
+        RECT origin = ClientOnDesktop(*parent);
+        rect->left += origin.left;
+        rect->right += origin.left;
+        rect->top += origin.top;
+        rect->bottom += origin.top;
+    }
     return TRUE;
 }
 

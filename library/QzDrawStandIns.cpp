@@ -1,5 +1,0 @@
-// QzDrawStandIns.cpp: the stand-ins of QzDrawStandIns.h.
-#include "QzDrawStandIns.h"
-
-#include "QzStandIn.h"
-
