@@ -1,30 +1,29 @@
-// QzDrawPrimitive.cpp: rotation, triangles and primitives, in their minimal form: only
-// the plain rectangle fill draws.
+// QzDrawPrimitive.cpp: four-point drawing as two triangles. Triangles live in
+// QzDrawTriangle.cpp, fills and lines in QzDrawFill.cpp, the rotated drawer in
+// QzDrawRotate.cpp.
 #include "QzDrawPrimitive.h"
-
-#include <cstring>
 
 #include "QzGraphicsDrawState.h"
 
-void PutMEMIMGRotated(MEMIMG*, const MEMIMG*, int, int, float, float, int, int, const MEMIMG*) {}
-
-void PutMEMIMGTriangle(MEMIMG*, const MEMIMG*, const MEMIMGVertex[3], int, const MEMIMG*, uint32_t) {}
-
-void FillMEMIMGRect(MEMIMG* dst, const RECT* rect, uint32_t color) {
-    if (dst == nullptr || dst->pixels == nullptr || dst->usePalette || dst->useAlpha || g_drawState.blendMode != 0)
+void PutMEMIMGQuad(MEMIMG* dst, const MEMIMG* src, const MEMIMGPoint corner[4], int transparent,
+                   const MEMIMG* blendImage) {
+    if (dst == nullptr || src == nullptr || corner == nullptr)
         return;
-    RECT r = rect ? *rect : RECT{0, 0, dst->width, dst->height};
-    ClipRect(&r, &g_drawState.drawArea);
-    RECT whole = {0, 0, dst->width, dst->height};
-    ClipRect(&r, &whole);
-    if (r.left >= r.right || r.top >= r.bottom)
-        return;
-    int bytes = dst->format->pixelBytes;
-    for (int y = r.top; y < r.bottom; ++y) {
-        uint8_t* row = dst->pixels + (ptrdiff_t)y * dst->pitch;
-        for (int x = r.left; x < r.right; ++x)
-            std::memcpy(row + (ptrdiff_t)x * bytes, &color, (size_t)bytes);
+    MEMIMGPoint p[4] = {corner[0], corner[1], corner[2], corner[3]};
+    int maxY = p[0].y, minY = p[0].y, maxX = p[0].x, minX = p[0].x;
+    for (int i = 1; i < 4; ++i) {
+        if (p[i].y > maxY) maxY = p[i].y;
+        if (p[i].y < minY) minY = p[i].y;
+        if (p[i].x > maxX) maxX = p[i].x;
+        if (p[i].x < minX) minX = p[i].x;
     }
+    RECT box = {minX - 2, minY - 2, maxX + 4, maxY + 4};
+    ClipRect(&box, &g_drawState.drawArea);
+    if (box.left == box.right || box.top == box.bottom)
+        return;
+    int w = src->width, h = src->height;
+    MEMIMGVertex first[3] = {{p[0].x, p[0].y, 0, 0}, {p[1].x, p[1].y, w, 0}, {p[2].x, p[2].y, 0, h}};
+    MEMIMGVertex second[3] = {{p[1].x, p[1].y, w, 0}, {p[2].x, p[2].y, 0, h}, {p[3].x, p[3].y, w, h}};
+    PutMEMIMGTriangle(dst, src, first, transparent, blendImage, 0);
+    PutMEMIMGTriangle(dst, src, second, transparent, blendImage, 0);
 }
-
-void PlotMEMIMGLines(MEMIMG*, const MEMIMGLine*, int) {}

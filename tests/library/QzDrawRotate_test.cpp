@@ -1,0 +1,365 @@
+// PutMEMIMGRotated: every source kind, modifier and blend mode on a quarter-turned draw
+// (exact steps) against a per-pixel model written from the drawing rules, the
+// blend parameter shortcuts, scale 2, the truncation drift of a large scale, and
+// clipping to the draw area (and never past the destination).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "QzDraw2D.h"
+#include "QzDrawDevice.h"
+#include "QzDrawMemImg.h"
+#include "QzDrawPrimitive.h"
+#include "QzGraphicsDrawState.h"
+
+namespace {
+
+enum Kind { kPal16, kPal32, kDir16, kDir16A, kDir32, kDir32A };
+const char* const kKindNames[] = {"pal16", "pal32", "dir16", "dir16+alpha", "dir32", "dir32+alpha"};
+
+struct Mods {
+    bool blend, bright, trans;
+};
+
+// One destination pixel of blend mode none, from the rules: s the source colour, a its
+// alpha (-1: none), f the blend factor (-1: none).
+uint32_t ModelNone(bool is32, uint32_t s, int a, int f, uint32_t bright, bool brightOn, uint32_t d) {
+    const int shift[3] = {is32 ? 0 : 0, is32 ? 8 : 5, is32 ? 16 : 11};
+    const int mask[3] = {is32 ? 255 : 31, is32 ? 255 : 63, is32 ? 255 : 31};
+    const int b[3] = {(int)(bright & 0xFF), (int)(bright >> 8 & 0xFF), (int)(bright >> 16 & 0xFF)};
+    if (a < 0 && f < 0 && !brightOn)
+        return is32 ? s : (s & 0xFFFF);
+    uint32_t out = is32 ? (d & 0xFF000000u) : 0;
+    for (int i = 0; i < 3; ++i) {
+        int64_t sc = s >> shift[i] & mask[i], dc = d >> shift[i] & mask[i];
+        if (brightOn)
+            sc = b[i] * sc / 255;
+        int64_t v;
+        if (a >= 0 && f >= 0)
+            v = (sc * f * a + dc * (65536 - f * a)) >> 16;
+        else if (a >= 0 || f >= 0) {
+            const int w = a >= 0 ? a : f;
+            v = (sc * w + dc * (256 - w)) >> 8;
+        } else
+            v = sc;
+        out |= (uint32_t)v << shift[i];
+    }
+    return out;
+}
+
+// Blend mode 1 at P 1-254: the weights in force (P, f, a) over 2^8 each, floored;
+// 16-bit without f or a is d + trunc(P x (s - d) / 255).
+uint32_t ModelAlpha(bool is32, uint32_t s, int a, int f, int P, uint32_t bright, bool brightOn, uint32_t d) {
+    const int shift[3] = {0, is32 ? 8 : 5, is32 ? 16 : 11};
+    const int mask[3] = {is32 ? 255 : 31, is32 ? 255 : 63, is32 ? 255 : 31};
+    const int b[3] = {(int)(bright & 0xFF), (int)(bright >> 8 & 0xFF), (int)(bright >> 16 & 0xFF)};
+    uint32_t out = is32 ? (d & 0xFF000000u) : 0;
+    for (int i = 0; i < 3; ++i) {
+        int64_t sc = s >> shift[i] & mask[i], dc = d >> shift[i] & mask[i];
+        if (brightOn)
+            sc = b[i] * sc / 255;
+        int64_t v;
+        if (!is32 && a < 0 && f < 0) {
+            v = dc + P * (sc - dc) / 255;  // C++ division truncates toward zero
+        } else {
+            int64_t w = P;
+            int n = 8;
+            if (f >= 0)
+                w *= f, n += 8;
+            if (a >= 0)
+                w *= a, n += 8;
+            const int64_t num = (sc - dc) * w;
+            const int64_t den = (int64_t)1 << n;
+            v = dc + (num >= 0 ? num / den : -((-num + den - 1) / den));  // floor
+        }
+        out |= (uint32_t)v << shift[i];
+    }
+    return out;
+}
+
+// Blend mode 2: the scaled source channel by the mode's tables (T[i][j] = i x j / 255),
+// then a per-channel saturating add in which red's and green's lowest bits are ORed and
+// take the carry of the channel below; in 32-bit byte 3 becomes red's overflow.
+// Blend mode 3 shares the scaling; its subtraction, per channel: blue d - s or 0; green
+// and red subtract their upper bits (0 on a borrow) and their lowest bit is the
+// no-borrow of the channel below (16-bit green's lowest bit is always 0); 32-bit byte 3
+// becomes 0.
+uint32_t ModelAdd(bool is32, uint32_t s, int a, int f, int P, uint32_t bright, bool brightOn, uint32_t d,
+                  bool subtract = false) {
+    const int shift[3] = {0, is32 ? 8 : 5, is32 ? 16 : 11};
+    const int mask[3] = {is32 ? 255 : 31, is32 ? 255 : 63, is32 ? 255 : 31};
+    const int b[3] = {(int)(bright & 0xFF), (int)(bright >> 8 & 0xFF), (int)(bright >> 16 & 0xFF)};
+    auto T = [](int64_t i, int64_t j) { return i * j / 255; };
+    uint32_t out = 0;
+    bool carry = false;
+    for (int i = 0; i < 3; ++i) {
+        const int64_t c = s >> shift[i] & mask[i], dc = d >> shift[i] & mask[i];
+        const int64_t bc = brightOn ? T(b[i], c) : c;
+        int64_t v;
+        if (!is32) {
+            if (f < 0 && a >= 0)
+                v = T(P, brightOn ? T(b[i], c * a >> 8) : c * a >> 8);
+            else if (f < 0)
+                v = T(P, bc);
+            else
+                v = T(P, a >= 0 ? bc * a * f >> 16 : bc * f >> 8);
+        } else if (f < 0) {
+            v = a >= 0 ? bc * a * P >> 16 : T(P, bc);
+        } else {
+            v = a >= 0 ? bc * a * f * P >> 24 : bc * f * P >> 16;
+        }
+        int64_t r;
+        bool over;
+        if (subtract) {
+            const bool keep = i == 0 ? dc >= v : (dc >> 1) >= (v >> 1);
+            if (!keep)
+                r = 0;
+            else if (i == 0)
+                r = dc - v;
+            else
+                r = (((dc >> 1) - (v >> 1)) << 1) | (i == 1 && !is32 ? 0 : (carry ? 1 : 0));
+            carry = keep;  // here: the channel did not borrow
+            out |= (uint32_t)r << shift[i];
+            continue;
+        }
+        if (i == 0) {
+            r = std::min<int64_t>(v + dc, mask[0]);
+            over = v + dc > mask[0];
+        } else {
+            const int64_t up = (v >> 1) + (dc >> 1), upMax = mask[i] >> 1;
+            over = up > upMax;
+            if (over && !(i == 1 && !is32))
+                r = mask[i];
+            else
+                r = (std::min(up, upMax) << 1) | ((v | dc) & 1) | (carry ? 1 : 0);
+        }
+        carry = over;
+        out |= (uint32_t)r << shift[i];
+    }
+    if (is32 && carry && !subtract)
+        out |= 0x01000000u;
+    return out;
+}
+
+// Blend mode 4: c x d x the factors present, shifted by the channel's width plus 8 per
+// factor; 32-bit byte 3 kept.
+uint32_t ModelMultiply(bool is32, uint32_t s, int a, int f, uint32_t bright, bool brightOn, uint32_t d) {
+    const int shift[3] = {0, is32 ? 8 : 5, is32 ? 16 : 11};
+    const int mask[3] = {is32 ? 255 : 31, is32 ? 255 : 63, is32 ? 255 : 31};
+    const int width[3] = {is32 ? 8 : 5, is32 ? 8 : 6, is32 ? 8 : 5};
+    const int b[3] = {(int)(bright & 0xFF), (int)(bright >> 8 & 0xFF), (int)(bright >> 16 & 0xFF)};
+    uint32_t out = is32 ? (d & 0xFF000000u) : 0;
+    for (int i = 0; i < 3; ++i) {
+        int64_t c = s >> shift[i] & mask[i], dc = d >> shift[i] & mask[i];
+        if (brightOn)
+            c = b[i] * c / 255;
+        int64_t v = c * dc;
+        int n = width[i];
+        if (f >= 0)
+            v *= f, n += 8;
+        if (a >= 0)
+            v *= a, n += 8;
+        out |= (uint32_t)(v >> n) << shift[i];
+    }
+    return out;
+}
+
+class RotateTest : public testing::Test {
+public:
+    void SetUp() override {
+        BuildBlendLookupTables();
+        for (int g = 0; g < 256; ++g)
+            BlendGraphTable[g] = (uint8_t)(255 - g);  // not the identity, so the table is used
+        g_drawState.drawArea = {0, 0, 32, 32};
+        g_drawState.blendMode = 0;
+        g_drawState.blendParam = 255;
+        g_drawState.brightColor = 0xFFFFFF;
+    }
+    void TearDown() override {
+        for (MEMIMG* m : images_)
+            ReleaseMEMIMG(m), delete m;
+    }
+    MEMIMG* Image(int w, int h, int type, int palette, int alpha, uint32_t key = 0) {
+        MEMIMG* m = new MEMIMG{};
+        EXPECT_EQ(SetupMEMIMG(m, w, h, -1, key, type, palette, alpha, 0), 0);
+        std::memset(m->pixels, 0, (size_t)m->pitch * h);
+        images_.push_back(m);
+        return m;
+    }
+    static uint32_t Get(const MEMIMG* m, int x, int y) {
+        uint32_t v = 0;
+        std::memcpy(&v, m->pixels + y * m->pitch + x * m->format->pixelBytes, m->format->pixelBytes);
+        return v;
+    }
+    static void Set(MEMIMG* m, int x, int y, uint32_t v) {
+        std::memcpy(m->pixels + y * m->pitch + x * m->format->pixelBytes, &v, m->format->pixelBytes);
+    }
+    static void Fill(MEMIMG* m, std::mt19937& rng) {
+        for (int y = 0; y < m->height; ++y)
+            for (int x = 0; x < m->width; ++x)
+                Set(m, x, y, rng());
+    }
+
+private:
+    std::vector<MEMIMG*> images_;
+};
+
+// Every source kind x blend image x bright colour x transparent flag, blend mode none
+// and modes 1 (at 255 it is mode none) to 4, on a quarter turn: destination (x, y) shows source column
+// y - cy + (w >> 1) and row (h >> 1) - (x - cx). The draw area cuts the image and lies
+// inside the destination.
+TEST_F(RotateTest, QuarterTurnMatchesModelForEveryKindAndModifier) {
+    const int w = 6, h = 4, cx = 7, cy = 6;
+    for (int kind = 0; kind < 6; ++kind)
+        for (int m = 0; m < 8; ++m)
+            for (const auto& [mode, P] : {std::pair{0, 255}, std::pair{1, 255}, std::pair{1, 128}, std::pair{1, 1},
+                                                  std::pair{2, 255}, std::pair{2, 100}, std::pair{3, 255},
+                                                  std::pair{3, 100}, std::pair{3, 0},   std::pair{4, 0}}) {
+                const Mods mods = {(m & 1) != 0, (m & 2) != 0, (m & 4) != 0};
+                const bool is32 = kind == kPal32 || kind == kDir32 || kind == kDir32A;
+                const bool pal = kind == kPal16 || kind == kPal32;
+                const bool alpha = kind == kDir16A || kind == kDir32A;
+                std::mt19937 rng(kind * 16 + m);
+                MEMIMG* src = Image(w, h, is32 ? 1 : 0, pal, alpha);
+                Fill(src, rng);
+                if (pal) {
+                    src->paletteCount = 256;
+                    for (int i = 0; i < 256 * (is32 ? 4 : 2); ++i)
+                        src->paletteStore[i] = (uint8_t)rng();
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x)
+                            Set(src, x, y, rng() % 8);
+                }
+                // Alpha 0, 255 and the key value appear in every source.
+                const uint32_t key = pal ? 3 : Get(src, 1, 1);
+                src->colorKey = key;
+                if (alpha) {
+                    const int ashift = is32 ? 24 : 16;
+                    Set(src, 2, 0, (Get(src, 2, 0) & ~(0xFFu << ashift)) | 0u << ashift);
+                    Set(src, 3, 0, (Get(src, 3, 0) & ~(0xFFu << ashift)) | 255u << ashift);
+                    Set(src, 4, 0, (Get(src, 4, 0) & ~(0xFFu << ashift)) | 128u << ashift);
+                }
+                MEMIMG* blend = Image(w, h, kMemImgSingle8, 0, 0);
+                Fill(blend, rng);
+                MEMIMG* dst = Image(16, 14, is32 ? 1 : 0, 0, 0);
+                Fill(dst, rng);
+                std::vector<uint32_t> before(16 * 14);
+                for (int y = 0; y < 14; ++y)
+                    for (int x = 0; x < 16; ++x)
+                        before[y * 16 + x] = Get(dst, x, y);
+                const uint32_t bright = mods.bright ? 0x7FFEC0 : 0x00FFFFFFu | 0x12000000u;  // top byte ignored
+                g_drawState.drawArea = {2, 3, 9, 13};
+                g_drawState.blendMode = mode;
+                g_drawState.blendParam = P;
+                g_drawState.brightColor = bright;
+                PutMEMIMGRotated(dst, src, cx, cy, (float)(M_PI / 2), 1.0f, mods.trans, 0,
+                                 mods.blend ? blend : nullptr);
+                for (int y = 0; y < 14; ++y)
+                    for (int x = 0; x < 16; ++x) {
+                        const uint32_t d = before[y * 16 + x];
+                        uint32_t want = d;
+                        const int sx = y - cy + (w >> 1), sy = (h >> 1) - (x - cx);
+                        const bool inArea = x >= 2 && x < 9 && y >= 3 && y < 13;
+                        if (inArea && !(mode == 3 && P == 0 && !pal) && sx >= 0 && sx < w && sy >= 0 && sy < h) {
+                            const uint32_t unit = Get(src, sx, sy);
+                            uint32_t s = unit;
+                            int a = -1;
+                            bool skip = false;
+                            if (pal) {
+                                s = 0;
+                                std::memcpy(&s, src->paletteStore + unit * (is32 ? 4 : 2), is32 ? 4 : 2);
+                                skip = mods.trans && unit == key;
+                            } else if (alpha) {
+                                a = is32 ? (int)(unit >> 24) : (int)(unit >> 16 & 0xFF);
+                                s = is32 ? unit : (unit & 0xFFFF);
+                                skip = mods.trans && a == 0 && mode != 4;  // multiply skips none
+                                if (mods.trans && a == 255)
+                                    a = -1;
+                            } else {
+                                skip = mods.trans && unit == key;
+                            }
+                            const int f = mods.blend ? 255 - blend->pixels[sy * blend->pitch + sx] : -1;
+                            if (!skip)
+                                want = mode == 4   ? ModelMultiply(is32, s, a, f, bright, mods.bright, d)
+                                       : mode == 3 ? ModelAdd(is32, s, a, f, P, bright, mods.bright, d, true)
+                                       : mode == 2 ? ModelAdd(is32, s, a, f, P, bright, mods.bright, d)
+                                       : mode == 0 || P == 255 ? ModelNone(is32, s, a, f, bright, mods.bright, d)
+                                                               : ModelAlpha(is32, s, a, f, P, bright, mods.bright, d);
+                        }
+                        ASSERT_EQ(Get(dst, x, y), want)
+                            << kKindNames[kind] << " blend=" << mods.blend << " bright=" << mods.bright
+                            << " trans=" << mods.trans << " mode=" << mode << " P=" << P << " at (" << x << "," << y << ")";
+                    }
+            }
+}
+
+// The parameter shortcuts and modes that draw nothing, for a direct and a palette source.
+TEST_F(RotateTest, ShortcutsThatDrawNothing) {
+    struct Case {
+        int mode, param;
+    };
+    for (Case c : {Case{1, 0}, Case{2, 0}, Case{3, 0}, Case{5, 255}, Case{-1, 255}}) {
+        MEMIMG* src = Image(4, 4, 1, 0, 0);
+        std::memset(src->pixels, 0x5A, (size_t)src->pitch * 4);
+        MEMIMG* dst = Image(8, 8, 1, 0, 0);
+        g_drawState.blendMode = c.mode;
+        g_drawState.blendParam = c.param;
+        PutMEMIMGRotated(dst, src, 4, 4, 0.3f, 1.0f, 0, 0, nullptr);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(Get(dst, x, y), 0u) << "mode " << c.mode << " param " << c.param;
+    }
+}
+
+// Scale 2: each source pixel fills a 2 x 2 block; the source pixel (w >> 1, h >> 1)
+// fills the block at (cx, cy).
+TEST_F(RotateTest, ScaleTwoDoublesEachPixel) {
+    MEMIMG* src = Image(4, 2, 0, 0, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            Set(src, x, y, (uint32_t)(0x100 + y * 4 + x));
+    MEMIMG* dst = Image(20, 20, 0, 0, 0);
+    PutMEMIMGRotated(dst, src, 10, 10, 0.0f, 2.0f, 0, 0, nullptr);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const int sx = (x - 10) / 2 + 2 - (x < 10 && (x - 10) % 2 ? 1 : 0);
+            const int sy = (y - 10) / 2 + 1 - (y < 10 && (y - 10) % 2 ? 1 : 0);
+            const uint32_t want = sx >= 0 && sx < 4 && sy >= 0 && sy < 2 ? 0x100u + sy * 4 + sx : 0u;
+            ASSERT_EQ(Get(dst, x, y), want) << "at (" << x << "," << y << ")";
+        }
+}
+
+// Angle 0, scale 10, a 3 x 2 source at (60, 60): the truncated steps accumulate, so the
+// drawn pixels are columns 51-78 and rows 50-70, not the exact 50-79 and 50-69.
+TEST_F(RotateTest, LargeScaleFollowsTheAccumulatedSteps) {
+    MEMIMG* src = Image(3, 2, 1, 0, 0);
+    std::memset(src->pixels, 0xFF, (size_t)src->pitch * 2);
+    MEMIMG* dst = Image(120, 120, 1, 0, 0);
+    g_drawState.drawArea = {0, 0, 120, 120};
+    PutMEMIMGRotated(dst, src, 60, 60, 0.0f, 10.0f, 0, 0, nullptr);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const bool drawn = x >= 51 && x <= 78 && y >= 50 && y <= 70;
+            ASSERT_EQ(Get(dst, x, y), drawn ? 0xFFFFFFFFu : 0u) << "at (" << x << "," << y << ")";
+        }
+}
+
+// A draw area reaching past the destination on every side: the image is clipped to the
+// destination as well (ASan would see any write outside its pixels).
+TEST_F(RotateTest, DrawAreaBeyondTheDestinationStaysInside) {
+    MEMIMG* src = Image(24, 24, 1, 0, 0);
+    std::memset(src->pixels, 0x77, (size_t)src->pitch * 24);
+    MEMIMG* dst = Image(6, 5, 1, 0, 0);
+    g_drawState.drawArea = {-50, -50, 100, 100};
+    PutMEMIMGRotated(dst, src, 3, 2, 0.7f, 1.5f, 0, 0, nullptr);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x)
+            ASSERT_EQ(Get(dst, x, y), 0x77777777u) << "at (" << x << "," << y << ")";
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// The network byte rings and the length framing of messages on buffers alone.
+#include <climits>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "QzWinFileAccess.h"
+#include "QzWinLog.h"
+#include "QzWinNetRing.h"
+#include "QzWinState.h"
+#include "TempDir.h"
+#include "platform/testing.h"
+
+namespace {
+
+class RingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ptest::CaptureDebugOutput(true);
+        FileAccessGetDir(g_windowSystem.startupDir);
+        CreateLogFile();
+        InitRingBuffer(&ring);
+        ptest::TakeDebugOutput();
+    }
+    void TearDown() override {
+        FreeRingBuffer(&ring);
+        ptest::ResetControls();
+    }
+    std::string Read(int size, int peek = 0) {
+        std::string out(static_cast<size_t>(size < 0 ? 0 : size), '\0');
+        if (ReadRingBuffer(&ring, out.data(), size, peek) != 0) return "<refused>";
+        return out;
+    }
+    qztest::TempDir dir;
+    RingBuffer ring;
+};
+
+TEST_F(RingTest, GrowsWithSlackAndMovesWrappedBytesToStart) {
+    ASSERT_EQ(AppendRingBuffer(&ring, std::string(500, 'a').data(), 500), 0);
+    EXPECT_EQ(ring.capacity, 1500);  // needed + stored + 1000
+    ASSERT_EQ(AppendRingBuffer(&ring, std::string(1000, 'b').data(), 1000), 0);
+    EXPECT_EQ(GetRingBufferFreeSpace(&ring), 0);
+    EXPECT_EQ(Read(1000), std::string(500, 'a') + std::string(500, 'b'));
+    // 900 bytes go in from the start of the storage, behind the 500 left at its end.
+    std::string wrap;
+    for (int i = 0; i < 900; ++i) wrap += static_cast<char>('A' + i % 26);
+    ASSERT_EQ(AppendRingBuffer(&ring, wrap.data(), 900), 0);
+    EXPECT_EQ(ring.capacity, 1500);
+    EXPECT_EQ(ring.writePosition, 900);
+    // 1400 stored and wrapped; 200 more grow the ring to 200 + 1400 + 1000.
+    std::string more(200, 'z');
+    ASSERT_EQ(AppendRingBuffer(&ring, more.data(), 200), 0);
+    EXPECT_EQ(ring.capacity, 2600);
+    EXPECT_EQ(ring.readPosition, 0);
+    EXPECT_EQ(Read(500, 1), std::string(500, 'b'));  // peek keeps them
+    EXPECT_EQ(Read(1600), std::string(500, 'b') + wrap + more);
+    EXPECT_EQ(Read(1), "<refused>");
+}
+
+TEST_F(RingTest, ReadsAndPeeksAcrossTheEndInOrder) {
+    AppendRingBuffer(&ring, std::string(500, '.').data(), 500);
+    AppendRingBuffer(&ring, std::string(995, '.').data(), 995);
+    Read(1495);
+    AppendRingBuffer(&ring, "0123456789", 10);  // 5 bytes to the end, 5 from the start
+    EXPECT_EQ(ring.capacity, 1500);
+    EXPECT_EQ(ring.writePosition, 5);
+    EXPECT_EQ(Read(7, 1), "0123456");
+    EXPECT_EQ(GetRingBufferDataLength(&ring), 10);
+    EXPECT_EQ(Read(11), "<refused>");
+    EXPECT_EQ(GetRingBufferDataLength(&ring), 10);
+    EXPECT_EQ(Read(10), "0123456789");
+    EXPECT_EQ(Read(-1), "<refused>");
+}
+
+TEST_F(RingTest, ImpossibleGrowthFailsEmptiedAndLogged) {
+    AppendRingBuffer(&ring, "abc", 3);
+    ptest::TakeDebugOutput();
+    EXPECT_EQ(GrowRingBuffer(&ring, INT_MAX - 10), -1);
+    EXPECT_EQ(ring.storage, nullptr);
+    EXPECT_EQ(ring.capacity, 0);
+    EXPECT_EQ(GetRingBufferDataLength(&ring), 0);
+    EXPECT_NE(ptest::TakeDebugOutput().find("リングバッファの再確保に失敗しました(確保しようとしたサイズ "), std::string::npos);
+    EXPECT_EQ(AppendRingBuffer(&ring, "x", -5), -1);
+    EXPECT_NE(ptest::TakeDebugOutput().find("リングバッファへのデータの追加に失敗しました(追加する長さ -5 byte)"),
+              std::string::npos);
+}
+
+TEST_F(RingTest, FramedMessagesSplitAnyWayArriveAsOneStream) {
+    RingBuffer wire;
+    InitRingBuffer(&wire);
+    ASSERT_EQ(AppendFramedMessage(&wire, "hello", 5), 0);
+    ASSERT_EQ(AppendFramedMessage(&wire, "", 0), 0);
+    ASSERT_EQ(AppendFramedMessage(&wire, "goodbye", 7), 0);
+    std::vector<unsigned char> bytes(static_cast<size_t>(GetRingBufferDataLength(&wire)));
+    ReadRingBuffer(&wire, bytes.data(), static_cast<int>(bytes.size()), 0);
+    FreeRingBuffer(&wire);
+    const unsigned char header[4] = {5, 0, 0, 0};
+    ASSERT_EQ(std::memcmp(bytes.data(), header, 4), 0);
+    for (size_t split = 1; split < bytes.size(); ++split) {
+        SCOPED_TRACE(split);
+        RingBuffer in;
+        InitRingBuffer(&in);
+        FrameReceiveState state{};
+        ASSERT_EQ(ReceiveFramedBytes(&state, &in, bytes.data(), static_cast<int>(split)), 0);
+        ASSERT_EQ(ReceiveFramedBytes(&state, &in, bytes.data() + split, static_cast<int>(bytes.size() - split)), 0);
+        EXPECT_EQ(state.remainder, 0);
+        EXPECT_EQ(state.headerBytes, 0);
+        char out[12];
+        ASSERT_EQ(ReadRingBuffer(&in, out, 12, 0), 0);
+        EXPECT_EQ(std::string(out, 12), "hellogoodbye");
+        FreeRingBuffer(&in);
+    }
+}
+
+TEST_F(RingTest, DamagedLengthHeaderIsRefusedWithoutStoring) {
+    struct Case {
+        unsigned char header[4];
+        const char* logged;
+    } cases[] = {
+        {{0xFF, 0xFF, 0xFF, 0xFF}, "(データサイズ -1 byte)"},
+        {{0x00, 0x00, 0x00, 0x80}, "(データサイズ -2147483648 byte)"},
+        {{0xFF, 0xFF, 0xFF, 0x7F}, "(データサイズ 2147483647 byte)"},  // passes INT_MAX with the slack
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logged);
+        FrameReceiveState state{};
+        AppendRingBuffer(&ring, "kept", 4);
+        const unsigned char tail[] = {'p', 'a', 'y'};
+        ASSERT_EQ(ReceiveFramedBytes(&state, &ring, c.header, 4), -1);
+        std::string log = ptest::TakeDebugOutput();
+        EXPECT_NE(log.find(std::string("受信データを保存するリングバッファのリサイズに失敗しました") + c.logged),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(state.remainder, 0);
+        EXPECT_EQ(GetRingBufferDataLength(&ring), 0);
+        EXPECT_EQ(ReceiveFramedBytes(&state, &ring, tail, 0), 0);
+    }
+    EXPECT_EQ(DecodeFrameHeader(cases[0].header), -1);
+    EXPECT_EQ(AppendFramedMessage(&ring, "x", INT_MAX - 2), -1);
+}
+
+}  // namespace
