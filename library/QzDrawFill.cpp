@@ -97,17 +97,7 @@ void PlotLine(MEMIMG* dst, int x1, int y1, int x2, int y2, uint32_t color) {
         // The start point is inside the area; the end point, one step outside at most,
         // is never drawn, so every visited pixel lies inside.
         uint8_t* p = dst->pixels + (ptrdiff_t)y * dst->pitch + (ptrdiff_t)x * bytes;
-        if (dst->type == 0) {
-            uint16_t d;
-            std::memcpy(&d, p, 2);
-            d = (uint16_t)s.Apply(d);
-            std::memcpy(p, &d, 2);
-        } else {
-            uint32_t d;
-            std::memcpy(&d, p, 4);
-            d = s.Apply(d);
-            std::memcpy(p, &d, 4);
-        }
+        s.ApplyAt(p, dst->type == 0 ? 2 : 4);
         if (xMajor) {
             x += sx;
             e += ny;

@@ -146,6 +146,27 @@ struct RuleNone {
 // Blend mode 1 (alpha) at parameters 1-254: the weights in force (parameter, blend
 // factor, source alpha) multiply and divide by 2^8 each. 16-bit without blend factor or
 // alpha is the exception: d + trunc(P x (s - d) / 255) through the SignedScaleTable row.
+// Multiplies the weight k by the modifiers' factors: the blend graphic's and the source
+// alpha's, each adding 8 bits to the shift n.
+template <bool Blend>
+inline void Weigh(const uint8_t* blendByte, const PixelContext& c, bool useAlpha, int alpha, int64_t* k, int* n) {
+    if (Blend) {
+        *k *= c.blendTable[*blendByte];
+        *n += 8;
+    }
+    if (useAlpha) {
+        *k *= alpha;
+        *n += 8;
+    }
+}
+
+// The fetched pixel's channels, with the bright colour when it is on.
+template <SrcKind K, bool Bright>
+inline blitpx::Rgb SourceColour(const Fetched& px, const PixelContext& c) {
+    const blitpx::Rgb s = Channels<K>(px.s);
+    return Bright ? blitpx::Brighten(s, c.brightR, c.brightG, c.brightB) : s;
+}
+
 template <SrcKind K, bool Blend, bool Bright, bool Trans>
 struct RuleAlpha {
     static constexpr SrcKind kKind = K;
@@ -157,17 +178,8 @@ struct RuleAlpha {
         const bool useAlpha = HasAlpha(K) && !(Trans && px.a == 255);
         int64_t k = c.param;
         int n = 8;
-        if (Blend) {
-            k *= c.blendTable[*blendByte];
-            n += 8;
-        }
-        if (useAlpha) {
-            k *= px.a;
-            n += 8;
-        }
-        blitpx::Rgb s = Channels<K>(px.s);
-        if (Bright)
-            s = blitpx::Brighten(s, c.brightR, c.brightG, c.brightB);
+        Weigh<Blend>(blendByte, c, useAlpha, px.a, &k, &n);
+        const blitpx::Rgb s = SourceColour<K, Bright>(px, c);
         if constexpr (Is16(K)) {
             const uint32_t dv = blitpx::Load16(d);
             if (n == 8)
@@ -244,17 +256,8 @@ struct RuleMultiply {
         const bool useAlpha = HasAlpha(K) && !(Trans && px.a == 255);
         int64_t k = 1;
         int n = 0;
-        if (Blend) {
-            k *= c.blendTable[*blendByte];
-            n += 8;
-        }
-        if (useAlpha) {
-            k *= px.a;
-            n += 8;
-        }
-        blitpx::Rgb s = Channels<K>(px.s);
-        if (Bright)
-            s = blitpx::Brighten(s, c.brightR, c.brightG, c.brightB);
+        Weigh<Blend>(blendByte, c, useAlpha, px.a, &k, &n);
+        const blitpx::Rgb s = SourceColour<K, Bright>(px, c);
         if constexpr (Is16(K))
             blitpx::Store16(d, blitpx::Multiply16(s, blitpx::Load16(d), k, n));
         else

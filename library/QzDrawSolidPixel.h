@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "QzDrawDevice.h"
 
@@ -93,6 +94,21 @@ struct SolidPixel {
         case 2: return Add(d);
         case 3: return Sub(d);
         default: return Mul(d);
+        }
+    }
+
+    // The rule on the pixel at p of a destination with `bytes` per pixel (2 or 4).
+    void ApplyAt(uint8_t* p, int bytes) const {
+        if (bytes == 2) {
+            uint16_t d;
+            std::memcpy(&d, p, 2);
+            d = (uint16_t)Apply(d);
+            std::memcpy(p, &d, 2);
+        } else {
+            uint32_t d;
+            std::memcpy(&d, p, 4);
+            d = Apply(d);
+            std::memcpy(p, &d, 4);
         }
     }
 };

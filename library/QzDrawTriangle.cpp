@@ -175,19 +175,7 @@ void PutMEMIMGTriangle(MEMIMG* dst, const MEMIMG* src, const MEMIMGVertex vertex
             return;
         RunWalk(w, area, [&](int y, int L, int end) {
             uint8_t* p = dst->pixels + (ptrdiff_t)y * dst->pitch + (ptrdiff_t)L * bytes;
-            for (int x = L; x <= end; ++x, p += bytes) {
-                if (bytes == 2) {
-                    uint16_t d;
-                    std::memcpy(&d, p, 2);
-                    d = (uint16_t)s.Apply(d);
-                    std::memcpy(p, &d, 2);
-                } else {
-                    uint32_t d;
-                    std::memcpy(&d, p, 4);
-                    d = s.Apply(d);
-                    std::memcpy(p, &d, 4);
-                }
-            }
+            for (int x = L; x <= end; ++x, p += bytes) s.ApplyAt(p, bytes);
         });
         return;
     }
