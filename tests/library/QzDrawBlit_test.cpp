@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "MemImgPixels.h"
 #include "QzDraw2D.h"
 #include "QzDrawBlit.h"
 #include "QzDrawDevice.h"
@@ -185,19 +186,9 @@ public:
         images_.push_back(m);
         return m;
     }
-    static uint32_t Get(const MEMIMG* m, int x, int y) {
-        uint32_t v = 0;
-        std::memcpy(&v, m->pixels + y * m->pitch + x * m->format->pixelBytes, m->format->pixelBytes);
-        return v;
-    }
-    static void Set(MEMIMG* m, int x, int y, uint32_t v) {
-        std::memcpy(m->pixels + y * m->pitch + x * m->format->pixelBytes, &v, m->format->pixelBytes);
-    }
-    static void Fill(MEMIMG* m, std::mt19937& rng) {
-        for (int y = 0; y < m->height; ++y)
-            for (int x = 0; x < m->width; ++x)
-                Set(m, x, y, rng());
-    }
+    static uint32_t Get(const MEMIMG* m, int x, int y) { return qztest::MemImgPixel(m, x, y); }
+    static void Set(MEMIMG* m, int x, int y, uint32_t v) { qztest::SetMemImgPixel(m, x, y, v); }
+    static void Fill(MEMIMG* m, std::mt19937& rng) { qztest::FillMemImgRandomly(m, rng); }
     static void Apply(const Settings& st) {
         g_drawState.blendMode = st.mode;
         g_drawState.blendParam = st.P;
