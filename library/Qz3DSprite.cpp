@@ -152,6 +152,14 @@ void PieceCorners(const Surface3DData* p, Corner c[4]) {
     c[2].v = c[3].v = p->vertices[2].v;
 }
 
+// Puts the corners (TL, TR, BL, BR) on an upright box.
+void PlaceCorners(Corner c[4], float left, float top, float right, float bottom) {
+    c[0].x = c[2].x = left;
+    c[1].x = c[3].x = right;
+    c[0].y = c[1].y = top;
+    c[2].y = c[3].y = bottom;
+}
+
 // Clamps one coordinate into [low, high], moving its texture and blend coordinates by
 // the clamped distance times their factors (per pixel of screen).
 void ClampAxis(float& at, float& texture, float& blend, float low, float high, float dTexture, float dBlend) {
@@ -300,10 +308,7 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
         PieceCorners(p, c);
         float left = ox + p->vertices[0].x, right = ox + p->vertices[1].x;
         float top = oy + p->vertices[0].y, bottom = oy + p->vertices[2].y;
-        c[0].x = c[2].x = left;
-        c[1].x = c[3].x = right;
-        c[0].y = c[1].y = top;
-        c[2].y = c[3].y = bottom;
+        PlaceCorners(c, left, top, right, bottom);
         if (!inside)
             ClipCorners(c, clipLeft, clipTop, clipRight, clipBottom, 1.0f / (float)sd->width, 1.0f / (float)sd->height,
                         g_blendReciprocalWidth, g_blendReciprocalHeight);
@@ -349,10 +354,7 @@ int G_D3D_DrawStretchedGraph(double x1, double y1, double x2, double y2, GraphDa
         PieceCorners(p, c);
         float left = p->vertices[0].x * sx + ox, right = p->vertices[1].x * sx + ox;
         float top = p->vertices[0].y * sy + oy, bottom = p->vertices[2].y * sy + oy;
-        c[0].x = c[2].x = left;
-        c[1].x = c[3].x = right;
-        c[0].y = c[1].y = top;
-        c[2].y = c[3].y = bottom;
+        PlaceCorners(c, left, top, right, bottom);
         if (!inside)
             ClipCorners(c, clipLeft, clipTop, clipRight, clipBottom, 1.0f / ((float)sd->width * sx),
                         1.0f / ((float)sd->height * sy), 1.0f / (g_blendWidth * sx), 1.0f / (g_blendHeight * sy));
