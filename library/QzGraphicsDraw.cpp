@@ -255,24 +255,29 @@ int DrawRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill) {
     return fill ? DrawFilledBox(x1, y1, x2, y2, color) : DrawBoxOutline(x1, y1, x2, y2, color);
 }
 
-int DrawFilledBox(int x1, int y1, int x2, int y2, uint32_t color) {
+namespace {
+
+// A box through the draw bracket, on Direct3D or by the CPU as the screen allows.
+template <typename Direct3DBox, typename CpuBox>
+int DrawBox(int x1, int y1, int x2, int y2, Direct3DBox direct3DBox, CpuBox cpuBox) {
     if (g_drawState.drawAreaEmpty)
         return 0;
     WaitForWindowActive();
     const bool direct3D = BoxesUseDirect3D();
     const RECT r = {x1, y1, x2, y2};
-    return Bracket(r, NeedsRect(direct3D), direct3D, [&] {
-        return direct3D ? G_D3D_FillBox(x1, y1, x2, y2, color) : FillBoxByCpu(x1, y1, x2, y2, color);
-    });
+    return Bracket(r, NeedsRect(direct3D), direct3D, [&] { return direct3D ? direct3DBox() : cpuBox(); });
+}
+
+}  // namespace
+
+int DrawFilledBox(int x1, int y1, int x2, int y2, uint32_t color) {
+    return DrawBox(
+        x1, y1, x2, y2, [&] { return G_D3D_FillBox(x1, y1, x2, y2, color); },
+        [&] { return FillBoxByCpu(x1, y1, x2, y2, color); });
 }
 
 int DrawBoxOutline(int x1, int y1, int x2, int y2, uint32_t color) {
-    if (g_drawState.drawAreaEmpty)
-        return 0;
-    WaitForWindowActive();
-    const bool direct3D = BoxesUseDirect3D();
-    const RECT r = {x1, y1, x2, y2};
-    return Bracket(r, NeedsRect(direct3D), direct3D, [&] {
-        return direct3D ? G_D3D_OutlineBox(x1, y1, x2, y2, color) : OutlineBoxByCpu(x1, y1, x2, y2, color);
-    });
+    return DrawBox(
+        x1, y1, x2, y2, [&] { return G_D3D_OutlineBox(x1, y1, x2, y2, color); },
+        [&] { return OutlineBoxByCpu(x1, y1, x2, y2, color); });
 }
