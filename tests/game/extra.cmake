@@ -1,0 +1,20 @@
+# The game's rules without the library: programs linking the game's code and a recording
+# fake of the entry points (tests/game/fake), never qzlib.
+set(QZ_RULES_FAKE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/FakeApi.cpp ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp)
+function(qz_rules_test_executable name label)
+  file(GLOB sources CONFIGURE_DEPENDS ${ARGN})
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources} ${QZ_RULES_FAKE})
+  target_compile_options(${name} PRIVATE ${QZ_SJIS_FLAGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake)
+  target_link_libraries(${name} PRIVATE zarnovik_game GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS ${label} TIMEOUT 300)
+endfunction()
+qz_rules_test_executable(game_rules_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/rules/*.cpp)
+qz_rules_test_executable(game_replay_tests game ${CMAKE_CURRENT_SOURCE_DIR}/game/replay/*.cpp)
