@@ -32,6 +32,8 @@ inline void ResetGameWorld() {
     for (int i = 0; i < kSoundEffectCount; i++) GameSoundHandles[i] = 100 + i;
     SeedRandom(1);
     UnlockSaver = nullptr;
+    for (int mode = 0; mode < 2; mode++)
+        for (int level = 0; level < 5; level++) UnlockTable[mode][level] = HiScoreTable[mode][level] = 0;
     fakeapi::Reset();
 }
 
