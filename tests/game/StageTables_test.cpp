@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -27,6 +28,11 @@ constexpr StageRules kStages[kStageCount] = {
 int StopScrolled(int stage) { return (kStages[stage].endBand - 4) * 120; }
 int LastEnemyTime(int stage) { return (StopScrolled(stage) + 480) / 12; }
 int LastTerrainTime(int stage) { return (StopScrolled(stage) + 480) / 120; }
+
+// Rows start inside the cull bounds, 120 px beyond the 720 x 480 field.
+bool InsideCullBounds(int32_t x, int32_t y) {
+    return x >= -480 && x <= 480 && y >= -360 && y <= 360;
+}
 
 int EnemyRowCount(int stage) {
     int n = 0;
@@ -61,6 +67,7 @@ const BossRows kBossRows[kStageCount] = {
       {42, -300, -300, 256, 290, 310},
       {42, 300, -300, 256, 290, 310}}},
 };
+
 // Stages whose tables place each type, one bit per stage (bit 0 is stage 1). The bosses
 // come only from their own closing rows; 11, 38 and 39 come from no row.
 template <class... Stage>
@@ -110,12 +117,12 @@ struct Hold {
 };
 Hold HeldGate(int stage, const Spawn& s, int32_t xPx) {
     const bool left = xPx * 1024 < 10;  // the carriers compare in 1/1024 px
-    const bool fifth = stage + 1 == 5;
+    const bool onStage5 = stage + 1 == 5;
     if (!s.air) {
         switch (s.type) {
-        case 4: return {fifth ? 5 : left ? 2 : 3, 100};
+        case 4: return {onStage5 ? 5 : left ? 2 : 3, 100};
         case 7:
-        case 12: return {fifth ? 5 : left ? 1 : 2, 100};
+        case 12: return {onStage5 ? 5 : left ? 1 : 2, 100};
         case 21: return {1, 100};
         default: return {0, 0};
         }
@@ -185,10 +192,7 @@ TEST(StageTables, CodesPlaceOnlyTheStagesOwnTypesInsideTheCullBounds) {
             ASSERT_TRUE(Decode(row[0], &s));
             const uint8_t stages = s.air ? kAirStages[s.type] : kGroundStages[s.type];
             EXPECT_TRUE(stages & On(stage + 1));
-            EXPECT_LE(row[1], 480);
-            EXPECT_GE(row[1], -480);
-            EXPECT_LE(row[2], 360);
-            EXPECT_GE(row[2], -360);
+            EXPECT_TRUE(InsideCullBounds(row[1], row[2]));
             EXPECT_GE(row[3], 0);
             EXPECT_LT(row[3], 1024);
         }
@@ -211,7 +215,8 @@ TEST(StageTables, GatedRowsFollowAnEnemyHoldingTheirGate) {
                 Spawn hs{};
                 if (!Decode(holder[0], &hs)) continue;
                 const Hold hold = HeldGate(stage, hs, holder[1]);
-                held = hold.gate == s.gate && holder[4] < row[4] && row[4] - holder[4] <= hold.units;
+                const int32_t since = row[4] - holder[4];
+                held = hold.gate == s.gate && since > 0 && since <= hold.units;
             }
             EXPECT_TRUE(held) << "row " << r << " code " << row[0] << " time " << row[4];
         }
@@ -233,10 +238,7 @@ TEST(StageTables, TerrainRowsComeDueInOrderWithTheirSetsKinds) {
             EXPECT_TRUE(loaded);
             EXPECT_GE(row[3], previous);
             previous = row[3];
-            EXPECT_LE(row[1], 480);
-            EXPECT_GE(row[1], -480);
-            EXPECT_LE(row[2], 360);
-            EXPECT_GE(row[2], -360);
+            EXPECT_TRUE(InsideCullBounds(row[1], row[2]));
         }
         EXPECT_LE(previous, LastTerrainTime(stage));
     }
@@ -282,8 +284,7 @@ TEST(StageTables, KeepsTheNamedRows) {
         const int stage = named.stage - 1;
         for (int r = 0; r < EnemyRowCount(stage) && !found; ++r) {
             const int32_t* row = StageEnemyTable[stage][r];
-            found = row[0] == named.row[0] && row[1] == named.row[1] && row[2] == named.row[2] &&
-                    row[3] == named.row[3] && row[4] == named.row[4];
+            found = std::equal(row, row + 5, named.row);
         }
         EXPECT_TRUE(found) << "stage " << named.stage << " code " << named.row[0];
     }
@@ -291,12 +292,11 @@ TEST(StageTables, KeepsTheNamedRows) {
     bool terrain = false;
     for (int r = 0; r < TerrainRowCount(0) && !terrain; ++r) {
         const int32_t* row = StageTerrainTable[0][r];
-        terrain = row[0] == firstTerrain[0] && row[1] == firstTerrain[1] &&
-                  row[2] == firstTerrain[2] && row[3] == firstTerrain[3];
+        terrain = std::equal(row, row + 4, firstTerrain);
     }
     EXPECT_TRUE(terrain);
     const int32_t pattern0[kBgColumns] = {16, 16, 1, 1, 16, 16};
-    for (int c = 0; c < kBgColumns; ++c) EXPECT_EQ(BgPatternTable[0][c], pattern0[c]) << c;
+    EXPECT_TRUE(std::equal(pattern0, pattern0 + kBgColumns, BgPatternTable[0]));
 }
 
 }  // namespace
