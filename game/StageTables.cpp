@@ -227,8 +227,8 @@ const int32_t StageEnemyTable[kStageCount][kEnemyRowsPerStage][5] = {
         {34, -360, -300, 0, 96},        // half-track from the west bank
         {1029, -150, -300, 256, 98},    // reinforcements: emplacements
         {1029, 150, -300, 256, 98},
-        {101, -240, -340, 256, 100},    // fighters on the flanks
-        {101, 240, -340, 256, 100},
+        {103, -200, -300, 256, 100},    // gunships on both flanks
+        {103, 200, -300, 256, 100},
         {1101, 0, -300, 256, 102},      // reinforcements: V
         {1101, -48, -320, 256, 102},
         {1101, 48, -320, 256, 102},
@@ -284,8 +284,8 @@ const int32_t StageEnemyTable[kStageCount][kEnemyRowsPerStage][5] = {
         {2101, -80, -320, 256, 144},
         {2029, 0, -300, 256, 144},      // reinforcements: emplacement
         {2101, -20, -320, 256, 146},
-        {101, -200, -320, 256, 146},    // fighters on the flanks
-        {101, 200, -320, 256, 146},
+        {103, -200, -300, 256, 146},    // gunships on both flanks
+        {103, 200, -300, 256, 146},
         {107, -220, -300, 256, 148},    // dive craft
         {107, 220, -300, 256, 148},
         {106, 250, -320, 256, 150},     // gunship swings east: holds the 3000 rows
@@ -794,8 +794,8 @@ const int32_t StageEnemyTable[kStageCount][kEnemyRowsPerStage][5] = {
         {8, -60, -300, 256, 70},
         {8, 60, -300, 256, 70},
         {7, -120, -300, 256, 70},       // carrier over the west: holds the 1000 rows
-        {101, -220, -340, 256, 72},     // fighters on the flanks
-        {101, 220, -340, 256, 72},
+        {103, -200, -300, 256, 72},     // gunships on both flanks
+        {103, 200, -300, 256, 72},
         {1110, -60, -300, 256, 74},     // reinforcements: V
         {1110, -108, -320, 256, 74},
         {1110, -12, -320, 256, 74},
@@ -867,8 +867,8 @@ const int32_t StageEnemyTable[kStageCount][kEnemyRowsPerStage][5] = {
         {2110, 148, -320, 256, 134},
         {2110, 4, -340, 256, 134},
         {2110, 196, -340, 256, 134},
-        {101, -200, -340, 256, 136},    // fighters on the flanks
-        {101, 200, -340, 256, 136},
+        {103, -200, -300, 256, 136},    // gunships on both flanks
+        {103, 200, -300, 256, 136},
         {8, 0, -300, 256, 138},         // tank hunters
         {2027, -120, -300, 256, 140},   // reinforcements: twin-gun cars
         {2027, 120, -300, 256, 140},
@@ -965,8 +965,8 @@ const int32_t StageEnemyTable[kStageCount][kEnemyRowsPerStage][5] = {
         {2102, 168, -320, 256, 90},
         {2102, 24, -340, 256, 90},
         {2102, 216, -340, 256, 90},
-        {101, -220, -340, 256, 92},     // fighters on the flanks
-        {101, 220, -340, 256, 92},
+        {103, -200, -300, 256, 92},     // gunships on both flanks
+        {103, 200, -300, 256, 92},
         {2036, -180, -300, 512, 96},    // reinforcements: hatch guns
         {2036, 60, -300, 512, 96},
         {40, 300, -300, 256, 98},       // garage on the east wall
@@ -1049,8 +1049,8 @@ const int32_t StageEnemyTable[kStageCount][kEnemyRowsPerStage][5] = {
         {110, -4, -340, 256, 190},
         {17, -60, -300, 256, 196},      // supply base
         {4, 120, -300, 256, 200},       // carrier over the east: holds the 3000 rows
-        {101, -240, -340, 256, 202},    // fighters on the flanks
-        {101, 240, -340, 256, 202},
+        {103, -200, -300, 256, 202},    // gunships on both flanks
+        {103, 200, -300, 256, 202},
         {3102, -100, -300, 256, 206},   // reinforcements: V
         {3102, -148, -320, 256, 206},
         {3102, -52, -320, 256, 206},
