@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <vector>
 
 #include "RulesFixture.h"
@@ -76,12 +78,39 @@ protected:
 
     // The speed a bullet of base speed s flies at under the current rules.
     static int32_t ScaledSpeed(int32_t base, bool mild = false) {
-        BulletList.Clear();
-        (mild ? SpawnEnemyBulletMild : SpawnEnemyBullet)(&PlayerList, &BulletList, 0, -100 * 1024, base, 0, 1, 0);
-        int32_t speed = BulletList.head ? BulletList.head->speed : -1;
-        BulletList.Clear();
-        return speed;
+        cChara scratch;
+        (mild ? SpawnEnemyBulletMild : SpawnEnemyBullet)(&PlayerList, &scratch, 0, -100 * 1024, base, 0, 1, 0);
+        return scratch.head ? scratch.head->speed : -1;
     }
 
     static int32_t Px(int32_t px) { return px * 1024; }
+
+    // Runs n frames; the bullets each frame made, by frame number (1 = the first frame run).
+    struct Volley {
+        int frame;
+        std::vector<ShownBullet> bullets;
+    };
+    static std::vector<Volley> Volleys(int frames, const std::function<void(int)>& beforeFrame = nullptr) {
+        std::vector<Volley> volleys;
+        for (int frame = 1; frame <= frames; frame++) {
+            if (beforeFrame) beforeFrame(frame);
+            size_t before = Bullets().size();
+            RunFrames(1);
+            std::vector<ShownBullet> made = BulletsFrom(before);
+            if (!made.empty()) volleys.push_back({frame, made});
+        }
+        return volleys;
+    }
+    static std::vector<int> FramesOf(const std::vector<Volley>& volleys) {
+        std::vector<int> frames;
+        for (const Volley& v : volleys) frames.push_back(v.frame);
+        return frames;
+    }
+    // A still carrier of no type, heading 256, for parts made by a test.
+    static CharaData* StillCarrier(int32_t xPx, int32_t yPx) {
+        CharaData* c = AddRecord(&GroundEnemyList, 0, 2, xPx, yPx);
+        c->angle = 256;
+        c->hp = 5000;
+        return c;
+    }
 };
