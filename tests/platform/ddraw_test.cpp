@@ -499,6 +499,42 @@ TEST(DirectDraw, CapturedFramesReadBackForEachDepth) {
     ptest::SetCaptureFolder("");
 }
 
+// Screenshots are taken right after the presents they name, numbered as the capture
+// numbers its files; a malformed entry is skipped and the others still work.
+TEST(DirectDraw, ScreenshotsFollowTheirPresents) {
+    qztest::TempDir dir;
+    ptest::SetCaptureFolder(dir.path());
+    ptest::SetScreenshots("1:" + dir.file("b.png") + ",x:" + dir.file("bad.png") + ",3:" + dir.file("d.png") +
+                          ",2:,3:" + dir.file("d2.png"));
+    {
+        Device dev(DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN, 320, 240, 32);
+        IDirectDrawSurface7* primary = dev.Primary();
+        const uint32_t colours[4] = {0x00112233, 0x00445566, 0x00778899, 0x00AABBCC};
+        for (uint32_t c : colours) Put(primary, 5, 6, c);  // each writable unlock presents once
+        primary->Release();
+    }
+    ptest::SetScreenshots("");
+    ptest::SetCaptureFolder("");
+    const struct {
+        const char* shot;
+        const char* frame;
+        uint32_t pixel;
+    } cases[] = {{"b.png", "frame-000001.png", 0x445566}, {"d.png", "frame-000003.png", 0xAABBCC},
+                 {"d2.png", "frame-000003.png", 0xAABBCC}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shot);
+        int w = 0, h = 0, fw = 0, fh = 0;
+        const std::vector<uint32_t> shot = qztest::ReadPngRgb(dir.file(c.shot), &w, &h);
+        const std::vector<uint32_t> frame = qztest::ReadPngRgb(dir.file(c.frame), &fw, &fh);
+        ASSERT_EQ(w, 320);
+        ASSERT_EQ(h, 240);
+        EXPECT_EQ(shot[6 * 320 + 5], c.pixel);
+        EXPECT_TRUE(shot == frame);
+    }
+    EXPECT_TRUE(qztest::ReadWholeFile(dir.file("bad.png")).empty());
+    EXPECT_TRUE(qztest::ReadWholeFile(dir.file("frame-000004.png")).empty());
+}
+
 TEST(DirectDraw, DeviceContextsAndBitBlt) {
     Device dev;
     IDirectDrawSurface7* s = dev.Surface(8, 8);
