@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "GameTypes.h"
+#include "SaveFiles.h"
 
 cChara::~cChara() { Clear(); }
 
@@ -92,7 +93,11 @@ void cChikei::ResetNode(ChikeiData* piece) { std::memset(static_cast<void*>(piec
 CharaData* AllocateChara() { return static_cast<CharaData*>(std::calloc(1, sizeof(CharaData))); }
 ChikeiData* AllocateChikei() { return static_cast<ChikeiData*>(std::calloc(1, sizeof(ChikeiData))); }
 
-// Constructed in this order, destroyed in the reverse one.
+// Constructed in this order, destroyed in the reverse one: the save files' two streams
+// first, then the lists.
+std::ifstream SaveInput;
+std::ofstream SaveOutput;
+
 cChara PlayerList, GroundEnemyList, GroundPartList, AirEnemyList, AirPartList, BulletList, EffectList, ItemList,
     WreckList, PopupList;
 cChikei TerrainList;

@@ -2,17 +2,26 @@
 #include "FakeApi.h"
 
 #include "QzApi.h"
+#include "QzApiDialog.h"
 
 namespace fakeapi {
 
 std::vector<Call> log;
 std::map<std::string, int> results;
 std::function<int()> pad;
+std::function<int(int)> keys;
+uint32_t clockNow = 0;
+uint32_t clockStep = 1;
+int messageBoxAnswer = 7;
 
 void Reset() {
     log.clear();
     results.clear();
     pad = nullptr;
+    keys = nullptr;
+    clockNow = 0;
+    clockStep = 1;
+    messageBoxAnswer = 7;
 }
 
 std::vector<Call> CallsOf(const std::string& name) {
@@ -38,8 +47,16 @@ int ApiProcessMessage() { return Record("ApiProcessMessage", {}); }
 int ApiChangeWindowMode(int flag) { return Record("ApiChangeWindowMode", {flag}); }
 int ApiSetWindowCaption(const char* text) { return Record("ApiSetWindowCaption", {}, text); }
 int ApiSetWindowResizableFlag(int flag) { return Record("ApiSetWindowResizableFlag", {flag}); }
-int ApiGetMillisecondTime(int unused) { return Record("ApiGetMillisecondTime", {unused}); }
-int ApiGetKeyPressFlag(int code) { return Record("ApiGetKeyPressFlag", {code}); }
+int ApiGetMillisecondTime(int unused) {
+    Record("ApiGetMillisecondTime", {unused});
+    uint32_t now = fakeapi::clockNow;
+    fakeapi::clockNow += fakeapi::clockStep;
+    return static_cast<int>(now);
+}
+int ApiGetKeyPressFlag(int code) {
+    int result = Record("ApiGetKeyPressFlag", {code});
+    return fakeapi::keys ? fakeapi::keys(code) : result;
+}
 int ApiGetPadInputBits(int type) {
     Record("ApiGetPadInputBits", {type});
     return fakeapi::pad ? fakeapi::pad() : 0;
@@ -93,3 +110,7 @@ int ApiPlaySingleMusicFile(const char* fileName, int playType) {
     return Record("ApiPlaySingleMusicFile", {playType}, fileName);
 }
 int ApiStopSingleMusicFile() { return Record("ApiStopSingleMusicFile", {}); }
+int MessageBoxA(HWND owner, const char* text, const char* caption, uint32_t type) {
+    fakeapi::Record("MessageBoxA", {owner != nullptr, type}, (std::string(text) + "|" + caption).c_str());
+    return fakeapi::messageBoxAnswer;
+}
