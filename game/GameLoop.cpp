@@ -68,6 +68,16 @@ static bool IndexesTables() {
     return GameState.mode >= 0 && GameState.mode < 2 && GameState.level >= 0 && GameState.level < 5;
 }
 
+void SaveGameResult() {
+    const bool ended = GameState.result == 1 || GameState.result == 2;
+    if (GameState.playMode != 0 || !ended || !IndexesTables() ||
+        HiScoreTable[GameState.mode][GameState.level] >= GameState.score)
+        return;
+    HiScoreTable[GameState.mode][GameState.level] = GameState.score;
+    SaveHiScore();
+    SaveReplay();
+}
+
 void RunGameLoop() {
     while (GameState.quit == 0) {
         GameState.menuState = 0;
@@ -77,13 +87,7 @@ void RunGameLoop() {
         SetupGame();
         RunStageLoop();
         if (QuitAsked()) break;
-        const bool ended = GameState.result == 1 || GameState.result == 2;
-        if (GameState.playMode == 0 && ended && IndexesTables() &&
-            HiScoreTable[GameState.mode][GameState.level] < GameState.score) {
-            HiScoreTable[GameState.mode][GameState.level] = GameState.score;
-            SaveHiScore();
-            SaveReplay();
-        }
+        SaveGameResult();
         if (GameState.result == 1 || (GameState.result == 2 && GameState.playMode != 0))
             ShowGameOver();
         else if (GameState.result == 2)

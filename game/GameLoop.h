@@ -10,6 +10,9 @@ constexpr int kKeySpace = 0x39;
 int RunGame();
 // The game loop: front end, one game, the save and the result screen, until quit.
 void RunGameLoop();
+// After a normal game that ended (game over or all cleared) with a score strictly above
+// the table's: the new hi-score and the game's replay are written.
+void SaveGameResult();
 // Stages one after another while stage > 0, each frame drawn and paced.
 void RunStageLoop();
 // Pumps messages, presents, clears the back screen and waits out the 17-ms frame.

@@ -13,6 +13,8 @@ std::function<int(int)> keys;
 uint32_t clockNow = 0;
 uint32_t clockStep = 1;
 int messageBoxAnswer = 7;
+int presents = 0;
+int nextHandle = 1000;
 
 void Reset() {
     log.clear();
@@ -22,6 +24,8 @@ void Reset() {
     clockNow = 0;
     clockStep = 1;
     messageBoxAnswer = 7;
+    presents = 0;
+    nextHandle = 1000;
 }
 
 std::vector<Call> CallsOf(const std::string& name) {
@@ -35,6 +39,12 @@ static int Record(const char* name, std::vector<int64_t> args, const char* text 
     log.push_back({name, std::move(args), text ? text : ""});
     auto found = results.find(name);
     return found == results.end() ? 0 : found->second;
+}
+
+// A load: its set result, else a fresh handle.
+static int RecordLoad(const char* name, std::vector<int64_t> args, const char* text = nullptr) {
+    int result = Record(name, std::move(args), text);
+    return results.count(name) ? result : nextHandle++;
 }
 
 }  // namespace fakeapi
@@ -67,18 +77,21 @@ int ApiSetScreenMode(int width, int height, int bits, int refresh) {
 uint32_t ApiGetScreenColorValue(int r, int g, int b) {
     return static_cast<uint32_t>(Record("ApiGetScreenColorValue", {r, g, b}));
 }
-int ApiPresentScreen() { return Record("ApiPresentScreen", {}); }
+int ApiPresentScreen() {
+    fakeapi::presents++;
+    return Record("ApiPresentScreen", {});
+}
 int ApiSelectDrawTarget(int target) { return Record("ApiSelectDrawTarget", {target}); }
 int ApiClearDrawTarget() { return Record("ApiClearDrawTarget", {}); }
-int ApiLoadFileToGraph(const char* fileName) { return Record("ApiLoadFileToGraph", {}, fileName); }
+int ApiLoadFileToGraph(const char* fileName) { return fakeapi::RecordLoad("ApiLoadFileToGraph", {}, fileName); }
 int ApiLoadFileToDivGraph(const char* fileName, int total, int xCount, int yCount, int pieceWidth, int pieceHeight,
                           int* handles) {
     int result = Record("ApiLoadFileToDivGraph", {total, xCount, yCount, pieceWidth, pieceHeight}, fileName);
-    for (int i = 0; handles && i < total; i++) handles[i] = 0;
+    for (int i = 0; handles && i < total; i++) handles[i] = fakeapi::nextHandle++;
     return result;
 }
 int ApiDeriveGraph(int x, int y, int width, int height, int source) {
-    return Record("ApiDeriveGraph", {x, y, width, height, source});
+    return fakeapi::RecordLoad("ApiDeriveGraph", {x, y, width, height, source});
 }
 int ApiDeleteOneGraph(int handle, int logFlag) { return Record("ApiDeleteOneGraph", {handle, logFlag}); }
 int ApiDeleteAllGraphs(int logFlag) { return Record("ApiDeleteAllGraphs", {logFlag}); }
@@ -96,7 +109,9 @@ int ApiDrawRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill) {
 int ApiSetBlendMode(int mode, int parameter) { return Record("ApiSetBlendMode", {mode, parameter}); }
 int ApiSetSoundSystemMode(int mode) { return Record("ApiSetSoundSystemMode", {mode}); }
 int ApiDeleteAllSounds(int ignored) { return Record("ApiDeleteAllSounds", {ignored}); }
-int ApiLoadFileToSound(const char* fileName, int copies) { return Record("ApiLoadFileToSound", {copies}, fileName); }
+int ApiLoadFileToSound(const char* fileName, int copies) {
+    return fakeapi::RecordLoad("ApiLoadFileToSound", {copies}, fileName);
+}
 int ApiSetSoundHandleVolume(int volume, int handle) { return Record("ApiSetSoundHandleVolume", {volume, handle}); }
 int ApiPlaySoundHandle(int handle, int playType, int fromTop) {
     return Record("ApiPlaySoundHandle", {handle, playType, fromTop});

@@ -26,6 +26,9 @@ extern std::function<int(int)> keys;        // ApiGetKeyPressFlag by code; null 
 extern uint32_t clockNow;
 extern uint32_t clockStep;
 extern int messageBoxAnswer;  // MessageBoxA's answer (default IDNO, 7)
+extern int presents;          // ApiPresentScreen calls since Reset
+// Graphic and sound loads without a set result return fresh handles from 1000 on.
+extern int nextHandle;
 
 // Clears the log, the results, the scripts and the clock (0, step 1).
 void Reset();
