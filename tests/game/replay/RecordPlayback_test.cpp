@@ -187,10 +187,10 @@ TEST_P(RecordPlayback, PlaybackReproducesTheRecordedGameFrameForFrame) {
 INSTANTIATE_TEST_SUITE_P(RuleSets, RecordPlayback, ::testing::Values(0, 1),
                          [](const auto& info) { return info.param == 0 ? "Original" : "Remix"; });
 
+// Past the buffer, recording stores nothing and playback feeds no input (ASan sees any
+// access beyond it).
 TEST(ReplayBound, RecordingAndPlaybackStopAtTheBufferEnd) {
     ResetGameWorld();
-    static uint8_t guard[64];
-    std::fill(std::begin(guard), std::end(guard), 0xAA);
     SetupGame();
     GameState.stage = 1;
     SetupStage();
@@ -209,5 +209,4 @@ TEST(ReplayBound, RecordingAndPlaybackStopAtTheBufferEnd) {
     EXPECT_EQ(0, GameState.pad);  // index 216000: no input
     for (int i = 0; i < 20; i++) RunHeadlessFrame();
     EXPECT_EQ(0, GameState.pad);
-    for (uint8_t g : guard) EXPECT_EQ(0xAA, g);
 }
