@@ -129,15 +129,24 @@ void Scramble() {
     SeedRandom(4242);
 }
 
-class RecordPlayback : public ::testing::TestWithParam<int32_t> {
+struct PlaybackCase {
+    int32_t mode;
+    bool gameStages;  // the game's own stage tables, else the small ones above
+};
+
+class RecordPlayback : public ::testing::TestWithParam<PlaybackCase> {
 protected:
     void SetUp() override {
         ResetGameWorld();
         BuildTables();
-        ActiveStageTables.enemies = enemyRows;
-        ActiveStageTables.terrain = terrainRows;
+        if (GetParam().gameStages) {
+            ActiveStageTables = {StageEnemyTable, StageTerrainTable, StageBgTable};
+        } else {
+            ActiveStageTables.enemies = enemyRows;
+            ActiveStageTables.terrain = terrainRows;
+        }
         InstallStandIns();
-        GameState.mode = GetParam();
+        GameState.mode = GetParam().mode;
         GameState.level = 1;
         GameState.soundMode = 1;
     }
@@ -165,7 +174,7 @@ TEST_P(RecordPlayback, PlaybackReproducesTheRecordedGameFrameForFrame) {
     // stage 2 until the last life was lost.
     ASSERT_EQ(1, recorded.back().shown[3]) << "the game did not end in a game over";
     EXPECT_GT(scoreAfterTally, scoreBeforeTally);
-    EXPECT_EQ(2, UnlockTable[GetParam()][1]);
+    EXPECT_EQ(2, UnlockTable[GetParam().mode][1]);
     EXPECT_TRUE(napalmOrFat);
     bool reachedStage2 = false;
     for (const FrameRecord& r : recorded) reachedStage2 |= r.shown[2] == 2;
@@ -184,8 +193,13 @@ TEST_P(RecordPlayback, PlaybackReproducesTheRecordedGameFrameForFrame) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(RuleSets, RecordPlayback, ::testing::Values(0, 1),
-                         [](const auto& info) { return info.param == 0 ? "Original" : "Remix"; });
+INSTANTIATE_TEST_SUITE_P(RuleSets, RecordPlayback,
+                         ::testing::Values(PlaybackCase{0, false}, PlaybackCase{1, false}, PlaybackCase{0, true},
+                                           PlaybackCase{1, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.mode == 0 ? "Original" : "Remix") +
+                                    (info.param.gameStages ? "GameStages" : "");
+                         });
 
 // Past the buffer, recording stores nothing and playback feeds no input (ASan sees any
 // access beyond it).
