@@ -37,14 +37,7 @@ static void GroundGun(EnemyLists* lists, CharaData* e) {
 }
 
 static void AirFighter(AirEnemyLists* lists, CharaData* e) {
-    if (e->state == 3 || e->state == 5) {
-        e->stateTimer += 1;
-        if (e->stateTimer > 20) {
-            if (e->state == 3) SpawnExplosion(lists->effects, e->x, e->y, 16, 8, 1, 1, 8);
-            e->state = 0;
-        }
-        return;
-    }
+    if (RunOutEnd(lists->effects, e, 0)) return;
     if (e->state == 1) {
         e->hp = 30;
         e->hitW = e->hitH = 12;
