@@ -5,12 +5,12 @@
 #include "Spawners.h"
 #include "enemies/EnemyUpdaters.h"
 
-// States 3 and 5: 20 frames, then an explosion (destroyed only) and the end.
+// States 3 and 5: 20 frames, then an explosion and the end (a boss's state 4).
 static bool RunOutEnd(cChara* effectList, CharaData* e, int32_t nextState) {
     if (e->state != 3 && e->state != 5) return false;
     e->stateTimer += 1;
     if (e->stateTimer > 20) {
-        if (e->state == 3) SpawnExplosion(effectList, e->x, e->y, 8, 6, 2, 0, 4);
+        SpawnExplosion(effectList, e->x, e->y, 8, 6, 2, 0, 4);
         e->state = e->state == 3 ? nextState : 0;
         e->stateTimer = 0;
     }
