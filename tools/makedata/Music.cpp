@@ -51,11 +51,15 @@ int ChordTone(const Chord& c, int degree) {  // degree 0, 1, 2: root, third, fif
 std::vector<Note> Lead(const TuneStyle& style) {
     std::vector<Note> notes;
     // Two motifs of two bars: bars 0-1 and 4-5 take motif A (the second time varied at
-    // its end), bars 2-3 motif B, bars 6-7 motif B resolved to the root.
+    // its end), bars 2-3 motif B, bars 6-7 motif B resolved to the root. The line moves
+    // by small steps over the chord tones, so it follows the chords without leaps.
+    static const int kSteps[8] = {1, -1, 1, 0, -1, 2, -2, 1};
+    int degree = 3;
     for (int bar = 0; bar < 8; ++bar) {
         const Chord& chord = style.chords[bar % 4];
         const int motif = (bar / 2) % 2;
         const int inMotif = bar % 2;
+        if (inMotif == 0) degree = motif == 0 ? 3 : 4;  // each motif starts from its own note
         for (int slot = 0; slot < 8; ++slot) {
             const uint32_t h = Hash(style.seed, uint32_t(motif * 16 + inMotif * 8 + slot));
             const bool varied = bar >= 4 && inMotif == 1 && slot >= 4;
@@ -65,7 +69,8 @@ std::vector<Note> Lead(const TuneStyle& style) {
             int length = (v % 5 == 0 && slot % 2 == 0 && slot < 6) ? 2 : 1;
             if (bar == 7 && slot == 0) length = 6;
             if (bar == 7 && slot > 0) break;
-            const int degree = bar == 7 ? 3 : 3 + int(v % 5) - 1;  // around the root an octave up
+            degree = std::clamp(degree + kSteps[v % 8], 2, 6);
+            if (bar == 7) degree = 3;  // home
             const int pitch = ChordTone(chord, degree) + 12;
             notes.push_back({(bar * 8 + slot) * kTicks / 2, length * kTicks / 2 - 20, pitch, 92 + int(v % 20)});
             slot += length - 1;
