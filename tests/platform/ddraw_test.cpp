@@ -8,6 +8,7 @@
 
 #include "PngRead.h"
 #include "TempDir.h"
+#include "present_support.h"
 #include "platform/ddraw.h"
 #include "platform/gdi.h"
 #include "platform/testing.h"
@@ -417,14 +418,7 @@ TEST(DirectDraw, FlipWaitsForTheBlankAfterThePreviousFlip) {
 TEST(DirectDraw, WindowModeClipsToTheClientAreaAndPresentsIt) {
     qztest::TempDir dir;
     ptest::SetWindowLockFolder(dir.path());
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "DDrawClipTest";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND window = CreateWindowExA(0, "DDrawClipTest", "clip", WS_POPUP | WS_VISIBLE, 100, 50, 64, 48, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND window = presenttest::MakePopupWindow("DDrawClipTest", 100, 50, 64, 48);
     ASSERT_NE(window, nullptr);
     {
         Device dev;
@@ -515,22 +509,10 @@ TEST(DirectDraw, ScreenshotsFollowTheirPresents) {
     }
     ptest::SetScreenshots("");
     ptest::SetCaptureFolder("");
-    const struct {
-        const char* shot;
-        const char* frame;
-        uint32_t pixel;
-    } cases[] = {{"b.png", "frame-000001.png", 0x445566}, {"d.png", "frame-000003.png", 0xAABBCC},
-                 {"d2.png", "frame-000003.png", 0xAABBCC}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.shot);
-        int w = 0, h = 0, fw = 0, fh = 0;
-        const std::vector<uint32_t> shot = qztest::ReadPngRgb(dir.file(c.shot), &w, &h);
-        const std::vector<uint32_t> frame = qztest::ReadPngRgb(dir.file(c.frame), &fw, &fh);
-        ASSERT_EQ(w, 320);
-        ASSERT_EQ(h, 240);
-        EXPECT_EQ(shot[6 * 320 + 5], c.pixel);
-        EXPECT_TRUE(shot == frame);
-    }
+    const presenttest::ShotCase cases[] = {{"b.png", "frame-000001.png", 0x445566},
+                                           {"d.png", "frame-000003.png", 0xAABBCC},
+                                           {"d2.png", "frame-000003.png", 0xAABBCC}};
+    for (const presenttest::ShotCase& c : cases) presenttest::ExpectShotMatchesFrame(dir, c, 320, 240, 5, 6);
     EXPECT_TRUE(qztest::ReadWholeFile(dir.file("bad.png")).empty());
     EXPECT_TRUE(qztest::ReadWholeFile(dir.file("frame-000004.png")).empty());
 }

@@ -69,7 +69,9 @@ std::vector<uint8_t> EncodeWav(const std::vector<double>& samples) {
     auto put = [&out](uint32_t v, int bytes) {
         for (int k = 0; k < bytes; ++k) out.push_back(uint8_t(v >> (8 * k)));
     };
-    auto tag = [&out](const char* t) { out.insert(out.end(), t, t + 4); };
+    auto tag = [&out](const char* t) {
+        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(t[k]));
+    };
     tag("RIFF");
     put(36 + dataBytes, 4);
     tag("WAVE");

@@ -5,8 +5,6 @@
 // a sustained pad, a lead whose two-bar motif comes back varied, and drums. The notes
 // come from fixed hashes, never from a clock or rand(), so every run writes the same
 // files.
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,6 +12,7 @@
 
 #include "Audio.h"
 #include "Canvas.h"
+#include "VorbisWriter.h"
 
 namespace makedata {
 namespace {
@@ -52,11 +51,15 @@ int ChordTone(const Chord& c, int degree) {  // degree 0, 1, 2: root, third, fif
 std::vector<Note> Lead(const TuneStyle& style) {
     std::vector<Note> notes;
     // Two motifs of two bars: bars 0-1 and 4-5 take motif A (the second time varied at
-    // its end), bars 2-3 motif B, bars 6-7 motif B resolved to the root.
+    // its end), bars 2-3 motif B, bars 6-7 motif B resolved to the root. The line moves
+    // by small steps over the chord tones, so it follows the chords without leaps.
+    static const int kSteps[8] = {1, -1, 1, 0, -1, 2, -2, 1};
+    int degree = 3;
     for (int bar = 0; bar < 8; ++bar) {
         const Chord& chord = style.chords[bar % 4];
         const int motif = (bar / 2) % 2;
         const int inMotif = bar % 2;
+        if (inMotif == 0) degree = motif == 0 ? 3 : 4;  // each motif starts from its own note
         for (int slot = 0; slot < 8; ++slot) {
             const uint32_t h = Hash(style.seed, uint32_t(motif * 16 + inMotif * 8 + slot));
             const bool varied = bar >= 4 && inMotif == 1 && slot >= 4;
@@ -66,7 +69,8 @@ std::vector<Note> Lead(const TuneStyle& style) {
             int length = (v % 5 == 0 && slot % 2 == 0 && slot < 6) ? 2 : 1;
             if (bar == 7 && slot == 0) length = 6;
             if (bar == 7 && slot > 0) break;
-            const int degree = bar == 7 ? 3 : 3 + int(v % 5) - 1;  // around the root an octave up
+            degree = std::clamp(degree + kSteps[v % 8], 2, 6);
+            if (bar == 7) degree = 3;  // home
             const int pitch = ChordTone(chord, degree) + 12;
             notes.push_back({(bar * 8 + slot) * kTicks / 2, length * kTicks / 2 - 20, pitch, 92 + int(v % 20)});
             slot += length - 1;
@@ -277,65 +281,12 @@ std::vector<float> RenderLoop(const Tune& tune) {
 }
 
 std::vector<uint8_t> EncodeOgg(const std::vector<float>& samples, int serial) {
-    std::vector<uint8_t> out;
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, 1, kSampleRate, 0.3f) != 0) throw std::runtime_error("vorbis: encoder set-up failed");
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, serial);
-    ogg_page page;
-    ogg_packet packet;
-    auto writePage = [&out, &page] {
-        out.insert(out.end(), page.header, page.header + page.header_len);
-        out.insert(out.end(), page.body, page.body + page.body_len);
-    };
-    {
-        ogg_packet header, commentHeader, codebook;
-        vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codebook);
-        ogg_stream_packetin(&stream, &header);
-        ogg_stream_packetin(&stream, &commentHeader);
-        ogg_stream_packetin(&stream, &codebook);
-        while (ogg_stream_flush(&stream, &page) != 0) writePage();
-    }
-    constexpr size_t kChunk = 4096;
-    size_t fed = 0;
-    bool finished = false;
-    while (!finished) {
-        const size_t n = std::min(kChunk, samples.size() - fed);
-        if (n > 0) {
-            float** buffer = vorbis_analysis_buffer(&dsp, int(n));
-            std::memcpy(buffer[0], samples.data() + fed, n * sizeof(float));
-            vorbis_analysis_wrote(&dsp, int(n));
-            fed += n;
-        } else {
-            vorbis_analysis_wrote(&dsp, 0);
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            while (vorbis_bitrate_flushpacket(&dsp, &packet) == 1) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page) != 0) {
-                    writePage();
-                    if (ogg_page_eos(&page)) finished = true;
-                }
-            }
-        }
-        if (n == 0) finished = true;
-    }
-    while (ogg_stream_flush(&stream, &page) != 0) writePage();
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+    const std::string out = vorbiswriter::Encode(1, kSampleRate, int(samples.size()), serial,
+                                                 [&samples](float** planes, int first, int count) {
+                                                     std::memcpy(planes[0], samples.data() + first, size_t(count) * sizeof(float));
+                                                 });
+    if (out.empty()) throw std::runtime_error("vorbis: encoder set-up failed");
+    return std::vector<uint8_t>(out.begin(), out.end());
 }
 
 }  // namespace makedata

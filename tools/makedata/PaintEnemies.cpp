@@ -6,6 +6,7 @@
 // enemies in blues and purples with swept wings, turrets rust red, bosses large plated
 // hulls in their stage's colour. Frame 1 of a boss is its burnt-out wreck; frames from 8
 // are sub-sprites (hatches from shut to open, turning turrets, engine lights).
+#include <algorithm>
 #include <cmath>
 
 #include "Paint.h"
@@ -156,9 +157,34 @@ void Boss(Canvas& cv, const Box& b, int type, bool broken) {
     }
     if (broken) hull = Scale(hull, 110);
     const double cx = b.cx(), cy = b.cy(), w = b.w - 4.0, h = b.h - 4.0;
-    const std::vector<double> outer{cx - w * 0.3, cy - h / 2, cx + w * 0.3, cy - h / 2, cx + w / 2, cy - h * 0.3,
-                                    cx + w / 2, cy + h * 0.25, cx + w * 0.2, cy + h / 2, cx - w * 0.2, cy + h / 2,
-                                    cx - w / 2, cy + h * 0.25, cx - w / 2, cy - h * 0.3};
+    // Each boss its own silhouette, given as (x, y) in halves of the cell from its centre.
+    std::vector<double> shape;
+    switch (type) {
+    case 20:  // a battleship, bow down
+        shape = {-0.55, -1, 0.55, -1, 0.8, -0.7, 0.8, 0.45, 0.35, 0.9, 0, 1, -0.35, 0.9, -0.8, 0.45, -0.8, -0.7};
+        break;
+    case 32:  // a round fortress
+        for (int k = 0; k < 16; ++k) {
+            const double a = k * 3.14159265358979 / 8, r = k % 2 ? 0.92 : 1.0;
+            shape.push_back(std::cos(a) * r), shape.push_back(std::sin(a) * r);
+        }
+        break;
+    case 22: case 37:  // long narrow halves with a stepped side
+        shape = {-0.7, -1, 0.7, -1, 1, -0.6, 1, 0.2, 0.7, 0.5, 0.7, 0.85, 0.3, 1, -0.3, 1, -0.7, 0.85, -0.7, 0.5,
+                 -1, 0.2, -1, -0.6};
+        break;
+    case 28:  // a wedge
+        shape = {-1, -1, 1, -1, 1, -0.2, 0.45, 1, -0.45, 1, -1, -0.2};
+        break;
+    case 16:  // a wide flying wing
+        shape = {-0.3, -1, 0.3, -1, 1, -0.35, 1, 0.1, 0.3, 1, -0.3, 1, -1, 0.1, -1, -0.35};
+        break;
+    default:  // the last fortress: a heavy octagon with bastions
+        shape = {-0.6, -1, 0.6, -1, 0.75, -0.8, 1, -0.8, 1, 0.6, 0.6, 1, -0.6, 1, -1, 0.6, -1, -0.8, -0.75, -0.8};
+        break;
+    }
+    std::vector<double> outer;
+    for (size_t k = 0; k < shape.size(); k += 2) outer.push_back(cx + shape[k] * w / 2), outer.push_back(cy + shape[k + 1] * h / 2);
     std::vector<double> grown = outer, inner = outer;
     for (size_t k = 0; k < outer.size(); k += 2) {
         grown[k] = cx + (outer[k] - cx) * 1.03, grown[k + 1] = cy + (outer[k + 1] - cy) * 1.03;
@@ -168,8 +194,18 @@ void Boss(Canvas& cv, const Box& b, int type, bool broken) {
     cv.FillPolygon(outer, hull);
     cv.FillPolygon(inner, Lighter(hull));
     // Plating: rivet rows and seams.
-    for (double y = cy - h * 0.4; y < cy + h * 0.45; y += 12) cv.FillRect(int(cx - w * 0.35), int(y), int(w * 0.7), 1, Darker(hull));
-    for (double x = cx - w * 0.4; x < cx + w * 0.42; x += 16) cv.FillRect(int(x), int(cy - h * 0.3), 1, int(h * 0.6), Darker(hull));
+    // Seams darken the hull only: never the transparent surroundings.
+    auto seam = [&](int x0, int y0, int sw, int sh) {
+        for (int y = std::max(y0, b.y); y < std::min(y0 + sh, b.y + b.h); ++y) {
+            for (int x = std::max(x0, b.x); x < std::min(x0 + sw, b.x + b.w); ++x) {
+                const Rgb c = cv.Get(x, y);
+                if (c.r + c.g + c.b > 0 && !(c.r == kOutline.r && c.g == kOutline.g && c.b == kOutline.b))
+                    cv.Set(x, y, Scale(c, 200));
+            }
+        }
+    };
+    for (double y = cy - h * 0.4; y < cy + h * 0.45; y += 12) seam(int(cx - w * 0.35), int(y), int(w * 0.7), 1);
+    for (double x = cx - w * 0.4; x < cx + w * 0.42; x += 16) seam(int(x), int(cy - h * 0.3), 1, int(h * 0.6));
     ShadedRect(cv, cx - w * 0.12, cy - h * 0.18, w * 0.24, h * 0.36, Darker(hull));
     cv.FillCircle(cx, cy, std::min(w, h) * 0.07, broken ? Rgb{60, 50, 40} : kGlow);
     if (broken) {
@@ -178,12 +214,17 @@ void Boss(Canvas& cv, const Box& b, int type, bool broken) {
             const uint32_t r = Hash(uint32_t(type), uint32_t(k), 5);
             const double x = cx + (int(r % 1000) / 1000.0 - 0.5) * w * 0.8;
             const double y = cy + (int(r / 1000 % 1000) / 1000.0 - 0.5) * h * 0.8;
-            cv.FillCircle(x, y, 4 + r % 9, {44, 38, 34});
+            const Rgb under = cv.Get(int(x), int(y));
+            if (under.r + under.g + under.b == 0) continue;  // scorch marks stay on the hull
+            cv.FillCircle(x, y, 2 + r % 5, {44, 38, 34});
             cv.Line(x, y, x + double(r % 21) - 10, y + double(r / 21 % 21) - 10, 2, {30, 26, 24});
         }
     } else {
-        cv.FillCircle(cx - w * 0.35, cy + h * 0.4, 4, {120, 220, 255});
-        cv.FillCircle(cx + w * 0.35, cy + h * 0.4, 4, {120, 220, 255});
+        for (int side : {-1, 1}) {  // running lights, where the hull is
+            const double x = cx + side * w * 0.3, y = cy + h * 0.3;
+            const Rgb under = cv.Get(int(x), int(y));
+            if (under.r + under.g + under.b > 0) cv.FillCircle(x, y, 3, {120, 220, 255});
+        }
     }
 }
 

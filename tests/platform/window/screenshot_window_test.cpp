@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "PngRead.h"
+#include "../present_support.h"
 #include "TempDir.h"
 #include "platform/ddraw.h"
 #include "platform/testing.h"
@@ -25,14 +25,7 @@ void Paint(IDirectDrawSurface7* primary, IDirectDrawSurface7* source, uint32_t c
 TEST(SdlScreenshot, TheShownWindowMatchesTheCapturedFrame) {
     qztest::TempDir dir;
     ptest::SetWindowLockFolder(dir.path());
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ScreenshotTest";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND window = CreateWindowExA(0, "ScreenshotTest", "shot", WS_POPUP | WS_VISIBLE, 200, 150, 64, 48, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND window = presenttest::MakePopupWindow("ScreenshotTest", 200, 150, 64, 48);
     ASSERT_NE(window, nullptr);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -70,21 +63,9 @@ TEST(SdlScreenshot, TheShownWindowMatchesTheCapturedFrame) {
     ptest::SetScreenshots("");
     ptest::SetCaptureFolder("");
     DestroyWindow(window);
-    const struct {
-        const char* shot;
-        const char* frame;
-        uint32_t colour;
-    } cases[] = {{"first.png", "frame-000000.png", 0xFF0000}, {"third.png", "frame-000002.png", 0x0000FF}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.shot);
-        int w = 0, h = 0, fw = 0, fh = 0;
-        const std::vector<uint32_t> shot = qztest::ReadPngRgb(dir.file(c.shot), &w, &h);
-        const std::vector<uint32_t> frame = qztest::ReadPngRgb(dir.file(c.frame), &fw, &fh);
-        ASSERT_EQ(w, 64);
-        ASSERT_EQ(h, 48);
-        EXPECT_EQ(shot[24 * 64 + 32], c.colour);
-        EXPECT_TRUE(shot == frame);
-    }
+    const presenttest::ShotCase cases[] = {{"first.png", "frame-000000.png", 0xFF0000},
+                                           {"third.png", "frame-000002.png", 0x0000FF}};
+    for (const presenttest::ShotCase& c : cases) presenttest::ExpectShotMatchesFrame(dir, c, 64, 48, 32, 24);
 }
 
 }  // namespace
