@@ -88,7 +88,7 @@ void SetupStage() {
     player.y = 120 * 1024;
 }
 
-void RunFrameUpdate() {
+void UpdateFrameLogic() {
     GameState.replayFrame += 1;
     if (GameState.noFireTime > 0) GameState.noFireTime -= 1;
     if (GameState.respawnFreeze > 0) {
@@ -111,6 +111,10 @@ void RunFrameUpdate() {
             GameState.bossTimer -= 1;
         if (GameState.respawnFreeze < 1 && GameState.invulnTime > 0) GameState.invulnTime -= 1;
     }
+}
+
+void RunFrameUpdate() {
+    UpdateFrameLogic();
     if (GameState.stage > 0) {
         ApplyStageStateBeforeDraw();
         ApplyStageStateAfterDraw();

@@ -12,7 +12,9 @@ void SetupGame();
 // Stage loop steps 1-3 and 5: lists cleared, per-stage values, the player placed.
 void SetupStage();
 
-// Frame loop steps 1-4 and the state changes of the stage drawing (step 5).
+// Frame loop steps 1-4: the counters, the freeze, every updater, the boss timer.
+void UpdateFrameLogic();
+// Steps 1-4 and the state changes of the stage drawing (step 5).
 void RunFrameUpdate();
 // Step 8: the stage ends 200 frames after the tally begins; past the last stage the game
 // ends with result 2.

@@ -1,6 +1,7 @@
 # The game's rules without the library: programs linking the game's code and a recording
 # fake of the entry points (tests/game/fake), never qzlib.
-set(QZ_RULES_FAKE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/FakeApi.cpp ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp)
+set(QZ_RULES_FAKE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/FakeApi.cpp ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/TempDir.cpp)
 function(qz_rules_test_executable name label)
   file(GLOB sources CONFIGURE_DEPENDS ${ARGN})
   if(NOT sources)
@@ -8,7 +9,7 @@ function(qz_rules_test_executable name label)
   endif()
   add_executable(${name} ${sources} ${QZ_RULES_FAKE})
   target_compile_options(${name} PRIVATE ${QZ_SJIS_FLAGS})
-  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake ${CMAKE_CURRENT_SOURCE_DIR}/support)
   target_link_libraries(${name} PRIVATE zarnovik_game GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

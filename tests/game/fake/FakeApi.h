@@ -21,8 +21,16 @@ struct Call {
 extern std::vector<Call> log;
 extern std::map<std::string, int> results;  // by entry-point name
 extern std::function<int()> pad;            // ApiGetPadInputBits; null gives 0
+extern std::function<int(int)> keys;        // ApiGetKeyPressFlag by code; null gives 0
+// ApiGetMillisecondTime returns clockNow, then adds clockStep (a wrapping 32-bit clock).
+extern uint32_t clockNow;
+extern uint32_t clockStep;
+extern int messageBoxAnswer;  // MessageBoxA's answer (default IDNO, 7)
+extern int presents;          // ApiPresentScreen calls since Reset
+// Graphic and sound loads without a set result return fresh handles from 1000 on.
+extern int nextHandle;
 
-// Clears the log, the results and the pad script.
+// Clears the log, the results, the scripts and the clock (0, step 1).
 void Reset();
 // The calls of one entry point, in order.
 std::vector<Call> CallsOf(const std::string& name);
