@@ -17,6 +17,8 @@
 #include <cassert>
 
 #include "GameRules.h"
+#include "AirCommon.h"
+#include "BossCommon.h"
 #include "GroundBehaviours.h"
 
 static constexpr auto kGroundEnemyDefaults = [] {
@@ -36,25 +38,32 @@ static constexpr auto kGroundEnemyDefaults = [] {
     t[13] = UpdateGroundEnemyType13;
     t[14] = UpdateGroundEnemyType14;
     t[15] = UpdateGroundEnemyType15;
+    t[16] = UpdateGroundEnemyType16;
     t[17] = UpdateGroundEnemyType17;
     t[18] = UpdateGroundEnemyType18;
     t[19] = UpdateGroundEnemyType19;
+    t[20] = UpdateGroundEnemyType20;
     t[21] = UpdateGroundEnemyType21;
+    t[22] = UpdateGroundEnemyType22;
     t[23] = UpdateGroundEnemyType23;
     t[24] = UpdateGroundEnemyType24;
     t[25] = UpdateGroundEnemyType25;
     t[26] = UpdateGroundEnemyType26;
     t[27] = UpdateGroundEnemyType27;
+    t[28] = UpdateGroundEnemyType28;
     t[29] = UpdateGroundEnemyType29;
     t[30] = UpdateGroundEnemyType30;
     t[31] = UpdateGroundEnemyType31;
+    t[32] = UpdateGroundEnemyType32;
     t[33] = UpdateGroundEnemyType33;
     t[34] = UpdateGroundEnemyType34;
     t[35] = UpdateGroundEnemyType35;
     t[36] = UpdateGroundEnemyType36;
+    t[37] = UpdateGroundEnemyType37;
     t[38] = UpdateGroundEnemyType38;
     t[39] = UpdateGroundEnemyType39;
     t[40] = UpdateGroundEnemyType40;
+    t[41] = UpdateGroundEnemyType41;
     t[42] = UpdateGroundEnemyType42;
     t[43] = UpdateGroundEnemyType43;
     t[44] = UpdateGroundEnemyType44;
@@ -71,25 +80,67 @@ static constexpr auto kGroundPartDefaults = [] {
     t[7] = UpdateGroundPartType7;
     t[8] = UpdateGroundPartType8;
     t[9] = UpdateGroundPartType9;
+    t[10] = UpdateGroundPartType10;
+    t[11] = UpdateGroundPartType11;
     t[12] = UpdateGroundPartType12;
     t[13] = UpdateGroundPartType13;
     t[14] = UpdateGroundPartType14;
+    t[15] = UpdateGroundPartType15;
+    t[16] = UpdateGroundPartType16;
     t[17] = UpdateGroundPartType17;
+    t[18] = UpdateGroundPartType18;
+    t[19] = UpdateGroundPartType19;
+    t[20] = UpdateGroundPartType20;
+    t[21] = UpdateGroundPartType21;
     t[22] = UpdateGroundPartType22;
+    t[23] = UpdateGroundPartType23;
+    t[24] = UpdateGroundPartType24;
+    t[25] = UpdateGroundPartType25;
+    t[26] = UpdateGroundPartType26;
+    t[27] = UpdateGroundPartType27;
+    t[28] = UpdateGroundPartType28;
+    t[29] = UpdateGroundPartType29;
+    t[30] = UpdateGroundPartType30;
     t[31] = UpdateGroundPartType31;
     return t;
 }();
 
+static constexpr std::array<AirEnemyBehaviour, kAirEnemyTypes> kAirEnemyDefaults = {
+    nullptr,
+    UpdateAirEnemyType1,
+    UpdateAirEnemyType2,
+    UpdateAirEnemyType3,
+    UpdateAirEnemyType4,
+    UpdateAirEnemyType5,
+    UpdateAirEnemyType6,
+    UpdateAirEnemyType7,
+    UpdateAirEnemyType8,
+    UpdateAirEnemyType9,
+    UpdateAirEnemyType10,
+};
+static constexpr std::array<EnemyBehaviour, kAirPartTypes> kAirPartDefaults = {
+    nullptr,
+    UpdateAirPartType1,
+    UpdateAirPartType2,
+    UpdateAirPartType3,
+    UpdateAirPartType4,
+    UpdateAirPartType5,
+    UpdateAirPartType6,
+    UpdateAirPartType7,
+    UpdateAirPartType8,
+    UpdateAirPartType9,
+};
+
 EnemyBehaviour GroundEnemyBehaviours[kGroundEnemyTypes];
 EnemyBehaviour GroundPartBehaviours[kGroundPartTypes];
-AirEnemyBehaviour AirEnemyBehaviours[kAirEnemyTypes] = {};
-EnemyBehaviour AirPartBehaviours[kAirPartTypes] = {};
+AirEnemyBehaviour AirEnemyBehaviours[kAirEnemyTypes];
+EnemyBehaviour AirPartBehaviours[kAirPartTypes];
 
 void RestoreEnemyBehaviours() {
     for (int i = 0; i < kGroundEnemyTypes; i++) GroundEnemyBehaviours[i] = kGroundEnemyDefaults[i];
     for (int i = 0; i < kGroundPartTypes; i++) GroundPartBehaviours[i] = kGroundPartDefaults[i];
-    for (auto& b : AirEnemyBehaviours) b = nullptr;
-    for (auto& b : AirPartBehaviours) b = nullptr;
+    for (int i = 0; i < kAirEnemyTypes; i++) AirEnemyBehaviours[i] = kAirEnemyDefaults[i];
+    for (int i = 0; i < kAirPartTypes; i++) AirPartBehaviours[i] = kAirPartDefaults[i];
 }
 
 EnemyBehaviour DefaultGroundEnemyBehaviour(int32_t type) {
@@ -98,7 +149,9 @@ EnemyBehaviour DefaultGroundEnemyBehaviour(int32_t type) {
 EnemyBehaviour DefaultGroundPartBehaviour(int32_t type) {
     return type >= 1 && type < kGroundPartTypes ? kGroundPartDefaults[type] : nullptr;
 }
-AirEnemyBehaviour DefaultAirEnemyBehaviour(int32_t) { return nullptr; }
+AirEnemyBehaviour DefaultAirEnemyBehaviour(int32_t type) {
+    return type >= 1 && type < kAirEnemyTypes ? kAirEnemyDefaults[type] : nullptr;
+}
 
 // The tables start filled, before any code of the game runs.
 [[maybe_unused]] static const bool kTablesFilled = (RestoreEnemyBehaviours(), true);
