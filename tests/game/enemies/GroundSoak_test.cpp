@@ -3,6 +3,12 @@
 // its sequence or its leave, and two runs agree on every frame.
 #include "EnemyWorld.h"
 #include "LogicHash.h"
+#include "SpriteLayout.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -58,6 +64,7 @@ protected:
                         EXPECT_LE(r->stateTimer, 20) << "type " << r->type;
                     }
                 }
+            NoteDrawnSprites();
             if (onFrame) onFrame();
             hash = HashLogicState();
             hashes.push_back(hash);
@@ -81,6 +88,53 @@ protected:
 
     static inline std::vector<uint64_t> hashes;
     static inline void (*onFrame)() = nullptr;
+
+    // Every (table, row, frame) the behaviours have shown: the body by type and animFrame
+    // (states other than 0 and 5), each sub-sprite at 8 + its frame (states 1 and 2).
+    using Entry = std::tuple<int, int, int>;
+    static inline std::set<Entry> drawn;
+    static void NoteDrawnSprites() {
+        const std::pair<const cChara*, SpriteTable> lists[] = {
+            {&GroundEnemyList, SpriteTable::GroundEnemySprites},
+            {&GroundPartList, SpriteTable::GroundPartSprites},
+            {&AirEnemyList, SpriteTable::AirEnemySprites},
+            {&AirPartList, SpriteTable::AirPartSprites},
+        };
+        for (auto [list, table] : lists)
+            for (const CharaData* r = list->head; r; r = r->next) {
+                if (r->state == 0 || r->state == 5) continue;
+                drawn.insert({int(table), r->type, r->animFrame});
+                if (r->state > 2) continue;
+                for (int i = 0; i < 4; i++)
+                    if (r->subKind[i] != 0) drawn.insert({int(table), r->subKind[i], 8 + r->subFrame[i]});
+            }
+    }
+    // Each drawn entry is cut from a sheet with a size; ground row 40's body alone is empty.
+    static void ExpectDrawnSpritesCut() {
+        std::map<Entry, int> area;
+        for (int k = 0; k < kStartupStepCount; k++) {
+            const SheetStep& step = kStartupSteps[k];
+            if (step.how == SheetLoad::Divide) {
+                const SpriteTableShape& shape = GetTableShape(step.divTable);
+                for (int n = 0; n < step.total; n++)
+                    area[{int(step.divTable), n / shape.frames, n % shape.frames}] = step.cellW * step.cellH;
+                continue;
+            }
+            for (int i = 0; i < step.cellCount; i++) {
+                const SpriteCell& c = step.cells[i];
+                area[{int(c.table), c.row, c.frame}] = c.w * c.h;
+            }
+        }
+        for (const Entry& e : drawn) {
+            auto [table, row, frame] = e;
+            std::string what = "table " + std::to_string(table) + " [" + std::to_string(row) + "][" +
+                               std::to_string(frame) + "]";
+            auto found = area.find(e);
+            ASSERT_NE(area.end(), found) << what;
+            if (table == int(SpriteTable::GroundEnemySprites) && row == 40 && frame == 0) continue;
+            EXPECT_GT(found->second, 0) << what;
+        }
+    }
 };
 
 TEST_F(GroundSoak, EveryTypeActsEndsAndRepeats) {
@@ -103,6 +157,7 @@ TEST_F(GroundSoak, EveryTypeActsEndsAndRepeats) {
         ASSERT_EQ(first.size(), second.size());
         for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "frame " << i;
     }
+    ExpectDrawnSpritesCut();
 }
 
 // Every air type, and in one run per stage that stage's boss, losing hit points steadily so
@@ -179,4 +234,7 @@ TEST_F(AirAndBossSoak, EveryAirTypeAndEachStagesBossActsEndsAndRepeats) {
         std::vector<uint64_t> second = RunStage(stage);
         ASSERT_EQ(first, second);
     }
+    // Air row 10 shows both its frames.
+    EXPECT_TRUE(drawn.count({int(SpriteTable::AirEnemySprites), 10, 1}));
+    ExpectDrawnSpritesCut();
 }
