@@ -243,6 +243,10 @@ std::vector<std::string> TakeRecordedFileOpens();
 // Environment:
 //   QZ_CAPTURE=dir   every presented frame is also written, before the backend sees it,
 //                    as dir/frame-000000.png, frame-000001.png ... (default: no capture)
+//   QZ_FRAMEHASH=file
+//                    after every present a line "n hash" is appended to file: the present's
+//                    number n, counted from 0 over the process, in decimal, and the frame's
+//                    HashFrame as 16 lower-case hex digits (default: no log)
 //   QZ_SCREENSHOT=n:file[,n:file...]
 //                    right after present n (counted from 0, as QZ_CAPTURE numbers its
 //                    files) what ReadBackScreen gives is written to file as PNG: the
@@ -333,6 +337,18 @@ bool ReadBackScreen(std::vector<uint32_t>* pixels, int* width, int* height);
 // Where presented frames are written as PNG files ("": nowhere; default QZ_CAPTURE). The
 // numbering restarts at 0 whenever the folder is set.
 void SetCaptureFolder(const std::string& folder);
+// The log each present appends its hash line to, in QZ_FRAMEHASH's form ("": none; default
+// QZ_FRAMEHASH). The file is appended to, never truncated.
+void SetFrameHashLog(const std::string& linuxPath);
+// The one hash of a presented frame: 64-bit FNV-1a over its pixels, each taken as four
+// bytes, least significant first, top row first.
+uint64_t HashFrame(const uint32_t* pixels, size_t count);
+// Called on the main thread after every present, once the backend has the frame, with the
+// present's number (as the hash log counts it) and the frame (X8R8G8B8, top row first).
+// Null: none (the default). A test's hook may read the game and press keys; it must not
+// present.
+using PresentHook = void (*)(uint64_t frame, const uint32_t* pixels, int width, int height);
+void SetPresentHook(PresentHook hook);
 // The screenshots to take, in QZ_SCREENSHOT's form ("": none; default QZ_SCREENSHOT).
 // Presents are counted from 0 again whenever the list is set.
 void SetScreenshots(const std::string& list);

@@ -28,6 +28,9 @@ namespace {
 struct Capture {
     bool fromEnvironment = true;
     std::string folder;
+    bool hashLogFromEnvironment = true;
+    std::string hashLog;
+    ptest::PresentHook hook = nullptr;
     int next = 0;
     bool screenshotsFromEnvironment = true;
     std::map<uint64_t, std::vector<std::string>> screenshots;  // present number -> files
@@ -76,6 +79,29 @@ const std::string& CaptureFolder() {
         c.fromEnvironment = false;
     }
     return c.folder;
+}
+
+const std::string& FrameHashLog() {
+    Capture& c = CaptureState();
+    if (c.hashLogFromEnvironment) {
+        c.hashLog = kernel::EnvironmentFrameHashLog();
+        c.hashLogFromEnvironment = false;
+    }
+    return c.hashLog;
+}
+
+void LogFrameHash(uint64_t present, const std::vector<uint32_t>& frame) {
+    const std::string& path = FrameHashLog();
+    if (path.empty())
+        return;
+    FILE* file = std::fopen(path.c_str(), "a");
+    if (file == nullptr) {
+        kernel::Diag("ddraw: cannot append to %s", path.c_str());
+        return;
+    }
+    std::fprintf(file, "%llu %016llx\n", (unsigned long long)present,
+                 (unsigned long long)ptest::HashFrame(frame.data(), frame.size()));
+    std::fclose(file);
 }
 
 ptest::PresentedFrame g_lastFrame;
@@ -206,7 +232,7 @@ void PresentPrimary(Surface* primary) {
         std::snprintf(name, sizeof name, "frame-%06d.png", CaptureState().next++);
         WritePng(folder + "/" + name, frame.data(), width, height);
     }
-    ++g_frameCount;
+    const uint64_t present = g_frameCount++;
     // An input script counts its frames in presents.
     input::CountPresentedFrames(1);
     backend::SetFullScreenPresent((core.cooperativeFlags & DDSCL_EXCLUSIVE) != 0);
@@ -215,6 +241,9 @@ void PresentPrimary(Surface* primary) {
     g_lastFrame.height = height;
     g_lastFrame.pixels = std::move(frame);
     TakeScreenshots(CaptureState().presents++);
+    LogFrameHash(present, g_lastFrame.pixels);
+    if (ptest::PresentHook hook = CaptureState().hook)
+        hook(present, g_lastFrame.pixels.data(), width, height);
 }
 
 }  // namespace ddraw
@@ -234,6 +263,26 @@ void SetCaptureFolder(const std::string& folder) {
     c.fromEnvironment = false;
     c.folder = folder;
     c.next = 0;
+}
+
+void SetFrameHashLog(const std::string& linuxPath) {
+    ddraw::Capture& c = ddraw::CaptureState();
+    c.hashLogFromEnvironment = false;
+    c.hashLog = linuxPath;
+}
+
+uint64_t HashFrame(const uint32_t* pixels, size_t count) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < count; ++i)
+        for (int b = 0; b < 4; ++b) {
+            hash ^= (pixels[i] >> (8 * b)) & 0xFF;
+            hash *= 0x100000001b3ull;
+        }
+    return hash;
+}
+
+void SetPresentHook(PresentHook hook) {
+    ddraw::CaptureState().hook = hook;
 }
 
 void SetScreenshots(const std::string& list) {

@@ -39,6 +39,11 @@ const char* EnvironmentCaptureFolder() {
     return folder != nullptr ? folder : "";
 }
 
+const char* EnvironmentFrameHashLog() {
+    const char* file = std::getenv("QZ_FRAMEHASH");
+    return file != nullptr ? file : "";
+}
+
 const char* EnvironmentScreenshots() {
     const char* list = std::getenv("QZ_SCREENSHOT");
     return list != nullptr ? list : "";

@@ -15,6 +15,8 @@ const char* EnvironmentAudioCapture();
 
 // QZ_CAPTURE: the Linux folder presented frames are written to as PNG, or "".
 const char* EnvironmentCaptureFolder();
+// QZ_FRAMEHASH: the Linux path each present appends its frame's hash line to, or "".
+const char* EnvironmentFrameHashLog();
 // QZ_SCREENSHOT: "n:file[,n:file...]", or "".
 const char* EnvironmentScreenshots();
 
