@@ -5,40 +5,52 @@
 
 #include "GameTypes.h"
 
-cChara::~cChara() { Clear(); }
-
-void cChara::AppendNode(CharaData* record) {
-    record->prev = tail;
-    record->next = nullptr;
+// The link operations both list classes share.
+template <typename Node>
+static void LinkAtTail(Node*& head, Node*& tail, Node* node) {
+    node->prev = tail;
+    node->next = nullptr;
     if (tail)
-        tail->next = record;
+        tail->next = node;
     else
-        head = record;
-    tail = record;
+        head = node;
+    tail = node;
 }
 
-CharaData* cChara::RemoveNode(CharaData* record) {
-    CharaData* follower = record->next;
-    if (record->prev)
-        record->prev->next = follower;
+template <typename Node>
+static Node* UnlinkAndFree(Node*& head, Node*& tail, Node* node) {
+    Node* follower = node->next;
+    if (node->prev)
+        node->prev->next = follower;
     else
         head = follower;
     if (follower)
-        follower->prev = record->prev;
+        follower->prev = node->prev;
     else
-        tail = record->prev;
-    std::free(record);
+        tail = node->prev;
+    std::free(node);
     return follower;
 }
 
-void cChara::Clear() {
-    ResetNode(&self);
-    for (CharaData* record = head; record;) {
-        CharaData* next = record->next;
-        std::free(record);
-        record = next;
+template <typename Node>
+static void FreeAll(Node*& head, Node*& tail) {
+    for (Node* node = head; node;) {
+        Node* next = node->next;
+        std::free(node);
+        node = next;
     }
     head = tail = nullptr;
+}
+
+cChara::~cChara() { Clear(); }
+
+void cChara::AppendNode(CharaData* record) { LinkAtTail(head, tail, record); }
+
+CharaData* cChara::RemoveNode(CharaData* record) { return UnlinkAndFree(head, tail, record); }
+
+void cChara::Clear() {
+    ResetNode(&self);
+    FreeAll(head, tail);
 }
 
 void cChara::TickAnimation(CharaData* record, int32_t limit) {
@@ -53,38 +65,11 @@ void cChara::ResetNode(CharaData* record) { std::memset(static_cast<void*>(recor
 
 cChikei::~cChikei() { Clear(); }
 
-void cChikei::AppendNode(ChikeiData* piece) {
-    piece->prev = tail;
-    piece->next = nullptr;
-    if (tail)
-        tail->next = piece;
-    else
-        head = piece;
-    tail = piece;
-}
+void cChikei::AppendNode(ChikeiData* piece) { LinkAtTail(head, tail, piece); }
 
-ChikeiData* cChikei::RemoveNode(ChikeiData* piece) {
-    ChikeiData* follower = piece->next;
-    if (piece->prev)
-        piece->prev->next = follower;
-    else
-        head = follower;
-    if (follower)
-        follower->prev = piece->prev;
-    else
-        tail = piece->prev;
-    std::free(piece);
-    return follower;
-}
+ChikeiData* cChikei::RemoveNode(ChikeiData* piece) { return UnlinkAndFree(head, tail, piece); }
 
-void cChikei::Clear() {
-    for (ChikeiData* piece = head; piece;) {
-        ChikeiData* next = piece->next;
-        std::free(piece);
-        piece = next;
-    }
-    head = tail = nullptr;
-}
+void cChikei::Clear() { FreeAll(head, tail); }
 
 void cChikei::ResetNode(ChikeiData* piece) { std::memset(static_cast<void*>(piece), 0, sizeof(ChikeiData)); }
 

@@ -16,6 +16,20 @@ static void SetVelocity(CharaData* record) {
     record->vy = record->speed * SinTable[record->angle & 1023];
 }
 
+// A bullet or shockwave: moving at speed along angle, hit half size 2.
+static CharaData* AppendMover(cChara* list, int32_t x, int32_t y, int32_t speed, int32_t angle, int32_t type) {
+    CharaData* record = Append(list);
+    record->state = 1;
+    record->angle = angle;
+    record->speed = speed;
+    record->x = x;
+    record->y = y;
+    SetVelocity(record);
+    record->hitW = record->hitH = 2;
+    record->type = type;
+    return record;
+}
+
 // The screen is the 480x480 view; both edges count as on it.
 static bool OnScreen(int32_t x, int32_t y) {
     int32_t sx = GetScreenX(x) / 1024, sy = GetScreenY(y) / 1024;
@@ -76,15 +90,7 @@ static void SpawnBullet(cChara* playerList, cChara* list, int32_t x, int32_t y, 
         speed = static_cast<int32_t>(scaled);
     }
     if (type < 9 && !OnScreen(x, y)) return;
-    CharaData* record = Append(list);
-    record->state = 1;
-    record->angle = angle;
-    record->speed = speed;
-    record->x = x;
-    record->y = y;
-    SetVelocity(record);
-    record->hitW = record->hitH = 2;
-    record->type = type;
+    CharaData* record = AppendMover(list, x, y, speed, angle, type);
     record->delay = 0;
     record->animFrame = 1;
     record->frameCounter = 0;
@@ -116,16 +122,7 @@ void SpawnRevengeBullet(cChara* playerList, cChara* list, int32_t x, int32_t y, 
 void SpawnShockwave(cChara* list, int32_t x, int32_t y, int32_t speed, int32_t angle, int32_t type, int32_t delay) {
     angle = NormalizeAngle(angle);
     if (!OnScreen(x, y)) return;
-    CharaData* record = Append(list);
-    record->state = 1;
-    record->angle = angle;
-    record->speed = speed;
-    record->x = x;
-    record->y = y;
-    SetVelocity(record);
-    record->hitW = record->hitH = 2;
-    record->type = type;
-    record->delay = delay;
+    AppendMover(list, x, y, speed, angle, type)->delay = delay;
 }
 
 // A ring count of 0 or less makes no ring (its angle step would divide by zero).

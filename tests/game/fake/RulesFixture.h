@@ -15,6 +15,18 @@
 #include "StageScript.h"
 #include "enemies/EnemyUpdaters.h"
 
+// Stage tables with no rows and the map's end at band 21 (31 on stage 7): the rules act on
+// what a test places. Tests of the game's own stages point ActiveStageTables back at them.
+inline const int32_t kNoEnemyRows[kStageCount][kEnemyRowsPerStage][5] = {};
+inline const int32_t kNoTerrainRows[kStageCount][kTerrainRowsPerStage][4] = {};
+inline const auto kPlainBands = [] {
+    struct Bands {
+        int32_t rows[kStageCount][kBgBandsPerStage] = {};
+    } bands;
+    for (int stage = 0; stage < kStageCount; stage++) bands.rows[stage][stage == 6 ? 31 : 21] = kBgEndMarker;
+    return bands;
+}();
+
 inline void ResetGameWorld() {
     BuildSinCosTables();
     GameState = GameStateRecord{};
@@ -27,7 +39,7 @@ inline void ResetGameWorld() {
     for (auto& b : GroundPartBehaviours) b = nullptr;
     for (auto& b : AirEnemyBehaviours) b = nullptr;
     for (auto& b : AirPartBehaviours) b = nullptr;
-    ActiveStageTables = {StageEnemyTable, StageTerrainTable, StageBgTable};
+    ActiveStageTables = {kNoEnemyRows, kNoTerrainRows, kPlainBands.rows};
     // Distinct handles, so a logged play names its effect.
     for (int i = 0; i < kSoundEffectCount; i++) GameSoundHandles[i] = 100 + i;
     SeedRandom(1);

@@ -5,12 +5,12 @@
 #include "Spawners.h"
 #include "enemies/EnemyUpdaters.h"
 
-// States 3 and 5: 20 frames, then an explosion (destroyed only) and the end.
+// States 3 and 5: 20 frames, then an explosion and the end (a boss's state 4).
 static bool RunOutEnd(cChara* effectList, CharaData* e, int32_t nextState) {
     if (e->state != 3 && e->state != 5) return false;
     e->stateTimer += 1;
     if (e->stateTimer > 20) {
-        if (e->state == 3) SpawnExplosion(effectList, e->x, e->y, 8, 6, 2, 0, 4);
+        SpawnExplosion(effectList, e->x, e->y, 8, 6, 2, 0, 4);
         e->state = e->state == 3 ? nextState : 0;
         e->stateTimer = 0;
     }
@@ -37,14 +37,7 @@ static void GroundGun(EnemyLists* lists, CharaData* e) {
 }
 
 static void AirFighter(AirEnemyLists* lists, CharaData* e) {
-    if (e->state == 3 || e->state == 5) {
-        e->stateTimer += 1;
-        if (e->stateTimer > 20) {
-            if (e->state == 3) SpawnExplosion(lists->effects, e->x, e->y, 16, 8, 1, 1, 8);
-            e->state = 0;
-        }
-        return;
-    }
+    if (RunOutEnd(lists->effects, e, 0)) return;
     if (e->state == 1) {
         e->hp = 30;
         e->hitW = e->hitH = 12;

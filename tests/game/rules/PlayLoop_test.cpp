@@ -23,6 +23,18 @@ TEST_F(LoopRules, TheEndMarkerStopsTheScrollOnItsFirstFrameInTheTopRow) {
     EXPECT_EQ(0, GameState.scrollFrac);
 }
 
+// A map without its marker ends where the band table does: the scan never reads past it.
+TEST_F(LoopRules, AMapWithoutAnEndMarkerEndsAtTheTablesLastBand) {
+    static const int32_t noEnd[kStageCount][kBgBandsPerStage] = {};
+    ActiveStageTables.bands = noEnd;
+    int frames = 0;
+    while (GameState.scrollSpeed != 0 && frames < 30000) {
+        RunHeadlessFrame();
+        frames++;
+    }
+    EXPECT_EQ((kBgBandsPerStage - 4) * 120, GameState.scrolled);
+}
+
 TEST_F(LoopRules, PanFollowsThePlayerWithinItsLimit) {
     struct { int32_t x, pan; } cases[] = {{0, 0}, {90, 60}, {-91, -60}, {200, 120}, {-344, -120}};
     for (auto c : cases) {

@@ -229,6 +229,12 @@ TEST_F(PlayerRules, ShotHitsTheFirstGroundEnemyBeforeAnyAirEnemyEvenLeavingTheSc
     EXPECT_EQ(0, ShotTable.state[0]);
 }
 
+static std::vector<int> DroppedKinds() {
+    std::vector<int> kinds;
+    for (CharaData* i = ItemList.head; i; i = i->next) kinds.push_back(i->animFrame);
+    return kinds;
+}
+
 TEST_F(PlayerRules, DestructionPaysDropsAndLeavesWrecks) {
     struct { int32_t blastKind, wreck; } wrecks[] = {{1, 2}, {0, 0}, {19, 0}, {20, 1}, {99, 1}, {100, -1}, {-5, 0}};
     for (auto w : wrecks) {
@@ -249,9 +255,7 @@ TEST_F(PlayerRules, DestructionPaysDropsAndLeavesWrecks) {
         CharaData* e = AddRecord(&GroundEnemyList, 3, 2, 0, 0);
         e->item = d.item;
         DestroyGroundEnemy(e);
-        std::vector<int> kinds;
-        for (CharaData* i = ItemList.head; i; i = i->next) kinds.push_back(i->animFrame);
-        EXPECT_EQ(d.kinds, kinds) << "item " << d.item;
+        EXPECT_EQ(d.kinds, DroppedKinds()) << "item " << d.item;
     }
     struct { uint8_t remix; int32_t item; std::vector<int> kinds; } airDrops[] = {
         {0, 1, {5}}, {0, 2, {}}, {0, 3, {0, 1, 2}}, {1, 3, {0, 2}}};
@@ -261,9 +265,7 @@ TEST_F(PlayerRules, DestructionPaysDropsAndLeavesWrecks) {
         CharaData* e = AddRecord(&AirEnemyList, 3, 2, 0, 0);
         e->item = d.item;
         DestroyAirEnemy(e);
-        std::vector<int> kinds;
-        for (CharaData* i = ItemList.head; i; i = i->next) kinds.push_back(i->animFrame);
-        EXPECT_EQ(d.kinds, kinds) << "item " << d.item;
+        EXPECT_EQ(d.kinds, DroppedKinds()) << "item " << d.item;
     }
     EXPECT_EQ(-50 * 1024, ItemList.head->x);
 
