@@ -110,6 +110,7 @@ TEST_F(GroundSoak, EveryStagePlaysToTimeOver) {
     for (int32_t stage = 1; stage <= 7; stage++) {
         ResetGameWorld();
         RestoreEnemyBehaviours();
+        ActiveStageTables = {StageEnemyTable, StageTerrainTable, StageBgTable};
         GameState.level = 4;
         GameState.stage = stage;
         SetupGame();
