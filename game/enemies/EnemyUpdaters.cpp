@@ -80,16 +80,20 @@ static constexpr auto kGroundPartDefaults = [] {
     return t;
 }();
 
+// The air enemies and their parts have no behaviours yet.
+static constexpr std::array<AirEnemyBehaviour, kAirEnemyTypes> kAirEnemyDefaults{};
+static constexpr std::array<EnemyBehaviour, kAirPartTypes> kAirPartDefaults{};
+
 EnemyBehaviour GroundEnemyBehaviours[kGroundEnemyTypes];
 EnemyBehaviour GroundPartBehaviours[kGroundPartTypes];
-AirEnemyBehaviour AirEnemyBehaviours[kAirEnemyTypes] = {};
-EnemyBehaviour AirPartBehaviours[kAirPartTypes] = {};
+AirEnemyBehaviour AirEnemyBehaviours[kAirEnemyTypes];
+EnemyBehaviour AirPartBehaviours[kAirPartTypes];
 
 void RestoreEnemyBehaviours() {
     for (int i = 0; i < kGroundEnemyTypes; i++) GroundEnemyBehaviours[i] = kGroundEnemyDefaults[i];
     for (int i = 0; i < kGroundPartTypes; i++) GroundPartBehaviours[i] = kGroundPartDefaults[i];
-    for (auto& b : AirEnemyBehaviours) b = nullptr;
-    for (auto& b : AirPartBehaviours) b = nullptr;
+    for (int i = 0; i < kAirEnemyTypes; i++) AirEnemyBehaviours[i] = kAirEnemyDefaults[i];
+    for (int i = 0; i < kAirPartTypes; i++) AirPartBehaviours[i] = kAirPartDefaults[i];
 }
 
 EnemyBehaviour DefaultGroundEnemyBehaviour(int32_t type) {
@@ -98,7 +102,9 @@ EnemyBehaviour DefaultGroundEnemyBehaviour(int32_t type) {
 EnemyBehaviour DefaultGroundPartBehaviour(int32_t type) {
     return type >= 1 && type < kGroundPartTypes ? kGroundPartDefaults[type] : nullptr;
 }
-AirEnemyBehaviour DefaultAirEnemyBehaviour(int32_t) { return nullptr; }
+AirEnemyBehaviour DefaultAirEnemyBehaviour(int32_t type) {
+    return type >= 1 && type < kAirEnemyTypes ? kAirEnemyDefaults[type] : nullptr;
+}
 
 // The tables start filled, before any code of the game runs.
 [[maybe_unused]] static const bool kTablesFilled = (RestoreEnemyBehaviours(), true);
