@@ -117,13 +117,6 @@ void RunBoss(EnemyLists* lists, CharaData* e, const BossShape& shape) {
 
 // ---- parts ---------------------------------------------------------------------------------
 
-void BreakPart(EnemyLists* lists, const CharaData* part) {
-    PlayEffect(kSoundBak2);
-    if (GameState.level >= 3)
-        SpawnRevengeBullet(lists->player, lists->bullets, part->x, part->y, 30, Aim(lists, part), 0, 0);
-    SpawnExplosion(lists->effects, part->x, part->y, 1, 0, 0, 0, 8);
-}
-
 void RunBossPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
                  bool (*breakTest)(EnemyLists* lists, CharaData* part),
                  void (*active)(EnemyLists* lists, CharaData* part)) {

@@ -73,9 +73,6 @@ extern const BlastPoint kTwoCentres[2];    // stages 3 and 5
 
 // ---- parts ---------------------------------------------------------------------------------
 
-// The break of a boss part: "bak2", a revenge bullet on INSANE and above, one small blast.
-void BreakPart(EnemyLists* lists, const CharaData* part);
-
 // The boss-part turn: set-up, the break test in every state (true: the part ended itself),
 // then, in state 2 once started, placing on the carrier and active.
 void RunBossPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),

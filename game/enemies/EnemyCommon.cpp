@@ -162,4 +162,18 @@ void RunPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
     active(lists, part);
 }
 
+void GiveWay(EnemyLists* lists, const CharaData* part) {
+    PlayEffect(kSoundBak2);
+    if (GameState.level >= 3)
+        SpawnRevengeBullet(lists->player, lists->bullets, part->x, part->y, 30, Aim(lists, part), 0, 0);
+    SmallBlast(lists->effects, part->x, part->y);
+}
+
+bool BreakOffBelow(EnemyLists* lists, CharaData* part, int32_t threshold) {
+    if (part->parent->hp >= threshold) return false;
+    GiveWay(lists, part);
+    part->state = 0;
+    return true;
+}
+
 void EndBossHalf() { GameState.bossLife = GameState.bossLife > 5 ? GameState.bossLife - 5 : 0; }

@@ -113,5 +113,12 @@ void RunGroundEnemy(EnemyLists* lists, CharaData* e, const GroundShape& shape);
 void RunPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
              void (*active)(EnemyLists* lists, CharaData* part));
 
+// A gun giving way: "bak2", a revenge bullet on INSANE and above, one small blast.
+void GiveWay(EnemyLists* lists, const CharaData* part);
+// The break of a gun whose carrier has taken enough damage: below threshold hit points it
+// sounds, fires its revenge on INSANE and above, shows a small blast and ends. True when it
+// broke; the caller's turn ends there, since the rest would act on last frame's clock.
+bool BreakOffBelow(EnemyLists* lists, CharaData* part, int32_t threshold);
+
 // The end of one half of a two-half boss. Never below 0: every end test asks for exactly 0.
 void EndBossHalf();

@@ -69,15 +69,7 @@ void UpdateGroundPartType13(EnemyLists* lists, CharaData* part) {
             part->subY[i] = (i - 1) * 13312;
         }
     }
-    if (part->parent->hp < kWoundedBelow) {
-        PlayEffect(kSoundBak2);
-        if (GameState.level >= 3)
-            SpawnRevengeBullet(lists->player, lists->bullets, part->x, part->y, 30, Aim(lists, part), 0, 0);
-        SpawnExplosion(lists->effects, part->x, part->y, 1, 0, 0, 0, 8);
-        // A part that ends itself ends its turn: the rest would act on last frame's clock.
-        part->state = 0;
-        return;
-    }
+    if (BreakOffBelow(lists, part, kWoundedBelow)) return;
     if (part->state != 2 || !Started(part)) return;
     PlaceOnParent(part);
     AdvanceClock(part);

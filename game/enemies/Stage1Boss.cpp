@@ -35,7 +35,7 @@ void UpdateGroundPartType10(EnemyLists* lists, CharaData* part) {
         lists, part, nullptr,
         [](EnemyLists* l, CharaData* p) {
             if (p->parent->hp < 6666) {
-                BreakPart(l, p);
+                GiveWay(l, p);
                 p->type = 11;
             }
             return false;

@@ -106,12 +106,7 @@ void UpdateGroundPartType15(EnemyLists* lists, CharaData* part) {
             static constexpr int8_t kHatchY[4] = {-19, -7, 8, 19};
             for (int i = 0; i < 4; i++) SetHatch(p, i, 13, 0, kHatchY[i]);
         },
-        [](EnemyLists* l, CharaData* p) {
-            if (p->parent->hp >= kWoundedBelow) return false;
-            BreakPart(l, p);
-            p->state = 0;
-            return true;
-        },
+        [](EnemyLists* l, CharaData* p) { return BreakOffBelow(l, p, kWoundedBelow); },
         [](EnemyLists* l, CharaData* p) {
             AdvanceClock(p);
             if (p->frameCounter % ScaleFireIntervalMedium(12) == 2) {

@@ -68,7 +68,7 @@ void UpdateGroundPartType21(EnemyLists* lists, CharaData* part) {
         lists, part, [](CharaData* p) { p->work4 = 12; },
         [](EnemyLists* l, CharaData* p) {
             if (p->parent->hp < 8000) {
-                BreakPart(l, p);
+                GiveWay(l, p);
                 p->type = 0;
             }
             return false;

@@ -80,7 +80,7 @@ void SideTurret(EnemyLists* lists, CharaData* p) {
 
 bool BreakOff(EnemyLists* lists, CharaData* p) {
     if (p->parent->hp < kWoundedBelow) {
-        BreakPart(lists, p);
+        GiveWay(lists, p);
         p->type = 0;
     }
     return false;

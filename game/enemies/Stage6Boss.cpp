@@ -70,7 +70,7 @@ void UpdateGroundPartType18(EnemyLists* lists, CharaData* part) {
         lists, part, nullptr,
         [](EnemyLists* l, CharaData* p) {
             if (p->parent->hp < 10000) {
-                BreakPart(l, p);
+                GiveWay(l, p);
                 p->type = 19;
                 p->frameCounter = 0;
             }

@@ -120,12 +120,7 @@ void UpdateGroundPartType30(EnemyLists* lists, CharaData* part) {
             p->angle = 256;
             SetHatch(p, 0, 30, 0, 0);
         },
-        [](EnemyLists* l, CharaData* p) {
-            if (p->parent->hp >= kWoundedBelow) return false;
-            BreakPart(l, p);
-            p->state = 0;
-            return true;
-        },
+        [](EnemyLists* l, CharaData* p) { return BreakOffBelow(l, p, kWoundedBelow); },
         [](EnemyLists* l, CharaData* p) {
             AdvanceClock(p);
             if (p->frameCounter % ScaleFireIntervalMedium(16) != 2) return;

@@ -23,6 +23,15 @@ static void TurnBase(const EnemyLists* lists, CharaData* part) {
     part->angle = NormalizeAngle(part->work4 + part->work2);
 }
 
+// The sweep of parts 4 and 7: the offset runs between -bound and bound, turning back at each.
+static void Sweep(CharaData* part, int32_t bound, int32_t step) {
+    part->work2 += part->work3;
+    if (part->work2 > bound)
+        part->work3 = -step;
+    else if (part->work2 < -bound)
+        part->work3 = step;
+}
+
 static void Pair(const EnemyLists* lists, const CharaData* part, int32_t side, int32_t forward, int32_t speed,
                  int32_t type) {
     Shot(lists, part, -side, forward, speed, part->angle, type);
@@ -73,11 +82,7 @@ void UpdateGroundPartType4(EnemyLists* lists, CharaData* part) {
             TurnBase(l, p);
             AdvanceClock(p);
             if (p->frameCounter % ScaleFireIntervalStrong(36) == 2) Shot(l, p, 0, 6, 16, p->angle, 2);
-            p->work2 += p->work3;
-            if (p->work2 > 240)
-                p->work3 = -6;
-            else if (p->work2 < -240)
-                p->work3 = 6;
+            Sweep(p, 240, 6);
         });
 }
 
@@ -117,12 +122,10 @@ void UpdateGroundPartType7(EnemyLists* lists, CharaData* part) {
             TurnBase(l, p);
             AdvanceClock(p);
             if (p->frameCounter % ScaleFireIntervalStrong(25) == 2) Pair(l, p, 5, 19, 36, 2);
-            int32_t bound = GameState.remix == 0 ? 128 : 160, step = GameState.remix == 0 ? 4 : 8;
-            p->work2 += p->work3;
-            if (p->work2 > bound)
-                p->work3 = -step;
-            else if (p->work2 < -bound)
-                p->work3 = step;
+            if (GameState.remix == 0)
+                Sweep(p, 128, 4);
+            else
+                Sweep(p, 160, 8);
         });
 }
 

@@ -2,6 +2,8 @@
 // and 300 more after the boss's end: each leaves state 1 into its start state, none lingers in
 // its sequence or its leave, and two runs agree on every frame.
 #include "EnemyWorld.h"
+#include <algorithm>
+
 #include "LogicHash.h"
 #include "SpriteLayout.h"
 
@@ -237,4 +239,32 @@ TEST_F(AirAndBossSoak, EveryAirTypeAndEachStagesBossActsEndsAndRepeats) {
     // Air row 10 shows both its frames.
     EXPECT_TRUE(drawn.count({int(SpriteTable::AirEnemySprites), 10, 1}));
     ExpectDrawnSpritesCut();
+}
+
+// Every stage's own table, played without input by a player kept alive, through the boss
+// area's TIME OVER: the placed ground enemies act, end and free their guns cleanly.
+TEST_F(GroundSoak, EveryStagePlaysToTimeOver) {
+    for (int32_t stage = 1; stage <= 7; stage++) {
+        ResetGameWorld();
+        RestoreEnemyBehaviours();
+        ActiveStageTables = {StageEnemyTable, StageTerrainTable, StageBgTable};
+        GameState.level = 4;
+        GameState.stage = stage;
+        SetupGame();
+        SetupStage();
+        int frames = 0, mostEnemies = 0;
+        while (GameState.bossTimer > 0 && frames < 9000) {
+            GameState.invulnTime = 100;
+            RunHeadlessFrame();
+            frames++;
+            mostEnemies = std::max(mostEnemies, CountOf(GroundEnemyList));
+        }
+        EXPECT_EQ(stage, GameState.stage);
+        EXPECT_EQ(0, GameState.bossTimer) << "stage " << stage;
+        EXPECT_GT(mostEnemies, 3) << "stage " << stage;
+        RunFrames(30);
+        for (const CharaData* r = GroundEnemyList.head; r; r = r->next) {
+            EXPECT_TRUE(r->state == 4 || IsBossType(r->type)) << "stage " << stage << " type " << r->type;
+        }
+    }
 }

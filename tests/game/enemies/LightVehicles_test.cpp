@@ -103,3 +103,29 @@ TEST_F(LightVehicles, TurretOfAClimbingCarrierWaitsForItsClimbAndType3sFiresAtOn
         EXPECT_EQ(2u, volleys[0].bullets.size());
     }
 }
+
+TEST_F(LightVehicles, TwinGunsFireLeftThenRightStraightAhead) {
+    for (int32_t type : {9, 27}) {
+        GroundEnemyList.Clear();
+        BulletList.Clear();
+        CharaData* e = Spawn(type, 40, -200, 256);
+        RunFrames(1);
+        if (type == 27) {
+            e->state = 2;  // past its entry
+            e->work5 = 122880;
+        }
+        RunFrames(1);
+        size_t before = Bullets().size();
+        RunFrames(1);  // clock 2; Mild(32) = 49
+        std::vector<ShownBullet> made = BulletsFrom(before);
+        ASSERT_EQ(2u, made.size()) << "type " << type;
+        EXPECT_EQ(e->x - Px(9), made[0].x);
+        EXPECT_EQ(e->x + Px(9), made[1].x);
+        for (const ShownBullet& b : made) {
+            EXPECT_EQ(e->y + Px(22), b.y);
+            EXPECT_EQ(256, b.angle);
+            EXPECT_EQ(1, b.type);
+            EXPECT_EQ(ScaledSpeed(32, true), b.speed);
+        }
+    }
+}
