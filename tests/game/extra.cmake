@@ -20,11 +20,13 @@ endfunction()
 qz_rules_test_executable(game_rules_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/rules/*.cpp)
 qz_rules_test_executable(game_replay_tests game ${CMAKE_CURRENT_SOURCE_DIR}/game/replay/*.cpp)
 
-# The headless acceptance runs start the game's executables as processes of their own.
-if(TARGET game_game_tests)
-  target_compile_definitions(game_game_tests PRIVATE QZ_ZARNOVIK="$<TARGET_FILE:zarnovik>")
-  add_dependencies(game_game_tests zarnovik)
-endif()
+# The acceptance runs, headless and in a window, start the game as a process of its own.
+foreach(program game_game_tests game_window_tests)
+  if(TARGET ${program})
+    target_compile_definitions(${program} PRIVATE QZ_ZARNOVIK="$<TARGET_FILE:zarnovik>")
+    add_dependencies(${program} zarnovik)
+  endif()
+endforeach()
 
 # The game with the stand-in behaviours: the platform's entry over the game, plus the
 # stand-ins installed before WinMain. The REPLAY acceptance run plays it.

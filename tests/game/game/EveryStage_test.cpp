@@ -166,7 +166,7 @@ TEST(EveryStage, PlaysIntoTheBossAreaThroughStageSelect) {
         std::string shots = "QZ_SCREENSHOT=";
         for (const Shot& shot : Shots(r)) shots += std::to_string(shot.frame) + ":" + folder + "/" + shot.name + ".png,";
         shots.pop_back();
-        runs.push_back({QZ_ZARNOVIK, folder, r.script, {shots}});
+        runs.push_back({QZ_ZARNOVIK, folder, QZ_DATA_DIR, r.script, {shots}});
         gamerun::WriteStartFile(folder, "start1.dat", "8\r\n");
     }
     const double started = gamerun::Seconds();

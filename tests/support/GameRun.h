@@ -37,7 +37,8 @@ private:
 
 struct Run {
     std::string program;  // the executable
-    std::string folder;   // made if missing, emptied but for files written before, data/ linked
+    std::string folder;   // made if missing; files written before are kept
+    std::string data;     // the generated data folder, linked as folder/data
     Script script;
     std::vector<std::string> environment;  // added to the headless controls
 };

@@ -40,7 +40,7 @@ std::vector<int> RunAll(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
         fs::create_directories(run.folder);
         fs::remove(run.folder + "/data");
-        fs::create_directory_symlink(QZ_DATA_DIR, run.folder + "/data");
+        if (!run.data.empty()) fs::create_directory_symlink(run.data, run.folder + "/data");
         qztest::WriteWholeFile(run.folder + "/input.txt", run.script.Text());
         // Each process its own runtime folder: the library refuses a second instance.
         std::vector<std::string> environment = {"QZ_BACKEND=null", "QZ_CLOCK=fast", "QZ_MSGBOX=no",
