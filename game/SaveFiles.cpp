@@ -79,11 +79,18 @@ void SaveUnlock() {
     WriteValueFile(UnlockFileName(GameState.mode, GameState.level), UnlockTable[GameState.mode][GameState.level]);
 }
 
-void LoadReplay() {
+void LoadReplayFile(const std::string& name) {
     for (uint8_t& byte : ReplayBuffer) byte = 48;
-    if (!IndexesTables(GameState.mode, GameState.level)) return;
-    SaveInput.open(ReplayFileName(GameState.mode, GameState.level), std::ios::binary);
+    SaveInput.open(name, std::ios::binary);
     if (SaveInput.is_open()) SaveInput.read(reinterpret_cast<char*>(ReplayBuffer), sizeof ReplayBuffer);
     SaveInput.close();
     SaveInput.clear();
+}
+
+void LoadReplay() {
+    if (!IndexesTables(GameState.mode, GameState.level)) {
+        for (uint8_t& byte : ReplayBuffer) byte = 48;
+        return;
+    }
+    LoadReplayFile(ReplayFileName(GameState.mode, GameState.level));
 }

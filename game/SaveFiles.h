@@ -32,3 +32,4 @@ void SaveReplay();
 void SaveUnlock();  // writes UnlockTable's entry (the tally has set it)
 // Every byte 48 ("0"), then as many as the file holds.
 void LoadReplay();
+void LoadReplayFile(const std::string& name);

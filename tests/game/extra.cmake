@@ -20,3 +20,23 @@ endfunction()
 qz_rules_test_executable(game_rules_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/rules/*.cpp)
 qz_rules_test_executable(game_replay_tests game ${CMAKE_CURRENT_SOURCE_DIR}/game/replay/*.cpp)
 qz_rules_test_executable(game_enemy_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/enemies/*.cpp)
+
+# The acceptance runs, headless and in a window, start the game as a process of its own.
+foreach(program game_game_tests game_window_tests)
+  if(TARGET ${program})
+    target_compile_definitions(${program} PRIVATE QZ_ZARNOVIK="$<TARGET_FILE:zarnovik>")
+    add_dependencies(${program} zarnovik)
+  endif()
+endforeach()
+
+# The game with the stand-in behaviours: the platform's entry over the game, plus the
+# stand-ins installed before WinMain. The REPLAY acceptance run plays it.
+add_executable(zarnovik_standins ${CMAKE_SOURCE_DIR}/platform/entry/main.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp ${CMAKE_CURRENT_SOURCE_DIR}/game/standins/InstallAtStart.cpp)
+target_compile_options(zarnovik_standins PRIVATE ${QZ_SJIS_FLAGS})
+target_include_directories(zarnovik_standins PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake)
+target_link_libraries(zarnovik_standins PRIVATE zarnovik_game qzlib qzplatform)
+if(TARGET game_game_tests)
+  target_compile_definitions(game_game_tests PRIVATE QZ_ZARNOVIK_STANDINS="$<TARGET_FILE:zarnovik_standins>")
+  add_dependencies(game_game_tests zarnovik_standins)
+endif()

@@ -127,10 +127,19 @@ HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, 
         int size = bytes_;
         if (fill) {
             uint32_t value = (flags & DDBLT_DEPTHFILL) ? fx->dwFillDepth : fx->dwFillColor;
+            // The first row is filled pixel by pixel, the others copy it: every frame clears
+            // its back surface and depth buffer this way.
+            const size_t rowBytes = (size_t)(area.right - area.left) * size;
+            const uint8_t* first = nullptr;
             for (int y = area.top; y < area.bottom; ++y) {
-                uint8_t* row = bytes() + (ptrdiff_t)y * pitch_;
-                for (int x = area.left; x < area.right; ++x)
+                uint8_t* row = bytes() + (ptrdiff_t)y * pitch_ + (ptrdiff_t)area.left * size;
+                if (first != nullptr) {
+                    std::memcpy(row, first, rowBytes);
+                    continue;
+                }
+                for (int x = 0; x < area.right - area.left; ++x)
                     std::memcpy(row + (ptrdiff_t)x * size, &value, (size_t)size);
+                first = row;
             }
         } else {
             SourceView view = ViewOf(*src, *this, sr);
@@ -138,10 +147,17 @@ HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, 
             int sw = sr.right - sr.left, sh = sr.bottom - sr.top;
             bool keyed = (flags & DDBLT_KEYSRC) && src->hasSourceKey();
             DDCOLORKEY key = src->sourceKey();
+            // An unscaled copy without a key is whole rows (every presented frame is one).
+            const bool rows = !keyed && dw == sw && dh == sh;
             for (int y = area.top; y < area.bottom; ++y) {
                 int sy = (int)((int64_t)(y - dr.top) * sh / dh);
                 const uint8_t* srow = view.base + (ptrdiff_t)sy * view.pitch;
                 uint8_t* drow = bytes() + (ptrdiff_t)y * pitch_;
+                if (rows) {
+                    std::memcpy(drow + (ptrdiff_t)area.left * size, srow + (ptrdiff_t)(area.left - dr.left) * size,
+                                (size_t)(area.right - area.left) * size);
+                    continue;
+                }
                 for (int x = area.left; x < area.right; ++x) {
                     int sx = (int)((int64_t)(x - dr.left) * sw / dw);
                     const uint8_t* sp = srow + (ptrdiff_t)sx * size;

@@ -7,6 +7,7 @@
 // the frame, from what the machine shows.
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -212,19 +213,34 @@ void PresentPrimary(Surface* primary) {
     int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
         return;
-    std::vector<uint32_t> frame((size_t)width * height, 0);
+    // Two buffers take turns with the last frame's, so no frame allocates and faults in a
+    // fresh block. Main thread.
+    static std::vector<uint32_t> frame;
+    frame.assign((size_t)width * height, 0);
     int bytes = primary->bytesPerPixel();
+    const DDPIXELFORMAT& format = primary->format();
+    // The desktop's own X8R8G8B8 needs no per-pixel conversion: every frame goes through
+    // here, so whole games run at the speed of this loop.
+    const bool xrgb = bytes == 4 && format.dwRBitMask == 0xFF0000 && format.dwGBitMask == 0xFF00 &&
+                      format.dwBBitMask == 0xFF;
+    const int first = std::max(0, -(int)area.left), last = std::min(width, primary->width() - (int)area.left);
     for (int y = 0; y < height; ++y) {
         int sy = area.top + y;
         if (sy < 0 || sy >= primary->height())
             continue;
         const uint8_t* row = primary->bytes() + (ptrdiff_t)sy * primary->pitch();
-        for (int x = 0; x < width; ++x) {
-            int sx = area.left + x;
-            if (sx < 0 || sx >= primary->width())
-                continue;
-            frame[(size_t)y * width + x] = ToXrgb(*primary, row + (ptrdiff_t)sx * bytes);
+        uint32_t* out = frame.data() + (size_t)y * width;
+        if (xrgb) {
+            const uint8_t* in = row + (ptrdiff_t)(area.left + first) * 4;
+            for (int x = first; x < last; ++x, in += 4) {
+                uint32_t v;
+                std::memcpy(&v, in, 4);
+                out[x] = v & 0xFFFFFF;
+            }
+            continue;
         }
+        for (int x = first; x < last; ++x)
+            out[x] = ToXrgb(*primary, row + (ptrdiff_t)(area.left + x) * bytes);
     }
     const std::string& folder = CaptureFolder();
     if (!folder.empty()) {
@@ -239,7 +255,7 @@ void PresentPrimary(Surface* primary) {
     backend::Current().present(frame.data(), width, height, width * 4);
     g_lastFrame.width = width;
     g_lastFrame.height = height;
-    g_lastFrame.pixels = std::move(frame);
+    g_lastFrame.pixels.swap(frame);
     TakeScreenshots(CaptureState().presents++);
     LogFrameHash(present, g_lastFrame.pixels);
     if (ptest::PresentHook hook = CaptureState().hook)

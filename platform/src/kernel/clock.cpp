@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -95,9 +96,20 @@ void MakeCurrentThreadMain() { g_namedMain.store(gettid()); }
 
 // The process's first thread has the process id as its thread id; that stays true in
 // a forked child (death tests), where a remembered id would not.
+// Every clock read asks whether it runs on the main thread, thousands of times a frame
+// under the fast clock, so each thread reads its id once; a forked child, whose one thread
+// carries the parent thread's copy, reads it again.
+thread_local pid_t t_threadId = 0, t_processId = 0;
+
 bool IsMainThread() {
+    static const bool forkHandled = pthread_atfork(nullptr, nullptr, [] { t_threadId = t_processId = 0; }) == 0;
+    (void)forkHandled;
+    if (t_threadId == 0) {
+        t_threadId = gettid();
+        t_processId = getpid();
+    }
     pid_t named = g_namedMain.load();
-    return gettid() == (named != 0 ? named : getpid());
+    return t_threadId == (named != 0 ? named : t_processId);
 }
 
 }  // namespace ptest

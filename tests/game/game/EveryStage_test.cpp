@@ -1,0 +1,205 @@
+// Every stage of NORMAL ORIGINAL through STAGE SELECT, one game process per stage, all at
+// once: into the boss area and 100 frames on, then Space and Esc. The screenshots of one
+// stage are taken twice and must agree byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "GameRules.h"
+#include "GameRun.h"
+#include "GameTypes.h"
+#include "PlayLoop.h"
+#include "SpriteLayout.h"
+
+namespace {
+
+using gamerun::Key;
+using gamerun::Script;
+
+// Frames from a stage's first to the one on which the end of the map stops the scroll.
+// Nothing the player does moves the scroll, so the headless pass with no input tells.
+int FramesUntilScrollStops(int stage) {
+    GameState = GameStateRecord{};
+    GameState.soundMode = 0;
+    GameState.playMode = 1;
+    GameState.stage = stage;
+    std::fill(std::begin(ReplayBuffer), std::end(ReplayBuffer), 0);
+    BuildSinCosTables();
+    SetupGame();
+    SetupStage();
+    int frames = 0;
+    while (GameState.scrollSpeed != 0 && frames < 20000) {
+        RunHeadlessFrame();
+        frames++;
+    }
+    return frames;
+}
+
+// Presents: the menus wait, so the first key leaves slack for the loading screen.
+constexpr int kFirstKey = 150;
+// The first stage frame is presented this many presents after the key that starts it.
+constexpr int kStartLatency = 2;
+
+struct StageRun {
+    int stage;
+    int firstFrame;  // present of the stage's first frame
+    int timerFrame;  // present of the first frame the boss timer runs
+    int end;         // Esc
+    Script script;
+};
+
+StageRun PlanStage(int stage) {
+    StageRun r{stage, 0, 0, 0, {}};
+    Script& s = r.script;
+    int f = kFirstKey;
+    auto press = [&](Key key) {
+        s.Press(f, key);
+        f += 4;
+    };
+    // Title: STAGE SELECT; LEVEL SELECTION: NORMAL.
+    press(gamerun::kDown);
+    press(gamerun::kDown);
+    press(gamerun::kZ);
+    press(gamerun::kZ);
+    // STAGE SELECT: the stage, then SHOT POWER 6, NAPALM POWER 6, SHIELD 2 held up.
+    for (int i = 1; i < stage; i++) press(gamerun::kRight);
+    press(gamerun::kDown);
+    for (int row = 0; row < 3; row++) {
+        press(gamerun::kDown);
+        s.Hold(f, f + 8, gamerun::kRight);
+        f += 10;
+    }
+    s.Press(f, gamerun::kZ);
+    r.firstFrame = f + kStartLatency;
+    r.timerFrame = r.firstFrame + FramesUntilScrollStops(stage);
+    // Play: fire all along, sweep left and right, charge and launch the napalm.
+    const int play = r.firstFrame + 150, stop = r.timerFrame + 100;
+    s.Down(play, gamerun::kZ);
+    for (int g = play, i = 0; g + 60 < stop; g += 60, i++) s.Hold(g, g + 50, i % 2 ? gamerun::kRight : gamerun::kLeft);
+    for (int g = play + 100; g + 90 < stop; g += 300) s.Hold(g, g + 90, gamerun::kX);
+    s.Up(stop, gamerun::kZ);
+    s.Press(stop, gamerun::kSpace);
+    r.end = stop + 10;
+    s.Down(r.end, gamerun::kEsc);
+    return r;
+}
+
+std::string Folder(int stage, int pass) {
+    return std::filesystem::absolute("every-stage/stage" + std::to_string(stage) + "-run" + std::to_string(pass))
+        .string();
+}
+
+struct Shot {
+    const char* name;
+    int frame;
+};
+std::vector<Shot> Shots(const StageRun& r) {
+    return {{"title", kFirstKey - 10},
+            {"shutters-open", r.firstFrame + 173},
+            {"mid-map", (r.firstFrame + 173 + r.timerFrame) / 2},
+            {"before-timer", r.timerFrame - 1},
+            {"timer", r.timerFrame}};
+}
+
+// The boss timer's label as the sheet holds it: its opaque pixels, by offset from its
+// top-left corner, with their colours.
+struct Label {
+    int width = 0, height = 0;
+    std::vector<std::pair<int, uint32_t>> opaque;  // y x width + x, 0x00RRGGBB
+};
+
+Label TimerLabel() {
+    Label label;
+    const SpriteCell* cell = nullptr;
+    Sheet sheet{};
+    for (int i = 0; i < kStartupStepCount && !cell; i++)
+        for (int c = 0; c < kStartupSteps[i].cellCount; c++)
+            if (kStartupSteps[i].cells[c].table == SpriteTable::LabelSprites && kStartupSteps[i].cells[c].frame == 24) {
+                cell = &kStartupSteps[i].cells[c];
+                sheet = kStartupSteps[i].sheet;
+            }
+    if (!cell) return label;
+    // A 24-bit bottom-up BMP, rows padded to 4 bytes.
+    const std::string bmp = gamerun::ReadFile(std::string(QZ_DATA_DIR) + "/" + (GetSheetFile(sheet).path + 5));
+    if (bmp.size() < 54) return label;
+    auto read32 = [&](size_t at) {
+        uint32_t v = 0;
+        std::memcpy(&v, bmp.data() + at, 4);
+        return v;
+    };
+    const uint32_t offset = read32(10), width = read32(18), height = read32(22);
+    const size_t pitch = (width * 3 + 3) & ~size_t{3};
+    label.width = cell->w;
+    label.height = cell->h;
+    for (int y = 0; y < cell->h; y++)
+        for (int x = 0; x < cell->w; x++) {
+            const size_t at = offset + (height - 1 - (cell->y + y)) * pitch + (cell->x + x) * 3;
+            if (at + 3 > bmp.size()) continue;
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(bmp.data()) + at;
+            const uint32_t rgb = uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+            if (rgb != 0) label.opaque.push_back({y * cell->w + x, rgb});
+        }
+    return label;
+}
+
+// How many of the label's opaque pixels show, in their colours, centred at (232, 18).
+int LabelPixelsShown(const Label& label, const gamerun::Image& image) {
+    const int left = 232 - label.width / 2, top = 18 - label.height / 2;
+    int shown = 0;
+    for (const auto& [at, rgb] : label.opaque)
+        shown += image.At(left + at % label.width, top + at / label.width) == rgb;
+    return shown;
+}
+
+TEST(EveryStage, PlaysIntoTheBossAreaThroughStageSelect) {
+    std::vector<StageRun> plans;
+    std::vector<gamerun::Run> runs;
+    for (int stage = 1; stage <= 7; stage++) plans.push_back(PlanStage(stage));
+    plans.push_back(PlanStage(1));  // stage 1 again: the screenshots must not change
+    for (size_t i = 0; i < plans.size(); i++) {
+        const StageRun& r = plans[i];
+        const std::string folder = Folder(r.stage, i < 7 ? 1 : 2);
+        std::string shots = "QZ_SCREENSHOT=";
+        for (const Shot& shot : Shots(r)) shots += std::to_string(shot.frame) + ":" + folder + "/" + shot.name + ".png,";
+        shots.pop_back();
+        runs.push_back({QZ_ZARNOVIK, folder, QZ_DATA_DIR, r.script, {shots}});
+        gamerun::WriteStartFile(folder, "start1.dat", "8\r\n");
+    }
+    const double started = gamerun::Seconds();
+    const std::vector<int> codes = gamerun::RunAll(runs);
+    const double seconds = gamerun::Seconds() - started;
+
+    for (size_t i = 0; i < plans.size(); i++) {
+        const StageRun& r = plans[i];
+        const std::string folder = runs[i].folder;
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(codes[i], 0);
+        EXPECT_TRUE(gamerun::LogEndsWithEmptyDump(folder));
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const std::string name = entry.path().filename();
+            EXPECT_TRUE(name.rfind("score", 0) != 0 && name.rfind("replay", 0) != 0) << name << " was written";
+        }
+        EXPECT_EQ(gamerun::ReadFile(folder + "/start1.dat"), "8\r\n");
+        const gamerun::Image before = gamerun::ReadImage(folder + "/before-timer.png");
+        const gamerun::Image timer = gamerun::ReadImage(folder + "/timer.png");
+        ASSERT_EQ(timer.width, 640);
+        ASSERT_EQ(before.width, 640);
+        const Label label = TimerLabel();
+        ASSERT_GT(label.opaque.size(), 20u);
+        EXPECT_EQ(LabelPixelsShown(label, timer), int(label.opaque.size()));
+        EXPECT_LT(LabelPixelsShown(label, before), int(label.opaque.size()) / 4);
+        std::printf("stage %d: %d presents, the boss timer from present %d\n", r.stage, r.end + 1, r.timerFrame);
+    }
+    for (const Shot& shot : Shots(plans[0])) {
+        const std::string first = gamerun::ReadFile(Folder(1, 1) + "/" + shot.name + ".png");
+        EXPECT_FALSE(first.empty()) << shot.name;
+        EXPECT_TRUE(first == gamerun::ReadFile(Folder(1, 2) + "/" + shot.name + ".png")) << shot.name;
+    }
+    std::printf("%zu game processes in %.1f s\n", plans.size(), seconds);
+}
+
+}  // namespace
