@@ -116,7 +116,9 @@ int32_t ClearanceAfterMove(int dx, int dy) {
     const CharaData& p = PlayerList.self;
     int64_t worst = kSafe;
     for (int t = 1; t <= 16; t++) {
-        int64_t px = p.x + int64_t{dx} * 4800 * t, py = p.y + int64_t{dy} * 4800 * t;
+        // 4800 a frame, 3404 on each axis along a diagonal, as the player moves.
+        const int64_t step = dx != 0 && dy != 0 ? 4800 * 100 / 141 : 4800;
+        int64_t px = p.x + dx * step * t, py = p.y + dy * step * t;
         if (px < -215 * 1024 || px > 215 * 1024 || py < -40 * 1024 || py > 220 * 1024) return -1000;
         auto consider = [&](int64_t ex, int64_t ey, int64_t radius) {
             int64_t d = IntegerSquareRoot((ex / 1024) * (ex / 1024) + (ey / 1024) * (ey / 1024)) - radius - t;
@@ -154,7 +156,8 @@ void Pilot(uint64_t present) {
     int64_t bestPost = INT64_MAX;
     for (int m = 0; m < 9; m++) {
         int32_t room = std::min(ClearanceAfterMove(kMoves[m][0], kMoves[m][1]), kSafe);
-        int64_t post = DistanceFromPost(p.x + int64_t{kMoves[m][0]} * 4800, p.y + int64_t{kMoves[m][1]} * 4800);
+        const int64_t step = kMoves[m][0] != 0 && kMoves[m][1] != 0 ? 4800 * 100 / 141 : 4800;
+        int64_t post = DistanceFromPost(p.x + kMoves[m][0] * step, p.y + kMoves[m][1] * step);
         if (room > bestRoom || (room == bestRoom && room == kSafe && post < bestPost)) {
             bestRoom = room;
             bestPost = post;
@@ -224,6 +227,19 @@ void Hook(uint64_t present, const uint32_t*, int, int) {
         return;
     }
     Watch();
+    static int lastDying = 0;
+    if (GameState.dyingTime != 0 && lastDying == 0) {
+        const CharaData& p = PlayerList.self;
+        std::fprintf(stderr, "death at %d: player %d,%d\n", n, p.x / 1024, p.y / 1024);
+        for (const CharaData* b = BulletList.head; b; b = b->next)
+            if (std::abs(b->x - p.x) < 60 * 1024 && std::abs(b->y - p.y) < 60 * 1024)
+                std::fprintf(stderr, "  bullet type %d at %d,%d v %d,%d speed %d angle %d hit %d state %d\n", b->type, b->x / 1024,
+                             b->y / 1024, b->vx, b->vy, b->speed, b->angle, b->hitW, b->state);
+        for (const CharaData* e = AirEnemyList.head; e; e = e->next)
+            if (std::abs(e->x - p.x) < 150 * 1024 && std::abs(e->y - p.y) < 150 * 1024)
+                std::fprintf(stderr, "  air type %d at %d,%d state %d\n", e->type, e->x / 1024, e->y / 1024, e->state);
+    }
+    lastDying = GameState.dyingTime;
     if (GameState.bossLife == 0 && g->bossDeadAt < 0 && GameState.stage == g->stage) g->bossDeadAt = n;
     // The stage is over once its tally has run (the next stage begins), at GAME OVER, or
     // when the game leaves play; END then follows.
