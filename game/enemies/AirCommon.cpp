@@ -83,13 +83,16 @@ void FillPartStats(CharaData* part) {
     part->speed = 10;
 }
 
-void RunAirPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
-                void (*active)(EnemyLists* lists, CharaData* part)) {
+void RunMountedPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
+                    bool (*breakTest)(EnemyLists* lists, CharaData* part),
+                    void (*active)(EnemyLists* lists, CharaData* part)) {
     if (part->state == 1) {
         SetUpPart(part);
         FillPartStats(part);
         if (setUp) setUp(part);
     }
+    // A part that ends itself ends its turn: the rest would act on last frame's clock.
+    if (breakTest && breakTest(lists, part)) return;
     if (part->state != 2 || !Started(part)) return;
     PlaceOnParent(part);
     active(lists, part);

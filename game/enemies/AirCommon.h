@@ -51,9 +51,17 @@ inline bool EvenTurn(const CharaData* e) { return e->frameCounter % 2 == 0; }
 
 // The part record's fixed values; a part takes no hits, they only fill the record.
 void FillPartStats(CharaData* part);
+// The turn of a part of an air enemy or a boss: set-up (the fixed values, then setUp), the
+// break test in every state (true: the part ended itself and its turn), then, in state 2
+// once started, placing on the carrier and active, all in one turn.
+void RunMountedPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
+                    bool (*breakTest)(EnemyLists* lists, CharaData* part),
+                    void (*active)(EnemyLists* lists, CharaData* part));
 // The air-part turn: set-up and placing in one turn, then active.
-void RunAirPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
-                void (*active)(EnemyLists* lists, CharaData* part));
+inline void RunAirPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
+                       void (*active)(EnemyLists* lists, CharaData* part)) {
+    RunMountedPart(lists, part, setUp, nullptr, active);
+}
 
 // The swing about the entry x (vx): work2 the phase (2-5 swinging), work3 the offset, work4
 // the direction (+1 entered left), work5 the rate. rate step R, maximum M, amplitude A.

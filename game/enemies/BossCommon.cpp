@@ -117,21 +117,6 @@ void RunBoss(EnemyLists* lists, CharaData* e, const BossShape& shape) {
 
 // ---- parts ---------------------------------------------------------------------------------
 
-void RunBossPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
-                 bool (*breakTest)(EnemyLists* lists, CharaData* part),
-                 void (*active)(EnemyLists* lists, CharaData* part)) {
-    if (part->state == 1) {
-        SetUpPart(part);
-        FillPartStats(part);
-        if (setUp) setUp(part);
-    }
-    // A part that ends itself ends its turn: the rest would act on last frame's clock.
-    if (breakTest && breakTest(lists, part)) return;
-    if (part->state != 2 || !Started(part)) return;
-    PlaceOnParent(part);
-    active(lists, part);
-}
-
 void SweepGun(EnemyLists* lists, CharaData* gun, void (*fire)(EnemyLists* lists, CharaData* gun)) {
     AdvanceClock(gun);
     if (gun->work2 == 0) {

@@ -73,12 +73,6 @@ extern const BlastPoint kTwoCentres[2];    // stages 3 and 5
 
 // ---- parts ---------------------------------------------------------------------------------
 
-// The boss-part turn: set-up, the break test in every state (true: the part ended itself),
-// then, in state 2 once started, placing on the carrier and active.
-void RunBossPart(EnemyLists* lists, CharaData* part, void (*setUp)(CharaData* part),
-                 bool (*breakTest)(EnemyLists* lists, CharaData* part),
-                 void (*active)(EnemyLists* lists, CharaData* part));
-
 // The sweep gun, once woken: a silent swing from straight down to straight up, then sweeps of
 // a whole turn each way at 6 a frame with 10-frame pauses. fire runs in sweep frames in which
 // the gun moves, after it has turned.

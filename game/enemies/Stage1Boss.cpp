@@ -31,7 +31,7 @@ void UpdateGroundEnemyType20(EnemyLists* lists, CharaData* e) {
 
 // The main gun becomes the spread gun, and runs the rest of that turn as the main gun.
 void UpdateGroundPartType10(EnemyLists* lists, CharaData* part) {
-    RunBossPart(
+    RunMountedPart(
         lists, part, nullptr,
         [](EnemyLists* l, CharaData* p) {
             if (p->parent->hp < 6666) {
@@ -44,5 +44,5 @@ void UpdateGroundPartType10(EnemyLists* lists, CharaData* part) {
 }
 
 void UpdateGroundPartType11(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) { SpreadGunStep(l, p, kSpreadGun); });
+    RunMountedPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) { SpreadGunStep(l, p, kSpreadGun); });
 }

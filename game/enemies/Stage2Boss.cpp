@@ -102,7 +102,7 @@ void UpdateGroundEnemyType32(EnemyLists* lists, CharaData* e) {
 // The cannon, still until the hull is wounded; then it tracks and fires in the second half of
 // every 400 frames.
 void UpdateGroundPartType23(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
+    RunMountedPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
         if (p->parent->hp >= kWoundedBelow) return;
         p->angle = TurnAngleToward(Aim(l, p), p->angle, 10);
         AdvanceClock(p);
@@ -112,7 +112,7 @@ void UpdateGroundPartType23(EnemyLists* lists, CharaData* part) {
 }
 
 void UpdateGroundPartType24(EnemyLists* lists, CharaData* part) {
-    RunBossPart(
+    RunMountedPart(
         lists, part,
         [](CharaData* p) {
             p->angle = 256;
@@ -135,8 +135,8 @@ void UpdateGroundPartType24(EnemyLists* lists, CharaData* part) {
 }
 
 void UpdateGroundPartType25(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, SetUpFacingDown, nullptr, SpinningGun<1>);
+    RunMountedPart(lists, part, SetUpFacingDown, nullptr, SpinningGun<1>);
 }
 void UpdateGroundPartType26(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, SetUpFacingDown, nullptr, SpinningGun<-1>);
+    RunMountedPart(lists, part, SetUpFacingDown, nullptr, SpinningGun<-1>);
 }

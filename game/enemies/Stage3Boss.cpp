@@ -99,7 +99,7 @@ void UpdateGroundEnemyType22(EnemyLists* lists, CharaData* e) {
 }
 
 void UpdateGroundPartType15(EnemyLists* lists, CharaData* part) {
-    RunBossPart(
+    RunMountedPart(
         lists, part,
         [](CharaData* p) {
             p->angle = 256;
@@ -121,7 +121,7 @@ void UpdateGroundPartType15(EnemyLists* lists, CharaData* part) {
 }
 
 void UpdateGroundPartType16(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
+    RunMountedPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
         if (p->parent->hp < kWoundedBelow) SweepGun(l, p, FanFire);
     });
 }

@@ -64,7 +64,7 @@ void UpdateGroundEnemyType28(EnemyLists* lists, CharaData* e) {
 
 // A twin gun breaking off becomes inert (type 0) and runs the rest of that turn as before.
 void UpdateGroundPartType21(EnemyLists* lists, CharaData* part) {
-    RunBossPart(
+    RunMountedPart(
         lists, part, [](CharaData* p) { p->work4 = 12; },
         [](EnemyLists* l, CharaData* p) {
             if (p->parent->hp < 8000) {
@@ -89,7 +89,7 @@ void UpdateGroundPartType21(EnemyLists* lists, CharaData* part) {
 }
 
 void UpdateGroundPartType20(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
+    RunMountedPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
         if (p->parent->hp < 8000) SweepGun(l, p, ShellFire);
     });
 }

@@ -101,14 +101,14 @@ void UpdateGroundEnemyType37(EnemyLists* lists, CharaData* e) {
 }
 
 void UpdateGroundPartType28(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, SetUpTurret, BreakOff, SideTurret<10>);
+    RunMountedPart(lists, part, SetUpTurret, BreakOff, SideTurret<10>);
 }
 void UpdateGroundPartType29(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, SetUpTurret, BreakOff, SideTurret<-10>);
+    RunMountedPart(lists, part, SetUpTurret, BreakOff, SideTurret<-10>);
 }
 
 void UpdateGroundPartType27(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
+    RunMountedPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
         if (p->parent->hp < kWoundedBelow) SweepGun(l, p, ShellFire);
     });
 }

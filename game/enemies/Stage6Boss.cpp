@@ -66,7 +66,7 @@ void UpdateGroundEnemyType16(EnemyLists* lists, CharaData* e) {
 // The main gun becomes the spread gun with its clock restarted; that turn still runs as the
 // main gun, so the spread gun starts from 1.
 void UpdateGroundPartType18(EnemyLists* lists, CharaData* part) {
-    RunBossPart(
+    RunMountedPart(
         lists, part, nullptr,
         [](EnemyLists* l, CharaData* p) {
             if (p->parent->hp < 10000) {
@@ -80,7 +80,7 @@ void UpdateGroundPartType18(EnemyLists* lists, CharaData* part) {
 }
 
 void UpdateGroundPartType19(EnemyLists* lists, CharaData* part) {
-    RunBossPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
+    RunMountedPart(lists, part, nullptr, nullptr, [](EnemyLists* l, CharaData* p) {
         int32_t turned = SpreadGunStep(l, p, kSpreadGun);
         if (p->frameCounter % ScaleFireIntervalMedium(40) == 2 && p->frameCounter > 119)
             Wave(l, p, turned, kSpreadGunSpeeds);

@@ -114,7 +114,7 @@ void UpdateGroundEnemyType41(EnemyLists* lists, CharaData* e) {
 }
 
 void UpdateGroundPartType30(EnemyLists* lists, CharaData* part) {
-    RunBossPart(
+    RunMountedPart(
         lists, part,
         [](CharaData* p) {
             p->angle = 256;
