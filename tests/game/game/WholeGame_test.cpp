@@ -119,7 +119,7 @@ int32_t ClearanceAfterMove(int dx, int dy) {
         // 4800 a frame, 3404 on each axis along a diagonal, as the player moves.
         const int64_t step = dx != 0 && dy != 0 ? 4800 * 100 / 141 : 4800;
         int64_t px = p.x + dx * step * t, py = p.y + dy * step * t;
-        if (px < -215 * 1024 || px > 215 * 1024 || py < -40 * 1024 || py > 220 * 1024) return -1000;
+        if (px < -200 * 1024 || px > 200 * 1024 || py < -40 * 1024 || py > 220 * 1024) return -1000;
         auto consider = [&](int64_t ex, int64_t ey, int64_t radius) {
             int64_t d = IntegerSquareRoot((ex / 1024) * (ex / 1024) + (ey / 1024) * (ey / 1024)) - radius - t;
             worst = std::min(worst, d);
