@@ -38,4 +38,7 @@ target_link_libraries(zarnovik_standins PRIVATE zarnovik_game qzlib qzplatform)
 if(TARGET game_game_tests)
   target_compile_definitions(game_game_tests PRIVATE QZ_ZARNOVIK_STANDINS="$<TARGET_FILE:zarnovik_standins>")
   add_dependencies(game_game_tests zarnovik_standins)
+  # It also plays the recorded game headless, with the same stand-ins, to time its script.
+  target_sources(game_game_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp)
+  target_include_directories(game_game_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake)
 endif()

@@ -17,8 +17,8 @@ enum Key : int {
 // Key changes by frame (counted in presents, from 0).
 class Script {
 public:
-    void Down(int frame, Key key) { lines_[frame] += Line(frame, key, 1); }
-    void Up(int frame, Key key) { lines_[frame] += Line(frame, key, 0); }
+    void Down(int frame, Key key) { Change(frame, key, true); }
+    void Up(int frame, Key key) { Change(frame, key, false); }
     // Held on one frame, released on the next.
     void Press(int frame, Key key) {
         Down(frame, key);
@@ -29,10 +29,13 @@ public:
         Up(until, key);
     }
     std::string Text() const;
+    // The game's input bits (arrows, Z button 1, X button 2) held once the changes of
+    // frames up to `frame` have taken effect.
+    int PadBits(int frame) const;
 
 private:
-    static std::string Line(int frame, Key key, int value);
-    std::map<int, std::string> lines_;
+    void Change(int frame, Key key, bool down);
+    std::multimap<int, std::pair<Key, bool>> changes_;
 };
 
 struct Run {
