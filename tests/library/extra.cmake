@@ -12,6 +12,12 @@ target_link_libraries(qzapi_header_check PRIVATE $<LINK_ONLY:qzlib> $<LINK_ONLY:
 add_test(NAME QzApiHeader.BuildsFromTheGamesHeaderAlone COMMAND qzapi_header_check)
 set_tests_properties(QzApiHeader.BuildsFromTheGamesHeaderAlone PROPERTIES LABELS unit ENVIRONMENT "QZ_BACKEND=null")
 
+# The game's message box beside the platform's win32.h: one file includes both.
+add_executable(qzapi_dialog_check ${CMAKE_CURRENT_SOURCE_DIR}/library/header/QzApiDialogCheck.cpp)
+target_include_directories(qzapi_dialog_check PRIVATE ${CMAKE_SOURCE_DIR}/library/api ${CMAKE_SOURCE_DIR}/platform/include)
+add_test(NAME QzApiHeader.DialogBuildsBesideThePlatformHeader COMMAND qzapi_dialog_check)
+set_tests_properties(QzApiHeader.DialogBuildsBesideThePlatformHeader PROPERTIES LABELS unit)
+
 # ---- the game's road: in-process, headless and in a window -----------------------------
 # The shared road (fixtures, the game's call sequence, the model of what it shows) goes
 # into the unit tests, into the driver that runs it as a program of its own, and into the

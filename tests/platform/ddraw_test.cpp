@@ -8,6 +8,7 @@
 
 #include "PngRead.h"
 #include "TempDir.h"
+#include "present_support.h"
 #include "platform/ddraw.h"
 #include "platform/gdi.h"
 #include "platform/testing.h"
@@ -417,14 +418,7 @@ TEST(DirectDraw, FlipWaitsForTheBlankAfterThePreviousFlip) {
 TEST(DirectDraw, WindowModeClipsToTheClientAreaAndPresentsIt) {
     qztest::TempDir dir;
     ptest::SetWindowLockFolder(dir.path());
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "DDrawClipTest";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND window = CreateWindowExA(0, "DDrawClipTest", "clip", WS_POPUP | WS_VISIBLE, 100, 50, 64, 48, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND window = presenttest::MakePopupWindow("DDrawClipTest", 100, 50, 64, 48);
     ASSERT_NE(window, nullptr);
     {
         Device dev;
@@ -497,6 +491,30 @@ TEST(DirectDraw, CapturedFramesReadBackForEachDepth) {
         primary->Release();
     }
     ptest::SetCaptureFolder("");
+}
+
+// Screenshots are taken right after the presents they name, numbered as the capture
+// numbers its files; a malformed entry is skipped and the others still work.
+TEST(DirectDraw, ScreenshotsFollowTheirPresents) {
+    qztest::TempDir dir;
+    ptest::SetCaptureFolder(dir.path());
+    ptest::SetScreenshots("1:" + dir.file("b.png") + ",x:" + dir.file("bad.png") + ",3:" + dir.file("d.png") +
+                          ",2:,3:" + dir.file("d2.png"));
+    {
+        Device dev(DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN, 320, 240, 32);
+        IDirectDrawSurface7* primary = dev.Primary();
+        const uint32_t colours[4] = {0x00112233, 0x00445566, 0x00778899, 0x00AABBCC};
+        for (uint32_t c : colours) Put(primary, 5, 6, c);  // each writable unlock presents once
+        primary->Release();
+    }
+    ptest::SetScreenshots("");
+    ptest::SetCaptureFolder("");
+    const presenttest::ShotCase cases[] = {{"b.png", "frame-000001.png", 0x445566},
+                                           {"d.png", "frame-000003.png", 0xAABBCC},
+                                           {"d2.png", "frame-000003.png", 0xAABBCC}};
+    for (const presenttest::ShotCase& c : cases) presenttest::ExpectShotMatchesFrame(dir, c, 320, 240, 5, 6);
+    EXPECT_TRUE(qztest::ReadWholeFile(dir.file("bad.png")).empty());
+    EXPECT_TRUE(qztest::ReadWholeFile(dir.file("frame-000004.png")).empty());
 }
 
 TEST(DirectDraw, DeviceContextsAndBitBlt) {

@@ -9,7 +9,8 @@
 
 #include <jpeglib.h>
 #include <png.h>
-#include <vorbis/vorbisenc.h>
+
+#include "VorbisWriter.h"
 
 namespace qztest {
 namespace {
@@ -90,60 +91,14 @@ std::string WriteJpeg(int width, int height, int components, const std::string& 
 }
 
 std::string WriteOggVorbis(int channels, int rate, int frames) {
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, 0.3f) != 0) Refuse("vorbisenc refused the fixture");
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 1);
-
-    std::string out;
-    ogg_page page;
-    ogg_packet header, headerComment, headerCode;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &headerComment);
-    ogg_stream_packetin(&stream, &headerCode);
-    auto appendPage = [&]() {
-        out.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
-        out.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
-    };
-    while (ogg_stream_flush(&stream, &page) != 0) appendPage();
-
-    constexpr int kChunk = 1024;
-    for (int done = 0; done <= frames;) {
-        int count = frames - done < kChunk ? frames - done : kChunk;
-        if (count > 0) {
-            float** buffers = vorbis_analysis_buffer(&dsp, count);
+    const std::string out =
+        vorbiswriter::Encode(channels, rate, frames, 1, [&](float** planes, int first, int count) {
             for (int c = 0; c < channels; c++)
                 for (int i = 0; i < count; i++)
-                    buffers[c][i] =
-                        0.4f * static_cast<float>(std::sin(2.0 * 3.14159265358979 * (220.0 * (c + 1)) * (done + i) / rate));
-        }
-        vorbis_analysis_wrote(&dsp, count);
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet) == 1) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page) != 0) appendPage();
-            }
-        }
-        if (count == 0) break;
-        done += count;
-    }
-    while (ogg_stream_flush(&stream, &page) != 0) appendPage();
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
+                    planes[c][i] = 0.4f * static_cast<float>(
+                                              std::sin(2.0 * 3.14159265358979 * (220.0 * (c + 1)) * (first + i) / rate));
+        });
+    if (out.empty()) Refuse("vorbisenc refused the fixture");
     return out;
 }
 

@@ -243,6 +243,11 @@ std::vector<std::string> TakeRecordedFileOpens();
 // Environment:
 //   QZ_CAPTURE=dir   every presented frame is also written, before the backend sees it,
 //                    as dir/frame-000000.png, frame-000001.png ... (default: no capture)
+//   QZ_SCREENSHOT=n:file[,n:file...]
+//                    right after present n (counted from 0, as QZ_CAPTURE numbers its
+//                    files) what ReadBackScreen gives is written to file as PNG: the
+//                    shown window under sdl, the presented frame under null (default:
+//                    none). An entry without a number and a file is reported and skipped.
 // Fault injection (FailCall) also takes these names, each failing the nth next call:
 //   "CreateDirectDraw"        CoCreateInstance(CLSID_DirectDraw7, ...): E_FAIL
 //   "DirectDrawInitialize"    IDirectDraw7::Initialize: DDERR_GENERIC
@@ -328,6 +333,9 @@ bool ReadBackScreen(std::vector<uint32_t>* pixels, int* width, int* height);
 // Where presented frames are written as PNG files ("": nowhere; default QZ_CAPTURE). The
 // numbering restarts at 0 whenever the folder is set.
 void SetCaptureFolder(const std::string& folder);
+// The screenshots to take, in QZ_SCREENSHOT's form ("": none; default QZ_SCREENSHOT).
+// Presents are counted from 0 again whenever the list is set.
+void SetScreenshots(const std::string& list);
 
 }  // namespace ptest
 

@@ -3,11 +3,14 @@
 // client rectangle of the desktop-sized primary, in full screen the front buffer.
 // 16-bit frames are widened, 8-bit frames go through the primary's palette. With a
 // capture folder (QZ_CAPTURE) each frame is first written as a PNG, so capturing works
-// with either backend.
+// with either backend. Screenshots (QZ_SCREENSHOT) are taken after the backend has shown
+// the frame, from what the machine shows.
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,11 +29,44 @@ struct Capture {
     bool fromEnvironment = true;
     std::string folder;
     int next = 0;
+    bool screenshotsFromEnvironment = true;
+    std::map<uint64_t, std::vector<std::string>> screenshots;  // present number -> files
+    uint64_t presents = 0;                                     // since the list was set
 };
 
 Capture& CaptureState() {
     static Capture capture;
     return capture;
+}
+
+// "n:file[,n:file...]": the file name runs from the first colon to the next comma.
+std::map<uint64_t, std::vector<std::string>> ParseScreenshots(const std::string& list) {
+    std::map<uint64_t, std::vector<std::string>> shots;
+    size_t at = 0;
+    while (at < list.size()) {
+        size_t end = list.find(',', at);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string entry = list.substr(at, end - at);
+        const size_t colon = entry.find(':');
+        char* stop = nullptr;
+        const unsigned long long n = colon == std::string::npos ? 0 : std::strtoull(entry.c_str(), &stop, 10);
+        if (colon == 0 || colon == std::string::npos || colon + 1 == entry.size() || stop != entry.c_str() + colon)
+            kernel::Diag("ddraw: QZ_SCREENSHOT entry \"%s\" is not n:file; skipped", entry.c_str());
+        else
+            shots[n].push_back(entry.substr(colon + 1));
+        at = end + 1;
+    }
+    return shots;
+}
+
+const std::map<uint64_t, std::vector<std::string>>& Screenshots() {
+    Capture& c = CaptureState();
+    if (c.screenshotsFromEnvironment) {
+        c.screenshots = ParseScreenshots(kernel::EnvironmentScreenshots());
+        c.screenshotsFromEnvironment = false;
+    }
+    return c.screenshots;
 }
 
 const std::string& CaptureFolder() {
@@ -112,6 +148,21 @@ void WritePng(const std::string& path, const uint32_t* xrgb, int width, int heig
     std::fclose(file);
 }
 
+void TakeScreenshots(uint64_t present) {
+    const auto& shots = Screenshots();
+    const auto found = shots.find(present);
+    if (found == shots.end())
+        return;
+    std::vector<uint32_t> shown;
+    int width = 0, height = 0;
+    if (!ptest::ReadBackScreen(&shown, &width, &height)) {
+        kernel::Diag("ddraw: screenshot of present %llu: nothing is shown", (unsigned long long)present);
+        return;
+    }
+    for (const std::string& file : found->second)
+        WritePng(file, shown.data(), width, height);
+}
+
 }  // namespace
 
 void ResetCaptureControls() {
@@ -163,6 +214,7 @@ void PresentPrimary(Surface* primary) {
     g_lastFrame.width = width;
     g_lastFrame.height = height;
     g_lastFrame.pixels = std::move(frame);
+    TakeScreenshots(CaptureState().presents++);
 }
 
 }  // namespace ddraw
@@ -182,6 +234,13 @@ void SetCaptureFolder(const std::string& folder) {
     c.fromEnvironment = false;
     c.folder = folder;
     c.next = 0;
+}
+
+void SetScreenshots(const std::string& list) {
+    ddraw::Capture& c = ddraw::CaptureState();
+    c.screenshotsFromEnvironment = false;
+    c.screenshots = ddraw::ParseScreenshots(list);
+    c.presents = 0;
 }
 
 }  // namespace ptest

@@ -39,6 +39,11 @@ const char* EnvironmentCaptureFolder() {
     return folder != nullptr ? folder : "";
 }
 
+const char* EnvironmentScreenshots() {
+    const char* list = std::getenv("QZ_SCREENSHOT");
+    return list != nullptr ? list : "";
+}
+
 }  // namespace kernel
 
 namespace ptest {

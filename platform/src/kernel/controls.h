@@ -15,6 +15,8 @@ const char* EnvironmentAudioCapture();
 
 // QZ_CAPTURE: the Linux folder presented frames are written to as PNG, or "".
 const char* EnvironmentCaptureFolder();
+// QZ_SCREENSHOT: "n:file[,n:file...]", or "".
+const char* EnvironmentScreenshots();
 
 // QZ_INPUT: the Linux path of an input script, or "".
 const char* EnvironmentInputScript();

@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "QzApi.h"
+#include "QzApiDialog.h"
 
 // The shapes the game relies on, exactly.
 static_assert(std::is_same_v<decltype(&ApiSetWindowCaption), int (*)(const char*)>);
@@ -41,6 +42,7 @@ static_assert(std::is_same_v<decltype(&ApiPlaySingleSoundFile), int (*)(const ch
 static_assert(std::is_same_v<decltype(&ApiStopSingleSoundFile), int (*)()>);
 static_assert(std::is_same_v<decltype(&ApiPlaySingleMusicFile), int (*)(const char*, int)>);
 static_assert(std::is_same_v<decltype(&ApiStopSingleMusicFile), int (*)()>);
+static_assert(std::is_same_v<decltype(&MessageBoxA), int (*)(HWND, const char*, const char*, uint32_t)>);
 
 namespace {
 
@@ -48,8 +50,10 @@ namespace {
 int CallAsTheGame() {
     int failures = 0;
     ApiSetWindowCaption("ZARNOVIK");
-    ApiChangeWindowMode(1);
-    ApiSetWindowResizableFlag(1);
+    if (MessageBoxA(nullptr, "FULL SCREEN GO", "ZARNOVIK", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        ApiChangeWindowMode(1);
+        ApiSetWindowResizableFlag(1);
+    }
     if (ApiInitializeLibrary() == -1) return 1;
     ApiSetScreenMode(640, 480, 32, 60);
 
