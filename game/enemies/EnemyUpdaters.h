@@ -20,6 +20,12 @@ extern EnemyBehaviour GroundPartBehaviours[kGroundPartTypes];
 extern AirEnemyBehaviour AirEnemyBehaviours[kAirEnemyTypes];
 extern EnemyBehaviour AirPartBehaviours[kAirPartTypes];
 
+// Puts every table back as the game ships it (tests replace entries).
+void RestoreEnemyBehaviours();
+EnemyBehaviour DefaultGroundEnemyBehaviour(int32_t type);
+EnemyBehaviour DefaultGroundPartBehaviour(int32_t type);
+AirEnemyBehaviour DefaultAirEnemyBehaviour(int32_t type);
+
 void UpdateGroundEnemies(EnemyLists* lists);
 void UpdateGroundParts(EnemyLists* lists);
 void UpdateAirEnemies(AirEnemyLists* lists);

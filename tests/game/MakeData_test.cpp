@@ -225,6 +225,35 @@ TEST_F(MakeDataLibrary, EverySheetLoadsAtItsSizeAndEveryCellCuts) {
     ApiDeleteAllGraphs(0);
 }
 
+bool Sounds(const std::vector<int16_t>& mix) {
+    return std::any_of(mix.begin(), mix.end(), [](int16_t s) { return std::abs(int(s)) > 500; });
+}
+
+// The music plays through the library as the game's sound modes play it: every MIDI file
+// of both arrangements under the music system, every Ogg loop as a looping sound.
+TEST_F(MakeDataLibrary, TheMusicPlaysThroughTheLibrary) {
+    ApiSetSoundSystemMode(1);
+    ptest::PullAudio(0);  // only these pulls mix
+    for (const std::string& name : kDataNames) {
+        if (name.substr(name.size() - 4) != ".mid") continue;
+        SCOPED_TRACE(name);
+        ASSERT_EQ(ApiPlaySingleMusicFile(("data/" + name).c_str(), 3), 0);
+        ptest::PullAudio(4410);
+        EXPECT_TRUE(Sounds(ptest::PullAudio(22050)));
+        ApiStopSingleMusicFile();
+    }
+    for (const std::string& name : kDataNames) {
+        if (name.substr(name.size() - 4) != ".ogg") continue;
+        SCOPED_TRACE(name);
+        const int handle = ApiLoadFileToSound(("data/" + name).c_str(), 1);
+        ASSERT_NE(handle, -1);
+        ASSERT_EQ(ApiPlaySoundHandle(handle, 3, 1), 0);
+        EXPECT_TRUE(Sounds(ptest::PullAudio(22050)));
+        ApiStopSoundHandle(handle);
+    }
+    ApiDeleteAllSounds(0);
+}
+
 TEST(MakeData, FontCellsAreBlankOnlyAtZeroAndSpace) {
     for (const char* name : {"font.bmp", "font2.bmp"}) {
         const Bmp font(name);

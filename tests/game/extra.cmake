@@ -19,6 +19,7 @@ function(qz_rules_test_executable name label)
 endfunction()
 qz_rules_test_executable(game_rules_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/rules/*.cpp)
 qz_rules_test_executable(game_replay_tests game ${CMAKE_CURRENT_SOURCE_DIR}/game/replay/*.cpp)
+qz_rules_test_executable(game_enemy_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/enemies/*.cpp)
 
 # The acceptance runs, headless and in a window, start the game as a process of its own.
 foreach(program game_game_tests game_window_tests)

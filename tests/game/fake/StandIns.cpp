@@ -75,8 +75,9 @@ void InstallStandIns() {
     AirEnemyBehaviours[1] = AirFighter;
 }
 
+// Puts back what the game itself runs for these types.
 void RemoveStandIns() {
-    GroundEnemyBehaviours[17] = nullptr;
-    GroundEnemyBehaviours[20] = nullptr;
-    AirEnemyBehaviours[1] = nullptr;
+    GroundEnemyBehaviours[17] = DefaultGroundEnemyBehaviour(17);
+    GroundEnemyBehaviours[20] = DefaultGroundEnemyBehaviour(20);
+    AirEnemyBehaviours[1] = DefaultAirEnemyBehaviour(1);
 }

@@ -4,6 +4,7 @@
 //   air 1: steers with the generator and drops item 3;
 //   ground 20: a boss that can be shot down and whose state 4 ends the stage.
 // Each spends 20 frames in state 3 or 5, then ends with an explosion.
+// RemoveStandIns puts the game's own behaviours back.
 #pragma once
 
 void InstallStandIns();
