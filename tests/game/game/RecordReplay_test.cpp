@@ -16,6 +16,7 @@
 #include "GameRun.h"
 #include "GameTypes.h"
 #include "PlayLoop.h"
+#include "ScriptedGame.h"
 #include "StandIns.h"
 
 namespace {
@@ -39,8 +40,7 @@ Script RecordedGame() {
     return s;
 }
 
-// The recorded game's frames up to and including the one that loses the last life. Stage
-// frame k is present kFirstFrame + k - 1 and reads the keys of the presents before it.
+// The recorded game's frames up to and including the one that loses the last life.
 int FramesUntilGameOver(const Script& s) {
     GameState = GameStateRecord{};
     GameState.soundMode = 0;
@@ -49,8 +49,7 @@ int FramesUntilGameOver(const Script& s) {
     GameState.level = 1;
     GameState.stage = 1;
     BuildSinCosTables();
-    std::fill(std::begin(ReplayBuffer), std::end(ReplayBuffer), 0);
-    for (int k = 1; 32 + k < kReplayBytes; k++) ReplayBuffer[32 + k] = static_cast<uint8_t>(s.PadBits(kFirstFrame + k - 2));
+    FillReplayFromScript(s, kFirstFrame);
     InstallStandIns();
     SetupGame();
     int frames = 0;
