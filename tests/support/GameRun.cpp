@@ -31,15 +31,25 @@ std::string Script::Text() const {
     return text;
 }
 
+namespace {
+const std::pair<Key, int> kPadKeys[] = {{kDown, 0x01}, {kLeft, 0x02}, {kRight, 0x04},
+                                        {kUp, 0x08},   {kZ, 0x10},    {kX, 0x20}};
+}  // namespace
+
 int Script::PadBits(int frame) const {
     std::map<Key, bool> held;
     for (auto it = changes_.begin(); it != changes_.end() && it->first <= frame; ++it) held[it->second.first] = it->second.second;
-    static const std::pair<Key, int> kBits[] = {{kDown, 0x01}, {kLeft, 0x02}, {kRight, 0x04},
-                                                {kUp, 0x08},   {kZ, 0x10},    {kX, 0x20}};
     int bits = 0;
-    for (const auto& [key, bit] : kBits)
+    for (const auto& [key, bit] : kPadKeys)
         if (held[key]) bits |= bit;
     return bits;
+}
+
+void Script::Pad(int frame, int bits) {
+    const int now = padHeld_ >= 0 ? padHeld_ : PadBits(frame);
+    padHeld_ = bits;
+    for (const auto& [key, bit] : kPadKeys)
+        if ((now ^ bits) & bit) Change(frame, key, (bits & bit) != 0);
 }
 
 void WriteStartFile(const std::string& folder, const std::string& name, const std::string& bytes) {
@@ -60,6 +70,8 @@ std::vector<int> RunAll(const std::vector<Run>& runs) {
                                                 "QZ_INPUT=" + run.folder + "/input.txt",
                                                 "XDG_RUNTIME_DIR=" + run.folder};
         environment.insert(environment.end(), run.environment.begin(), run.environment.end());
+        // The child must not write the parent's buffered output a second time.
+        std::fflush(nullptr);
         pid_t child = fork();
         if (child == 0) {
             if (chdir(run.folder.c_str()) != 0) _exit(127);

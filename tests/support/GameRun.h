@@ -28,6 +28,9 @@ public:
         Down(from, key);
         Up(until, key);
     }
+    // From this frame on, exactly the keys of these input bits are held (see PadBits).
+    // Calls come in rising frames, after every other change.
+    void Pad(int frame, int bits);
     std::string Text() const;
     // The game's input bits (arrows, Z button 1, X button 2) held once the changes of
     // frames up to `frame` have taken effect.
@@ -36,6 +39,7 @@ public:
 private:
     void Change(int frame, Key key, bool down);
     std::multimap<int, std::pair<Key, bool>> changes_;
+    int padHeld_ = -1;  // the bits Pad last set; -1: none yet
 };
 
 struct Run {
