@@ -540,6 +540,10 @@ int FillBoxByCpu(int x1, int y1, int x2, int y2, uint32_t color) {
 }
 
 int OutlineBoxByCpu(int x1, int y1, int x2, int y2, uint32_t color) {
+    if (x1 > x2)
+        std::swap(x1, x2);
+    if (y1 > y2)
+        std::swap(y1, y2);
     int param = g_drawState.blendParam;
     const MEMIMGLine lines[4] = {
         {x1, y1, x2 - 1, y1, (int)color, param},

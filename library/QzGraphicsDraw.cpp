@@ -264,7 +264,8 @@ int DrawBox(int x1, int y1, int x2, int y2, Direct3DBox direct3DBox, CpuBox cpuB
         return 0;
     WaitForWindowActive();
     const bool direct3D = BoxesUseDirect3D();
-    const RECT r = {x1, y1, x2, y2};
+    // Either corner order names the same box.
+    const RECT r = {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     return Bracket(r, NeedsRect(direct3D), direct3D, [&] { return direct3D ? direct3DBox() : cpuBox(); });
 }
 

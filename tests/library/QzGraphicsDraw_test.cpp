@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "GraphFixture.h"
@@ -258,6 +259,31 @@ TEST_F(DrawTest, APlainSpriteInSoftwareRendering) {
     ASSERT_EQ(GetGraphData(h)->useTexture, 0);
     ASSERT_EQ(DrawPlainGraph(17, 9, h, 1), 0);
     ExpectSprite(17, 9);
+}
+
+// An outline names the same box in any corner order, on Direct3D and by the CPU alike:
+// rows and columns 10 to 19 for the corners 10 and 20.
+TEST_F(DrawTest, OutlineBoxesOfEveryCornerOrderLightTheSamePixels) {
+    Start();
+    ASSERT_EQ(SetScreenMode(640, 480, 32, 60), 0);
+    SelectDrawTarget(kDrawTargetBack);
+    for (int use3D = 1; use3D >= 0; --use3D) {
+        SetNewGraph3DFlag(use3D);
+        for (const auto& [x1, y1, x2, y2] : {std::tuple{10, 10, 20, 20}, std::tuple{20, 10, 10, 20},
+                                             std::tuple{10, 20, 20, 10}, std::tuple{20, 20, 10, 10}}) {
+            ClearDrawTarget();
+            ASSERT_EQ(DrawRectangle(x1, y1, x2, y2, 0xFFFFFF, 0), 0);
+            const std::vector<uint32_t> screen = BackScreen();
+            ASSERT_FALSE(screen.empty());
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 30; ++x) {
+                    const bool lit = x >= 10 && x <= 19 && y >= 10 && y <= 19 && (x == 10 || x == 19 || y == 10 || y == 19);
+                    ASSERT_EQ(At(screen, x, y) != 0, lit)
+                        << "3D " << use3D << " corners " << x1 << "," << y1 << " " << x2 << "," << y2 << " at " << x << ","
+                        << y;
+                }
+        }
+    }
 }
 
 // ---- matrices --------------------------------------------------------------------------------
