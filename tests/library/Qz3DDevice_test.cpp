@@ -297,6 +297,11 @@ TEST_F(DeviceTest, ReleaseAndRecreationResendEveryStateAndBringTexturesBackEmpty
         for (int ts : {D3DTSS_MAGFILTER, D3DTSS_MINFILTER, D3DTSS_ADDRESS, D3DTSS_TEXCOORDINDEX})
             EXPECT_EQ(after.stageStates[k][ts], before.stageStates[k][ts]) << "stage " << k << " state " << ts;
     EXPECT_EQ(after.viewport.dwWidth, 640u);
+    // A target dropped afterwards (as a failing select does) falls back to the back surface,
+    // never the visible screen.
+    ASSERT_EQ(G_D3D_SetRenderTarget(nullptr, g_d3d.currentSlot), 0);
+    EXPECT_EQ(DeviceState().target, GetBackSurface());
+    EXPECT_EQ(s->currentTarget, GetBackSurface());
 
     // The graphic draws again once its pixels are back.
     d3dfix::Image image(32, 32, false, Pattern);
