@@ -511,14 +511,16 @@ int G_D3D_DrawFreeQuadGraphInt(int x1, int y1, int x2, int y2, int x3, int y3, i
                 v[k] = D3DVertexTex2{0, 0, 0.0f, 1.0f, diffuse, 0xFFFFFFFFu, 0, 0, 0, 0};
                 PutTex2(&v[k], c[k]);
             }
-            s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex2, v, 4, 0);
+            if (!s->suppressDraw)  // border parameter 255: nothing shows, as for the batch
+                s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex2, v, 4, 0);
         } else if (format == 1) {
             D3DVertexTex1 v[4];
             for (int k = 0; k < 4; ++k) {
                 v[k] = D3DVertexTex1{0, 0, 0.0f, 1.0f, diffuse, 0, 0};
                 PutTex1(&v[k], c[k]);
             }
-            s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex1, v, 4, 0);
+            if (!s->suppressDraw)
+                s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex1, v, 4, 0);
         }
     }
     FinishGraphDraw();
