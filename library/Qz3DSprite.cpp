@@ -293,8 +293,8 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     Coordinates(x, y, intFlag, &ix, &iy, &fx, &fy);
     float ox = (fx - 0.5f) + (float)ds.drawOrigin.left;
     float oy = (fy - 0.5f) + (float)ds.drawOrigin.top;
-    bool inside = ix >= ds.drawArea.left && ix + graph->width <= ds.drawArea.right && iy >= ds.drawArea.top &&
-                  iy + graph->height <= ds.drawArea.bottom;
+    bool inside = ix >= ds.drawArea.left && (int64_t)ix + graph->width <= ds.drawArea.right && iy >= ds.drawArea.top &&
+                  (int64_t)iy + graph->height <= ds.drawArea.bottom;
     float clipLeft = ds.drawAreaF[0] + (float)ds.drawOrigin.left, clipTop = ds.drawAreaF[1] + (float)ds.drawOrigin.top;
     float clipRight = ds.drawAreaF[2] + (float)ds.drawOrigin.left;
     float clipBottom = ds.drawAreaF[3] + (float)ds.drawOrigin.top;

@@ -301,6 +301,9 @@ int DrawSurface2D(int x, int y, int pieceHandle, int transparent) {
             PutMEMIMG(target, source, x, y, transparent, GetBlendGraphMEMIMG());
         return 0;
     }
+    // A piece whose far edge would pass the 32-bit range lies off every screen.
+    if ((int64_t)x + piece->width > INT_MAX || (int64_t)y + piece->height > INT_MAX)
+        return 0;
     FlushBeforeDraw();
     RECT dst = {x, y, x + piece->width, y + piece->height};
     ClipRect(&dst, &g_drawState.drawArea);
