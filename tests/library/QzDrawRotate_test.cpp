@@ -404,9 +404,10 @@ void ModelRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angle, f
     }
 }
 
-// Source positions against the model: the worked set-up, angles off the axes, a negative
-// scale, odd sizes, scales 0 and 0.5, and random large draws whose position numerators
-// pass 2^24 (where a single-precision numerator loses its low bits).
+// Source positions against the model: a 10 x 6 source at angle 0.5 and scale 1.5, angles
+// off the axes, a negative scale, odd sizes, scales 0 and 0.5, and random large draws
+// whose position numerators pass 2^24 (where a single-precision numerator loses its low
+// bits).
 TEST_F(RotateTest, SourcePositionsMatchTheModel) {
     struct Case {
         int w, h, cx, cy;
@@ -442,7 +443,7 @@ TEST_F(RotateTest, SourcePositionsMatchTheModel) {
                           << c.scale;
     }
     EXPECT_EQ(differing, 0);
-    // Worked set-up: the box spans 23 x 21 pixels from (39, 30) and the draw is not empty.
+    // The 10 x 6 source at (50, 40), angle 0.5, scale 1.5: its box spans 23 x 21 pixels from (39, 30).
     src->width = 10, src->height = 6;
     std::memset(got->pixels, 0, (size_t)got->pitch * kSide);
     PutMEMIMGRotated(got, src, 50, 40, 0.5f, 1.5f, 0, 0, nullptr);
