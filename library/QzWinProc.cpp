@@ -307,7 +307,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (!ws.windowMode) GetWindowRect(window, reinterpret_cast<RECT*>(lParam));
         break;
     case WM_DROPFILES: StoreDroppedFiles(reinterpret_cast<HDROP>(wParam)); break;
-    case MM_MCINOTIFY: HandleMciNotify(); break;
+    case MM_MCINOTIFY: HandleMciNotifyOf(static_cast<uint32_t>(lParam)); break;
     case kSocketMessage: return HandleSocketEvent(window, message, wParam, lParam);
     default: break;
     }
