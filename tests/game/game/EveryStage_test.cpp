@@ -22,6 +22,7 @@
 #include "GameTypes.h"
 #include "PlayLoop.h"
 #include "Player.h"
+#include "ScriptedGame.h"
 #include "SpriteLayout.h"
 
 namespace {
@@ -93,13 +94,7 @@ struct Autopilot {
 // to the one on which the end of the map stops the scroll, and plays 100 more. -1 when the
 // player is lost first.
 int PlayStage(int stage, Script& script, int firstFrame) {
-    GameState = GameStateRecord{};
-    GameState.soundMode = 0;
-    GameState.playMode = 1;
-    GameState.mode = 0;
-    GameState.level = 1;
-    GameState.stage = stage;
-    BuildSinCosTables();
+    StartHeadlessGame(stage);
     std::fill(std::begin(ReplayBuffer), std::end(ReplayBuffer), 0);
     SetupGame();
     GameState.rank = 0;

@@ -42,13 +42,7 @@ Script RecordedGame() {
 
 // The recorded game's frames up to and including the one that loses the last life.
 int FramesUntilGameOver(const Script& s) {
-    GameState = GameStateRecord{};
-    GameState.soundMode = 0;
-    GameState.playMode = 1;
-    GameState.mode = 0;
-    GameState.level = 1;
-    GameState.stage = 1;
-    BuildSinCosTables();
+    StartHeadlessGame(1);
     FillReplayFromScript(s, kFirstFrame);
     InstallStandIns();
     SetupGame();

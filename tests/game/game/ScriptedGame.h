@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "GameRules.h"
 #include "GameRun.h"
 #include "GameTypes.h"
 
@@ -16,4 +17,16 @@ inline void FillReplayFromScript(const gamerun::Script& script, int firstFrame) 
     std::fill(std::begin(ReplayBuffer), std::end(ReplayBuffer), 0);
     for (int k = 1; 32 + k < kReplayBytes; k++)
         ReplayBuffer[32 + k] = static_cast<uint8_t>(script.PadBits(firstFrame + k - 2));
+}
+
+// A game of NORMAL ORIGINAL from `stage`, playing ReplayBuffer back with sound off: the
+// headless pass then calls no entry point. SetupGame comes next.
+inline void StartHeadlessGame(int stage) {
+    GameState = GameStateRecord{};
+    GameState.soundMode = 0;
+    GameState.playMode = 1;
+    GameState.mode = 0;
+    GameState.level = 1;
+    GameState.stage = stage;
+    BuildSinCosTables();
 }
