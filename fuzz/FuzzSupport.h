@@ -8,6 +8,7 @@
 //
 //   QZ_FUZZ_TARGET(PngLoader)(const uint8_t* data, size_t size) { ...; return 0; }
 //   QZ_FUZZ_SEEDS(PngLoader) { return {WritePng(...), ...}; }
+//   QZ_FUZZ_FOUND(PngLoader, HugeChunk, "png-huge-chunk.png");  // a test in the tested build
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,24 @@
         }                                                                                             \
     }                                                                                                 \
     static int name##Entry
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "LeakCheck.h"
+
+// A file the fuzzer found, kept beside the repository in ../shared/fixtures: the target's
+// entry runs over it and leaves no leaked block behind. Skipped when the file is absent.
+#define QZ_FUZZ_FOUND(name, label, file)                                                              \
+    TEST(FuzzFound, name##_##label) {                                                                 \
+        const std::filesystem::path path = std::filesystem::path(QZ_SOURCE_DIR) / ".." / "shared" / "fixtures" / file; \
+        std::ifstream in(path, std::ios::binary);                                                     \
+        if (!in) GTEST_SKIP() << "the found file " << path << " is not beside the repository";        \
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()); \
+        EXPECT_EQ(0, name##Entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));      \
+        EXPECT_FALSE(qztest::HasLeakedBlocks());                                                       \
+    }
 
 #else
 
@@ -66,5 +85,8 @@ inline void WriteSeedsToCorpus(int argc, char** argv, const std::vector<std::str
         return 0;                                                       \
     }                                                                   \
     extern "C" int LLVMFuzzerTestOneInput
+
+// Found files run as tests of the tested build only.
+#define QZ_FUZZ_FOUND(name, label, file)
 
 #endif

@@ -89,7 +89,7 @@ std::string WriteJpeg(int width, int height, int components, const std::string& 
     return out;
 }
 
-std::string WriteOggVorbis(int channels, int rate, int frames) {
+std::string WriteOggVorbis(int channels, int rate, int frames, int serial) {
     vorbis_info info;
     vorbis_info_init(&info);
     if (vorbis_encode_init_vbr(&info, channels, rate, 0.3f) != 0) Refuse("vorbisenc refused the fixture");
@@ -100,7 +100,7 @@ std::string WriteOggVorbis(int channels, int rate, int frames) {
     vorbis_analysis_init(&dsp, &info);
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 1);
+    ogg_stream_init(&stream, serial);
 
     std::string out;
     ogg_page page;
