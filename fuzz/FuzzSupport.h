@@ -35,20 +35,17 @@
     }                                                                                                 \
     static int name##Entry
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include "LeakCheck.h"
+#include "MemoryWatch.h"
+#include "SharedFixtures.h"
 
 // A file the fuzzer found, kept beside the repository in ../shared/fixtures: the target's
 // entry runs over it and leaves no leaked block behind. Skipped when the file is absent.
 #define QZ_FUZZ_FOUND(name, label, file)                                                              \
     TEST(FuzzFound, name##_##label) {                                                                 \
-        const std::filesystem::path path = std::filesystem::path(QZ_SOURCE_DIR) / ".." / "shared" / "fixtures" / file; \
-        std::ifstream in(path, std::ios::binary);                                                     \
-        if (!in) GTEST_SKIP() << "the found file " << path << " is not beside the repository";        \
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()); \
+        std::string bytes;                                                                            \
+        if (!qztest::ReadSharedFixture(file, &bytes)) {                                               \
+            GTEST_SKIP() << qztest::SharedFixturePath(file) << " is not beside the repository";       \
+        }                                                                                             \
         EXPECT_EQ(0, name##Entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));      \
         EXPECT_FALSE(qztest::HasLeakedBlocks());                                                       \
     }

@@ -12,7 +12,7 @@
 
 #include "ArchiveWriter.h"
 #include "CodecFixtures.h"
-#include "LeakCheck.h"
+#include "MemoryWatch.h"
 #include "QzArchive_FileSet.h"
 #include "QzUseCLibCodec.h"
 #include "QzWinFileAccess.h"
