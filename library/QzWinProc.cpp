@@ -69,10 +69,18 @@ void SwitchSystemKeys() {
         ws.hookDll = LoadLibraryA(ws.hookDllName[0] != '\0' ? ws.hookDllName : "Tapwire.dll");
         if (ws.hookDll == nullptr) return;
         ws.hookFunction = GetProcAddress(ws.hookDll, "SetTapwireDll");
-        if (ws.hookFunction == nullptr) return;
-        // Through void (*)(), the type that converts to any other function type quietly.
-        auto setHook = reinterpret_cast<HHOOK (*)(HWND)>(reinterpret_cast<void (*)()>(ws.hookFunction));
-        ws.hookHandle = setHook(ws.mainWindow);
+        if (ws.hookFunction != nullptr) {
+            // Through void (*)(), the type that converts to any other function type quietly.
+            auto setHook = reinterpret_cast<HHOOK (*)(HWND)>(reinterpret_cast<void (*)()>(ws.hookFunction));
+            ws.hookHandle = setHook(ws.mainWindow);
+        }
+        // Without a hook the library is of no use: it is freed now, as every activation
+        // loads it again.
+        if (ws.hookHandle == nullptr) {
+            FreeLibrary(ws.hookDll);
+            ws.hookDll = nullptr;
+            ws.hookFunction = nullptr;
+        }
     } else if (ws.hookHandle != nullptr) {
         UnhookWindowsHookEx(ws.hookHandle);
         ws.hookHandle = nullptr;
