@@ -8,6 +8,7 @@
 //
 //   QZ_FUZZ_TARGET(PngLoader)(const uint8_t* data, size_t size) { ...; return 0; }
 //   QZ_FUZZ_SEEDS(PngLoader) { return {WritePng(...), ...}; }
+//   QZ_FUZZ_FOUND(PngLoader, HugeChunk, "png-huge-chunk.png");  // a test in the tested build
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,21 @@
         }                                                                                             \
     }                                                                                                 \
     static int name##Entry
+
+#include "MemoryWatch.h"
+#include "SharedFixtures.h"
+
+// A file the fuzzer found, kept beside the repository in ../shared/fixtures: the target's
+// entry runs over it and leaves no leaked block behind. Skipped when the file is absent.
+#define QZ_FUZZ_FOUND(name, label, file)                                                              \
+    TEST(FuzzFound, name##_##label) {                                                                 \
+        std::string bytes;                                                                            \
+        if (!qztest::ReadSharedFixture(file, &bytes)) {                                               \
+            GTEST_SKIP() << qztest::SharedFixturePath(file) << " is not beside the repository";       \
+        }                                                                                             \
+        EXPECT_EQ(0, name##Entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));      \
+        EXPECT_FALSE(qztest::HasLeakedBlocks());                                                       \
+    }
 
 #else
 
@@ -66,5 +82,8 @@ inline void WriteSeedsToCorpus(int argc, char** argv, const std::vector<std::str
         return 0;                                                       \
     }                                                                   \
     extern "C" int LLVMFuzzerTestOneInput
+
+// Found files run as tests of the tested build only.
+#define QZ_FUZZ_FOUND(name, label, file)
 
 #endif

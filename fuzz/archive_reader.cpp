@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,16 +23,24 @@ namespace {
 const char* const kPaths[] = {"C:\\F\\DATA\\A.BMP", "C:\\F\\DATA\\IMG\\B.PNG", "C:\\F\\DATA\\IMG\\SUB\\C.OGG",
                               "C:\\F\\DATA\\IMG", "C:\\F\\DATA\\img\\b.png\\x", "C:\\F\\DATA\\\x83\x5C.BIN"};
 
-// The folder drive C: stands for, made once per process.
+// The folder drive C: stands for, made once per process; in memory where the system has
+// a memory file system, since the archive is written anew for every input.
 const std::string& Folder() {
     static const std::string folder = [] {
-        char pattern[] = "/tmp/qzfuzz-archive-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) std::abort();
+        char memoryPattern[] = "/dev/shm/qzfuzz-archive-XXXXXX";
+        char diskPattern[] = "/tmp/qzfuzz-archive-XXXXXX";
+        char* pattern = mkdtemp(memoryPattern) != nullptr ? memoryPattern : diskPattern;
+        if (pattern == diskPattern && mkdtemp(diskPattern) == nullptr) std::abort();
         std::string made = pattern;
         std::string inner = made + "/F";
         if (mkdir(inner.c_str(), 0700) != 0) std::abort();
         return made;
     }();
+    static const bool removedAtExit = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(Folder(), ignored);
+    }) == 0;
+    (void)removedAtExit;
     return folder;
 }
 

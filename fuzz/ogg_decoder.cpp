@@ -36,3 +36,6 @@ QZ_FUZZ_TARGET(OggDecoder)(const uint8_t* data, size_t size) {
 QZ_FUZZ_SEEDS(OggDecoder) {
     return {qztest::WriteOggVorbis(1, 8000, 2000), qztest::WriteOggVorbis(2, 22050, 3000)};
 }
+
+QZ_FUZZ_FOUND(OggDecoder, LeaksOnOpen, "ogg-leaks-on-open.ogg");
+QZ_FUZZ_FOUND(OggDecoder, LeaksOnDecode, "ogg-leaks-on-decode.ogg");

@@ -16,16 +16,22 @@
 
 namespace {
 
-// One file per process, in the temporary folder.
-const std::string& InputPath() {
-    static const std::string path = [] {
+// One file per process, in the temporary folder, removed when the process ends.
+struct InputFile {
+    std::string path;
+    InputFile() {
         char name[] = "/tmp/qz-save-files-XXXXXX";
         const int fd = mkstemp(name);
         if (fd < 0) std::abort();
         close(fd);
-        return std::string(name);
-    }();
-    return path;
+        path = name;
+    }
+    ~InputFile() { unlink(path.c_str()); }
+};
+
+const std::string& InputPath() {
+    static const InputFile file;
+    return file.path;
 }
 
 }  // namespace

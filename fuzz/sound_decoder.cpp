@@ -111,3 +111,6 @@ QZ_FUZZ_SEEDS(SoundDecoder) {
         qztest::WriteOggVorbis(2, 22050, 3000),
     };
 }
+
+QZ_FUZZ_FOUND(SoundDecoder, OggLeaksOnOpen, "ogg-leaks-on-open.ogg");
+QZ_FUZZ_FOUND(SoundDecoder, OggLeaksOnDecode, "ogg-leaks-on-decode.ogg");

@@ -194,6 +194,11 @@ bool SkipAsked() { return ApiGetKeyPressFlag(kKeyEscape) || ApiGetKeyPressFlag(k
 
 }  // namespace
 
+void PrimeMenuLatches() {
+    GameState.pad = ReadMenuInput();
+    for (int i = 0; i < 5; i++) GameState.latch[i] = (GameState.pad & kLatchBits[i]) ? 1 : 0;
+}
+
 void RunFrontEnd() {
     GameState.result = 0;
     GameState.stageEnd = 0;

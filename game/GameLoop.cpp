@@ -11,7 +11,6 @@
 #include "GameRules.h"
 #include "GameTypes.h"
 #include "PlayLoop.h"
-#include "Player.h"
 #include "SaveFiles.h"
 #include "SoundSetup.h"
 #include "SpriteTables.h"
@@ -102,9 +101,7 @@ int RunGame() {
     LoadUnlockTable();
     BuildSinCosTables();
     // The list-pointer records are constant initialised beside the lists.
-    GameState.pad = ReadMenuInput();
-    static constexpr int32_t kLatchBits[5] = {kPadButton1, kPadUp, kPadDown, kPadLeft, kPadRight};
-    for (int i = 0; i < 5; i++) GameState.latch[i] = (GameState.pad & kLatchBits[i]) ? 1 : 0;
+    PrimeMenuLatches();
     GameState.level = 1;
     UnlockSaver = SaveUnlock;
     SetupSound();

@@ -833,8 +833,9 @@ int G_D3D_DrawVertexGrid(const D3DVertexTex1* vertices, int columns, int rows, i
     FlushSlot(s);
     WORD list[kMaxIndices];
     int length = 0;
+    // Border parameter 255 discards the grid as it discards the batch.
     auto draw = [&] {
-        if (length > 0)
+        if (length > 0 && !s->suppressDraw)
             s->device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex1, (void*)vertices,
                                             (DWORD)(columns * rows), list, (DWORD)length, 0);
         length = 0;

@@ -129,6 +129,12 @@ int G_D3D_FillBox(int x1, int y1, int x2, int y2, uint32_t color) {
 int G_D3D_OutlineBox(int x1, int y1, int x2, int y2, uint32_t color) {
     if (g_d3d.direct3D == nullptr)
         return -1;
+    // Each axis in order on its own: swapping whole corners would leave a box given as
+    // (right, top, left, bottom) upside down.
+    if (x1 > x2)
+        std::swap(x1, x2);
+    if (y1 > y2)
+        std::swap(y1, y2);
     if (g_d3d.cpuTarget)
         return OutlineBoxByCpu(x1, y1, x2, y2, color);
     D3DDeviceSlot* s = GetLiveD3DDeviceSlot(CurrentSlot());
@@ -142,10 +148,6 @@ int G_D3D_OutlineBox(int x1, int y1, int x2, int y2, uint32_t color) {
     if (s->stateDirty || s->textureDirty)
         G_D3D_ApplyStates(CurrentSlot());
     uint32_t c = BoxColor(color);
-    if (x1 > x2 || y1 > y2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
     float L = (float)(x1 + g_drawState.drawOrigin.left), T = (float)(y1 + g_drawState.drawOrigin.top);
     float R = (float)(x2 + g_drawState.drawOrigin.left - 1), B = (float)(y2 + g_drawState.drawOrigin.top - 1);
     if (s->batchFormat == 0) {

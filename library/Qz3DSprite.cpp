@@ -293,8 +293,8 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     Coordinates(x, y, intFlag, &ix, &iy, &fx, &fy);
     float ox = (fx - 0.5f) + (float)ds.drawOrigin.left;
     float oy = (fy - 0.5f) + (float)ds.drawOrigin.top;
-    bool inside = ix >= ds.drawArea.left && ix + graph->width <= ds.drawArea.right && iy >= ds.drawArea.top &&
-                  iy + graph->height <= ds.drawArea.bottom;
+    bool inside = ix >= ds.drawArea.left && (int64_t)ix + graph->width <= ds.drawArea.right && iy >= ds.drawArea.top &&
+                  (int64_t)iy + graph->height <= ds.drawArea.bottom;
     float clipLeft = ds.drawAreaF[0] + (float)ds.drawOrigin.left, clipTop = ds.drawAreaF[1] + (float)ds.drawOrigin.top;
     float clipRight = ds.drawAreaF[2] + (float)ds.drawOrigin.left;
     float clipBottom = ds.drawAreaF[3] + (float)ds.drawOrigin.top;
@@ -511,14 +511,16 @@ int G_D3D_DrawFreeQuadGraphInt(int x1, int y1, int x2, int y2, int x3, int y3, i
                 v[k] = D3DVertexTex2{0, 0, 0.0f, 1.0f, diffuse, 0xFFFFFFFFu, 0, 0, 0, 0};
                 PutTex2(&v[k], c[k]);
             }
-            s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex2, v, 4, 0);
+            if (!s->suppressDraw)  // border parameter 255: nothing shows, as for the batch
+                s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex2, v, 4, 0);
         } else if (format == 1) {
             D3DVertexTex1 v[4];
             for (int k = 0; k < 4; ++k) {
                 v[k] = D3DVertexTex1{0, 0, 0.0f, 1.0f, diffuse, 0, 0};
                 PutTex1(&v[k], c[k]);
             }
-            s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex1, v, 4, 0);
+            if (!s->suppressDraw)
+                s->device->DrawPrimitive(D3DPT_TRIANGLESTRIP, kD3DFvfTex1, v, 4, 0);
         }
     }
     FinishGraphDraw();

@@ -245,8 +245,10 @@ int RecreateDirect3DObjects() {
         return WriteLog("Direct3Dオブジェクトの作成に失敗しました\n");
     g_d3d.direct3D = (IDirect3D7*)object;
     WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトは正常に取得されました\n");
+    // The back surface, as at start-up: a target select that fails later falls back to the
+    // default, which must never be the visible screen.
     if (D3DDeviceSlot* s = GetUsedD3DDeviceSlot(g_d3d.currentSlot)) {
-        s->defaultTarget = GetPrimarySurface();
+        s->defaultTarget = GetBackSurface();
         s->currentTarget = GetDrawTargetSurface();
     }
     G_D3D_RecreateDevice(g_d3d.currentSlot);

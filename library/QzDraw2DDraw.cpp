@@ -301,6 +301,9 @@ int DrawSurface2D(int x, int y, int pieceHandle, int transparent) {
             PutMEMIMG(target, source, x, y, transparent, GetBlendGraphMEMIMG());
         return 0;
     }
+    // A piece whose far edge would pass the 32-bit range lies off every screen.
+    if ((int64_t)x + piece->width > INT_MAX || (int64_t)y + piece->height > INT_MAX)
+        return 0;
     FlushBeforeDraw();
     RECT dst = {x, y, x + piece->width, y + piece->height};
     ClipRect(&dst, &g_drawState.drawArea);
@@ -540,6 +543,10 @@ int FillBoxByCpu(int x1, int y1, int x2, int y2, uint32_t color) {
 }
 
 int OutlineBoxByCpu(int x1, int y1, int x2, int y2, uint32_t color) {
+    if (x1 > x2)
+        std::swap(x1, x2);
+    if (y1 > y2)
+        std::swap(y1, y2);
     int param = g_drawState.blendParam;
     const MEMIMGLine lines[4] = {
         {x1, y1, x2 - 1, y1, (int)color, param},

@@ -134,13 +134,16 @@ void PutMEMIMGRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angl
 
     const int32_t halfU = Fixed((int32_t)((uint32_t)src->width >> 1));
     const int32_t halfV = Fixed((int32_t)((uint32_t)src->height >> 1));
+    // The numerator passes 2^24 on large boxes: divide it whole, then round the quotient
+    // to single precision, or the position drifts by a unit.
+    auto divide = [scale](int32_t numerator) { return ConvertFloatToInt((float)((double)numerator / scale)); };
     auto mapU = [&](int x, int y) {
         const int32_t ox = x - cx, oy = y - cy;
-        return Add(ConvertFloatToInt((float)Sub(Mul(cInv, ox), Mul(sInv, oy)) / scale), halfU);
+        return Add(divide(Sub(Mul(cInv, ox), Mul(sInv, oy))), halfU);
     };
     auto mapV = [&](int x, int y) {
         const int32_t ox = x - cx, oy = y - cy;
-        return Add(ConvertFloatToInt((float)Add(Mul(sInv, ox), Mul(cInv, oy)) / scale), halfV);
+        return Add(divide(Add(Mul(sInv, ox), Mul(cInv, oy))), halfV);
     };
 
     Scan sc;
@@ -177,9 +180,11 @@ void PutMEMIMGRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angl
         palette = (const uint8_t*)src->palette;
     }
     const bool bright = drawpx::BrightOn(g_drawState.brightColor);
-    // The plain palette copies read the entries from the copy; the others through the
-    // palette itself. Both give the same entry for every index in use.
-    if (palette != nullptr && blendImage == nullptr && !bright)
+    // Only the plain palette copies (blend mode none, or alpha at 255, which draws as none)
+    // read the entries from the copy; the others through the palette itself. Both give
+    // the same entry for every index in use.
+    const bool plainMode = g_drawState.blendMode == 0 || (g_drawState.blendMode == 1 && g_drawState.blendParam == 255);
+    if (palette != nullptr && blendImage == nullptr && !bright && plainMode)
         palette = PaletteCopyBuffer;
     const drawpx::PixelContext ctx = drawpx::MakePixelContext(palette, src->colorKey, BlendGraphTable,
                                                               g_drawState.brightColor, g_drawState.blendParam);

@@ -432,7 +432,8 @@ int SetScreenMode(int width, int height, int bits, int refresh) {
         bits = g_screen.colorBitDepth;
     if (refresh == -1)
         refresh = g_screen.refreshRate;
-    if (width == 0 || height == 0 || (bits != 8 && bits != 16 && bits != 32))
+    // Any size of 0 or less (after -1 took the stored one) is refused, not passed on.
+    if (width <= 0 || height <= 0 || (bits != 8 && bits != 16 && bits != 32))
         return -1;
     int oldWidth = g_screen.width, oldHeight = g_screen.height, oldBits = g_screen.colorBitDepth;
     int oldRefresh = g_screen.refreshRate;

@@ -183,11 +183,15 @@ void PutMEMIMGTriangle(MEMIMG* dst, const MEMIMG* src, const MEMIMGVertex vertex
     drawpx::SrcKind kind;
     if (!drawpx::SourceKindOf(src->type, src->usePalette, src->useAlpha, &kind))
         return;
-    const double scale = (double)kOne / det;
-    const int32_t Ux = ConvertDoubleToInt((double)(int32_t)((uint32_t)duR * dyM - (uint32_t)duM * dyR) * scale);
-    const int32_t Uy = ConvertDoubleToInt((double)(int32_t)((uint32_t)duM * dxR - (uint32_t)duR * dxM) * scale);
-    const int32_t Vx = ConvertDoubleToInt((double)(int32_t)((uint32_t)dvR * dyM - (uint32_t)dvM * dyR) * scale);
-    const int32_t Vy = ConvertDoubleToInt((double)(int32_t)((uint32_t)dvM * dxR - (uint32_t)dvR * dxM) * scale);
+    // Numerator x 2^18 first, then one division: an exact step must come out exact, or
+    // every pixel but the anchor drifts a texel.
+    auto gradient = [det](uint32_t numerator) {
+        return ConvertDoubleToInt((double)(int32_t)numerator * kOne / det);
+    };
+    const int32_t Ux = gradient((uint32_t)duR * dyM - (uint32_t)duM * dyR);
+    const int32_t Uy = gradient((uint32_t)duM * dxR - (uint32_t)duR * dxM);
+    const int32_t Vx = gradient((uint32_t)dvR * dyM - (uint32_t)dvM * dyR);
+    const int32_t Vy = gradient((uint32_t)dvM * dxR - (uint32_t)dvR * dxM);
     const int x0 = Whole(X[ax[0]]), y0 = Whole(Y[ax[0]]);
     const uint32_t U0 = (uint32_t)a0.u * kOne, V0 = (uint32_t)a0.v * kOne;
     const bool bright = drawpx::BrightOn(g_drawState.brightColor);

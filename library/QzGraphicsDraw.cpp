@@ -9,7 +9,9 @@
 #include "QzGraphicsDraw.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <initializer_list>
 
 #include "Qz3DScene.h"
 #include "Qz3DSprite.h"
@@ -47,6 +49,19 @@ GraphData* DrawnGraph(int handle) {
             return nullptr;
     }
     return graph;
+}
+
+// Every screen and graphic lies well inside this many pixels of the origin. A draw whose
+// box leaves it can show nothing, and is dropped before any edge is added up in 32 bits:
+// sums of a few such values, the draw origin and the layers' own margins stay far from
+// overflowing.
+constexpr double kDrawReach = 1 << 28;
+
+bool WithinReach(std::initializer_list<double> values) {
+    for (double v : values)
+        if (!(v >= -kDrawReach && v <= kDrawReach))  // NaN fails too
+            return false;
+    return true;
 }
 
 bool NeedsRect(bool direct3D) {
@@ -97,6 +112,8 @@ int DrawPlainGraph(int x, int y, int handle, int transparent) {
     GraphData* graph = DrawnGraph(handle);
     if (graph == nullptr)
         return -1;
+    if (!WithinReach({(double)x, (double)y, (double)x + graph->width, (double)y + graph->height}))
+        return 0;
     WaitForWindowActive();
     const bool direct3D = graph->useTexture != 0;
     const bool needed = NeedsRect(direct3D);
@@ -114,6 +131,8 @@ int DrawStretchedGraph(int x1, int y1, int x2, int y2, int handle, int transpare
     GraphData* graph = DrawnGraph(handle);
     if (graph == nullptr)
         return -1;
+    if (!WithinReach({(double)x1, (double)y1, (double)x2, (double)y2}))
+        return 0;
     WaitForWindowActive();
     const bool direct3D = graph->useTexture != 0;
     const bool needed = NeedsRect(direct3D);
@@ -136,6 +155,12 @@ int DrawScaleRotateGraphCore(float x, float y, double scale, double angle, int h
     GraphData* graph = DrawnGraph(handle);
     if (graph == nullptr)
         return -1;
+    // The turned image lies within its half diagonal (at most width + height) of the centre;
+    // the angle must survive the layers' single precision.
+    const double radius = std::fabs(scale) * ((double)graph->width + graph->height);
+    if (!WithinReach({(double)x - radius, (double)x + radius, (double)y - radius, (double)y + radius}) ||
+        !(std::fabs(angle) <= FLT_MAX))
+        return 0;
     WaitForWindowActive();
     const bool direct3D = graph->useTexture != 0;
     const bool needed = NeedsRect(direct3D);
@@ -167,6 +192,8 @@ int DrawFreeQuadGraph(float x1, float y1, float x2, float y2, float x3, float y3
     GraphData* graph = DrawnGraph(handle);
     if (graph == nullptr)
         return -1;
+    if (!WithinReach({x1, y1, x2, y2, x3, y3, x4, y4}))
+        return 0;
     WaitForWindowActive();
     const bool direct3D = graph->useTexture != 0;
     const bool needed = NeedsRect(direct3D);
@@ -192,6 +219,8 @@ int DrawMirroredGraph(int x, int y, int handle, int transparent) {
     GraphData* graph = GetGraphData(handle);
     if (graph == nullptr)
         return -1;
+    if (!WithinReach({(double)x, (double)y, (double)x + graph->width, (double)y + graph->height}))
+        return g_drawState.drawAreaEmpty || DrawnGraph(handle) != nullptr ? 0 : -1;
     return DrawStretchedGraph(x + graph->width, y, x, y + graph->height, handle, transparent);
 }
 
@@ -220,6 +249,8 @@ int DrawGraphSourceRect(int x, int y, int sourceX, int sourceY, int width, int h
     GraphData* graph = GetGraphData(handle);
     if (graph == nullptr)
         return -1;
+    if (!WithinReach({(double)x, (double)y, (double)sourceX, (double)sourceY, (double)width, (double)height}))
+        return 0;
     const int graphWidth = graph->width;
     return WithNarrowedArea(RECT{x, y, x + width, y + height}, [&] {
         return mirror ? DrawMirroredGraph(x + sourceX + width - graphWidth, y - sourceY, handle, transparent)
@@ -234,12 +265,18 @@ int DrawGraphSourceRectStretched(int x1, int y1, int x2, int y2, int sourceX, in
         return -1;
     const bool mirrorX = x2 < x1, mirrorY = y2 < y1;
     const int left = std::min(x1, x2), right = std::max(x1, x2), top = std::min(y1, y2), bottom = std::max(y1, y2);
-    const double sx = (double)(right - left) / sourceWidth, sy = (double)(bottom - top) / sourceHeight;
     const int w = graph->width, h = graph->height;
-    const int X1 = mirrorX ? right + Truncate(sourceX * sx) : left - Truncate(sourceX * sx);
-    const int X2 = mirrorX ? right - Truncate((w - sourceX) * sx) : left + Truncate((w - sourceX) * sx);
-    const int Y1 = mirrorY ? bottom + Truncate(sourceY * sy) : top - Truncate(sourceY * sy);
-    const int Y2 = mirrorY ? bottom - Truncate((h - sourceY) * sy) : top + Truncate((h - sourceY) * sy);
+    if (!WithinReach({(double)x1, (double)y1, (double)x2, (double)y2, (double)sourceX, (double)sourceY}))
+        return 0;
+    const double sx = (double)(right - left) / sourceWidth, sy = (double)(bottom - top) / sourceHeight;
+    const double beforeX = sourceX * sx, afterX = (w - sourceX) * sx;
+    const double beforeY = sourceY * sy, afterY = (h - sourceY) * sy;
+    if (!WithinReach({beforeX, afterX, beforeY, afterY}))
+        return 0;
+    const int X1 = mirrorX ? right + Truncate(beforeX) : left - Truncate(beforeX);
+    const int X2 = mirrorX ? right - Truncate(afterX) : left + Truncate(afterX);
+    const int Y1 = mirrorY ? bottom + Truncate(beforeY) : top - Truncate(beforeY);
+    const int Y2 = mirrorY ? bottom - Truncate(afterY) : top + Truncate(afterY);
     return WithNarrowedArea(RECT{left, top, right, bottom},
                             [&] { return DrawStretchedGraph(X1, Y1, X2, Y2, handle, transparent); });
 }
@@ -260,11 +297,12 @@ namespace {
 // A box through the draw bracket, on Direct3D or by the CPU as the screen allows.
 template <typename Direct3DBox, typename CpuBox>
 int DrawBox(int x1, int y1, int x2, int y2, Direct3DBox direct3DBox, CpuBox cpuBox) {
-    if (g_drawState.drawAreaEmpty)
+    if (g_drawState.drawAreaEmpty || !WithinReach({(double)x1, (double)y1, (double)x2, (double)y2}))
         return 0;
     WaitForWindowActive();
     const bool direct3D = BoxesUseDirect3D();
-    const RECT r = {x1, y1, x2, y2};
+    // Either corner order names the same box.
+    const RECT r = {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     return Bracket(r, NeedsRect(direct3D), direct3D, [&] { return direct3D ? direct3DBox() : cpuBox(); });
 }
 

@@ -216,7 +216,9 @@ GlyphCell* CacheFontGlyphs(int count, const char* cells, int font) {
     for (int n = 0; n < count; ++n) {
         const unsigned char* ch = (const unsigned char*)cells + 3 * n;
         GlyphCell* cell = &f->cells[f->ringPosition];
-        if (cell->inUse && cell->entry != nullptr) {
+        // A character cached twice in one batch leaves its older cell behind: evicting
+        // that cell must not empty the entry, which names the newer one.
+        if (cell->inUse && cell->entry != nullptr && cell->entry->cell == cell) {
             cell->entry->cached = 0;
             cell->entry->cell = nullptr;
         }

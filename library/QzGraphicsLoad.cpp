@@ -25,8 +25,7 @@ int LogLoadFailure(const char* format, const char* fileName) {
 // A file no image reader accepts, as a movie graphic.
 int LoadMovieToGraph(const char* fileName, int wantsTexture, int movieMode) {
     GraphCreateSettings& s = g_graphCreateSettings;
-    const int alpha = s.alphaChannel, depth = s.colorBitDepth, system = s.systemMemory;
-    const int usable = IsGraph3DUsable();
+    const int alpha = s.alphaChannel, depth = s.colorBitDepth, system = s.systemMemory, use3D = s.use3D;
     FileHandle file = FileAccessOpen(fileName, 0, 1);
     if (file == 0)
         return WriteLogFormat("グラフィックファイル %s がありません", fileName);
@@ -44,7 +43,7 @@ int LoadMovieToGraph(const char* fileName, int wantsTexture, int movieMode) {
     s.alphaChannel = alpha;
     s.colorBitDepth = depth;
     s.systemMemory = system;
-    s.use3D = usable;
+    s.use3D = use3D;  // the caller's own setting, for the graphics made later
     if (handle < 0) {
         // The movie has no graphic to close it with.
         CloseMovie(movie);

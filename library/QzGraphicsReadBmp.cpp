@@ -83,11 +83,12 @@ int DecodeRle(const uint8_t* data, int64_t size, uint8_t* out, int pitch, const 
         } else if (v == 2) {
             if (size - at < 2)
                 return -1;
-            const int dx = (int8_t)data[at], dy = (int8_t)data[at + 1];
+            // A move right and down from the current position, as encoders write it (two
+            // unsigned bytes); writes past the block are refused as for any run.
+            const int dx = data[at], dy = data[at + 1];
             at += 2;
-            // The horizontal move counts from the start of the line.
             lineStart += dy * step;
-            current = lineStart + dx;
+            current += dx + dy * step;
         } else {
             const int64_t bytes = rle4 ? (v + 1) / 2 : v;
             if (size - at < bytes || !fits(v))

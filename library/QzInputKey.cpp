@@ -64,8 +64,9 @@ void InsertCharacter(TextInputData* r, const char* ch, int size) {
     const unsigned char b = static_cast<unsigned char>(ch[0]);
     if (r->numbersOnly && !(b >= '0' && b <= '9') && !(b == '-' && r->cursor == 0)) return;
     if (r->singleByteOnly && size == 2) return;
+    // A character longer than the whole field can never fit: refuse it before trimming.
+    if (size > r->maxLength) return;
     while (r->length + size > r->maxLength) {
-        if (r->length == 0) return;  // it cannot fit at all
         const int last = PreviousBoundary(r->text, r->length, r->length);
         const bool cursorAtEnd = r->cursor == r->length;
         RemoveBytes(r, last, r->length - last);

@@ -150,8 +150,9 @@ int SeekSoundDecoder(SoundDecoder* decoder, int frame) {
     int64_t distance = target - decoder->outputPos;
     if (distance < 0) distance = -distance;
     // A decoder at its end delivers nothing until a seek runs, so at the end even a short
-    // move (back to the start of a tiny source) is made.
-    if (distance < kSeekSlack && !decoder->atEnd) return 0;
+    // move is made; and a seek to the start always rewinds, or a source shorter than the
+    // slack, read whole, could never be heard again.
+    if (distance < kSeekSlack && !decoder->atEnd && frame != 0) return 0;
     decoder->atEnd = 0;
     switch (decoder->decoderKind) {
     case kSoundDecoderPcmWave: return SeekPcmWaveDecoder(decoder, frame);

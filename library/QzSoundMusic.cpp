@@ -230,6 +230,12 @@ int HandleMciNotify() {
     return 0;
 }
 
+int HandleMciNotifyOf(uint32_t deviceId) {
+    if (deviceId != g_soundSystem.mci.mciDeviceId)
+        return 0;
+    return HandleMciNotify();
+}
+
 int StopMusicHandle(int handle) {
     MusicData* music = GetMusicData(handle);
     if (music == nullptr) return -1;

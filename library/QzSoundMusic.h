@@ -39,6 +39,9 @@ int StopMusicHandle(int handle);
 int IsMusicHandlePlaying(int handle);  // 1, 0, or -1
 int UpdateMusicPlayState();
 int HandleMciNotify();
+// An end notice from the window procedure: acted on only when it names the open song's
+// device, so a late notice of the previous song cannot restart the new one. 0.
+int HandleMciNotifyOf(uint32_t deviceId);
 // The play's result (the stream sound's, after the fallback).
 int PlaySingleMusicFile(const char* path, int playType);
 int StopSingleMusicFile();

@@ -6,6 +6,7 @@
 // the loader's own frame, above the jump.
 #include <climits>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include <png.h>
@@ -17,6 +18,21 @@ namespace {
 
 // The largest block the tracked allocator accepts.
 constexpr int64_t kMaxTrackedBlock = INT_MAX - kAllocHeaderSize;
+
+// A file can declare a chunk of up to 2 GB, which libpng would allocate (and clear) before
+// finding the data missing. Two bounds keep that away: the chunk limit, which libpng
+// applies to ancillary chunks and their decompression (image data is not limited by it),
+// though only as a warning for a chunk it then still reads; and a ceiling on any single
+// block libpng asks for, above the largest row it accepts (a million pixels of 8 bytes),
+// so such a chunk finds no memory, is skipped, and the read past the end refuses the file.
+constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
+constexpr png_alloc_size_t kMaxLibpngBlock = 16 << 20;
+
+png_voidp AllocPngBlock(png_structp, png_alloc_size_t size) {
+    return size <= kMaxLibpngBlock ? std::malloc(size) : nullptr;
+}
+
+void FreePngBlock(png_structp, png_voidp block) { std::free(block); }
 
 // libpng's reader: the stream and where it ends, measured when the reader is installed.
 struct PngStreamReader {
@@ -144,13 +160,15 @@ __attribute__((noinline)) int RunPngDecode(png_structp png, png_infop info, Read
 }  // namespace
 
 int LoadPngToGraphImage(ReadStream* stream, GraphImage* image) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr, nullptr,
+                                               AllocPngBlock, FreePngBlock);
     if (png == nullptr) return -1;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
         png_destroy_read_struct(&png, nullptr, nullptr);
         return -1;
     }
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
     PngOwnBlocks own = {nullptr, nullptr};
     int result = RunPngDecode(png, info, stream, image, &own);
     if (own.rows != nullptr) FreeMemory(own.rows);

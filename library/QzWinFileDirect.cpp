@@ -12,6 +12,7 @@
 #include "QzWinFileDirect.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 
 #include "QzUseCLib.h"
@@ -206,9 +207,16 @@ DirectFile* OpenWithReadAheadThread(DirectFile* file, const char* path) {
 
 DirectFile* DirectFileOpen(const char* path, int useReadThread, int) {
     if (path == nullptr) return nullptr;
-    DirectFile* file = static_cast<DirectFile*>(AllocZeroedMemory(sizeof(DirectFile), __FILE_NAME__, __LINE__));
+    // Only the read-ahead thread uses the 128 KB cache at the record's end: a plain file is
+    // the record without it. The cache is read only as far as its fill count, so it is
+    // never cleared.
+    constexpr size_t kWithoutCache = offsetof(DirectFile, readAhead) + offsetof(FileReadAheadBlock, cache);
+    const bool threadMode = useReadThread == 1;
+    const int bytes = static_cast<int>(threadMode ? sizeof(DirectFile) : kWithoutCache);
+    DirectFile* file = static_cast<DirectFile*>(AllocMemory(bytes, __FILE_NAME__, __LINE__));
     if (file == nullptr) return nullptr;
-    file->threadMode = useReadThread == 1;
+    std::memset(file, 0, kWithoutCache);
+    file->threadMode = threadMode;
     if (file->threadMode) return OpenWithReadAheadThread(file, path);
 
     file->file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -41,9 +41,9 @@ struct FileReadAheadBlock {
     int readPosition;
     int readBytes;
     int seekPosition;
-    unsigned char cache[kReadAheadCacheSize];
     int cacheOffset;  // file position of the cache's first byte
     int cacheFill;    // valid bytes in the cache
+    unsigned char cache[kReadAheadCacheSize];  // last: a file without the thread has none
 };
 
 struct DirectFile {
@@ -52,7 +52,7 @@ struct DirectFile {
     int endFlag;      // set by a read that finds nothing, cleared by a seek
     int position;     // the caller's read position
     int size;         // taken at open
-    FileReadAheadBlock readAhead;
+    FileReadAheadBlock readAhead;  // last; its cache exists only in thread mode
 };
 
 // The set, in table order. Results as for the FileAccessTable.

@@ -182,8 +182,12 @@ int UnindentLog() {
 void ExitWithFatalError(const char* text) {
     WriteLog(text);
     WriteLog("\n");
+    // Off the main thread (the message thread's upkeep) the end sequence cannot run: it
+    // waits for the main window's destruction, which only the main thread can bring.
+    // There the process ends at once, the log written.
+    const bool mainThread = g_windowSystem.mainThreadId == 0 || g_windowSystem.mainThreadId == GetCurrentThreadId();
     // A fatal error inside the end sequence must not run it a second time.
-    if (g_windowSystem.endingFlag != 1) {
+    if (mainThread && g_windowSystem.endingFlag != 1) {
         TerminateLibrary();
         // The message thread may still wait on the lock's events; the process ends next
         // anyway, so they are closed only when nobody is queued.

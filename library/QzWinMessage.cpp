@@ -7,8 +7,8 @@
 //   counts for the whole call; a pass ends at once when the count reaches 5, and a
 //   message dispatched before that clears the pass flag, so an active window gets at
 //   most six messages per call.
-// - WM_SYSCOMMAND SC_SCREENSAVE is always taken first, then thread messages, then the
-//   main window's.
+// - The head of the queue, when it is WM_SYSCOMMAND SC_SCREENSAVE, is taken first,
+//   whatever window it is for; otherwise thread messages, then the main window's.
 // - Only the main thread dispatches and waits for an inactive window; any other thread
 //   makes exactly one pass (it sees no window of the main thread) and the upkeep tail.
 // - The upkeep tail runs on every call that has a window; a call from inside the text
@@ -39,7 +39,8 @@ int QuitFlag() { return __atomic_load_n(&g_windowSystem.quitFlag, __ATOMIC_ACQUI
 // The next message to handle, removed from the queue; false when there is none.
 bool TakeNextMessage(MSG* msg) {
     MSG peeked;
-    if (PeekMessageA(&peeked, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) &&
+    // The head message itself, not the first system command further back.
+    if (PeekMessageA(&peeked, nullptr, 0, 0, PM_NOREMOVE) && peeked.message == WM_SYSCOMMAND &&
         (peeked.wParam & 0xFFF0) == SC_SCREENSAVE) {
         HWND from = peeked.hwnd != nullptr ? peeked.hwnd : kThreadMessagesOnly;
         return PeekMessageA(msg, from, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE) != FALSE;

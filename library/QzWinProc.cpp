@@ -69,10 +69,18 @@ void SwitchSystemKeys() {
         ws.hookDll = LoadLibraryA(ws.hookDllName[0] != '\0' ? ws.hookDllName : "Tapwire.dll");
         if (ws.hookDll == nullptr) return;
         ws.hookFunction = GetProcAddress(ws.hookDll, "SetTapwireDll");
-        if (ws.hookFunction == nullptr) return;
-        // Through void (*)(), the type that converts to any other function type quietly.
-        auto setHook = reinterpret_cast<HHOOK (*)(HWND)>(reinterpret_cast<void (*)()>(ws.hookFunction));
-        ws.hookHandle = setHook(ws.mainWindow);
+        if (ws.hookFunction != nullptr) {
+            // Through void (*)(), the type that converts to any other function type quietly.
+            auto setHook = reinterpret_cast<HHOOK (*)(HWND)>(reinterpret_cast<void (*)()>(ws.hookFunction));
+            ws.hookHandle = setHook(ws.mainWindow);
+        }
+        // Without a hook the library is of no use: it is freed now, as every activation
+        // loads it again.
+        if (ws.hookHandle == nullptr) {
+            FreeLibrary(ws.hookDll);
+            ws.hookDll = nullptr;
+            ws.hookFunction = nullptr;
+        }
     } else if (ws.hookHandle != nullptr) {
         UnhookWindowsHookEx(ws.hookHandle);
         ws.hookHandle = nullptr;
@@ -307,7 +315,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (!ws.windowMode) GetWindowRect(window, reinterpret_cast<RECT*>(lParam));
         break;
     case WM_DROPFILES: StoreDroppedFiles(reinterpret_cast<HDROP>(wParam)); break;
-    case MM_MCINOTIFY: HandleMciNotify(); break;
+    case MM_MCINOTIFY: HandleMciNotifyOf(static_cast<uint32_t>(lParam)); break;
     case kSocketMessage: return HandleSocketEvent(window, message, wParam, lParam);
     default: break;
     }

@@ -139,6 +139,29 @@ TEST_F(DeviceTest, BorderRampsTurnParameterAndRangeIntoFactorOpsAndReference) {
     EXPECT_EQ(G_D3D_SelectBlendGraph(nullptr, -1, -1), 0);
 }
 
+// Border parameter 255 discards the draws that bypass the batch too: the integer
+// free-corner path of a blend graphic and the vertex grid.
+TEST_F(DeviceTest, BorderParameter255SuppressesTheDirectDraws) {
+    Start();
+    GraphData* g = FilledGraph(32, 32, Pattern);
+    GraphData* blend = FilledGraph(32, 32, [](int x, int) { return (uint32_t)(x * 8) << 24; }, 1);
+    for (int param : {128, 255}) {
+        SCOPED_TRACE(testing::Message() << "param " << param);
+        ASSERT_EQ(G_D3D_SelectBlendGraph(blend, param, 100), 0);
+        g_drawState.blendGraph = 1;  // a blend graphic is selected: the integer path draws by itself
+        std::vector<ptest::D3DCall> calls =
+            Calls([&] { ASSERT_EQ(G_D3D_DrawFreeQuadGraphInt(10, 10, 50, 12, 8, 40, 60, 44, g, 0), 0); });
+        EXPECT_EQ(CountCalls(calls, "DrawPrimitive"), param == 255 ? 0 : 1);
+        g_drawState.blendGraph = -1;
+    }
+    ASSERT_EQ(G_D3D_SelectBlendGraph(nullptr, -1, -1), 0);
+    D3DVertexTex1 grid[4] = {};
+    Slot()->suppressDraw = 1;
+    std::vector<ptest::D3DCall> calls = Calls([&] { EXPECT_EQ(G_D3D_DrawVertexGrid(grid, 2, 2, g_d3d.currentSlot), 0); });
+    Slot()->suppressDraw = 0;
+    EXPECT_EQ(CountCalls(calls, "DrawIndexedPrimitive"), 0);
+}
+
 TEST_F(DeviceTest, BorderRangeZeroShowsOnlyWhereTheBlendAlphaReachesTheParameter) {
     Start();
     GraphData* g = FilledGraph(32, 32, Pattern);
@@ -297,6 +320,11 @@ TEST_F(DeviceTest, ReleaseAndRecreationResendEveryStateAndBringTexturesBackEmpty
         for (int ts : {D3DTSS_MAGFILTER, D3DTSS_MINFILTER, D3DTSS_ADDRESS, D3DTSS_TEXCOORDINDEX})
             EXPECT_EQ(after.stageStates[k][ts], before.stageStates[k][ts]) << "stage " << k << " state " << ts;
     EXPECT_EQ(after.viewport.dwWidth, 640u);
+    // A target dropped afterwards (as a failing select does) falls back to the back surface,
+    // never the visible screen.
+    ASSERT_EQ(G_D3D_SetRenderTarget(nullptr, g_d3d.currentSlot), 0);
+    EXPECT_EQ(DeviceState().target, GetBackSurface());
+    EXPECT_EQ(s->currentTarget, GetBackSurface());
 
     // The graphic draws again once its pixels are back.
     d3dfix::Image image(32, 32, false, Pattern);

@@ -1,13 +1,16 @@
 // PutMEMIMGRotated: every source kind, modifier and blend mode on a quarter-turned draw
 // (exact steps) against a per-pixel model written from the drawing rules, the
 // blend parameter shortcuts, scale 2, the truncation drift of a large scale, and
-// clipping to the draw area (and never past the destination).
+// clipping to the draw area (and never past the destination); general angles and scales
+// against a model of the whole draw, the mirrored path, and palette indices beyond the
+// entries in use.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,6 +20,7 @@
 #include "QzDrawMemImg.h"
 #include "QzDrawPrimitive.h"
 #include "QzGraphicsDrawState.h"
+#include "QzUseCLib.h"
 
 namespace {
 
@@ -351,6 +355,162 @@ TEST_F(RotateTest, DrawAreaBeyondTheDestinationStaysInside) {
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 6; ++x)
             ASSERT_EQ(Get(dst, x, y), 0x77777777u) << "at (" << x << "," << y << ")";
+}
+
+// The rotated draw of a 32-bit direct source in blend mode none, written from the drawing
+// rules: corners and steps in single precision, each source position's numerator divided
+// whole and the quotient rounded to single precision.
+void ModelRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angle, float scale) {
+    auto trunc = [](float f) { return (int32_t)std::trunc(f); };
+    auto whole = [](int32_t p) { return p / 262144; };
+    float sn, cs;
+    GetSinCos(-angle, &sn, &cs);
+    const int32_t sInv = trunc(sn * 262144.0f), cInv = trunc(cs * 262144.0f);
+    GetSinCos(angle, &sn, &cs);
+    const int32_t S = trunc(sn * 262144.0f), C = trunc(cs * 262144.0f);
+    const int32_t CX = cx * 262144, CY = cy * 262144;
+    const float hw = (float)src->width * scale * 0.5f, hh = (float)src->height * scale * 0.5f;
+    const float p1 = (float)C * hw, p2 = (float)S * hw, p3 = (float)C * hh, p4 = (float)S * hh;
+    const int32_t X[4] = {CX + trunc(p4 - p1), CX + trunc(-p1 - p4), CX + trunc(p1 - p4), CX + trunc(p1 + p4)};
+    const int32_t Y[4] = {CY + trunc(-p2 - p3), CY + trunc(p3 - p2), CY + trunc(p2 + p3), CY + trunc(p2 - p3)};
+    const int32_t minX = *std::min_element(X, X + 4), maxX = *std::max_element(X, X + 4);
+    const int32_t minY = *std::min_element(Y, Y + 4), maxY = *std::max_element(Y, Y + 4);
+    if (minY == maxY)
+        return;
+    const RECT& area = g_drawState.drawArea;
+    const int left = std::max(whole(minX) - 2, (int)area.left), top = std::max(whole(minY) - 2, (int)area.top);
+    const int right = std::min(whole(maxX) + 4, (int)area.right), bottom = std::min(whole(maxY) + 4, (int)area.bottom);
+    if (right <= left || bottom <= top)
+        return;
+    auto quotient = [scale, trunc](int32_t num) { return trunc((float)((long double)num / scale)); };
+    auto U = [&](int x, int y) {
+        return (uint32_t)quotient((int32_t)((uint32_t)cInv * (uint32_t)(x - cx) - (uint32_t)sInv * (uint32_t)(y - cy))) +
+               ((uint32_t)(src->width >> 1) << 18);
+    };
+    auto V = [&](int x, int y) {
+        return (uint32_t)quotient((int32_t)((uint32_t)sInv * (uint32_t)(x - cx) + (uint32_t)cInv * (uint32_t)(y - cy))) +
+               ((uint32_t)(src->height >> 1) << 18);
+    };
+    const uint32_t du = (uint32_t)trunc((float)C / scale), dv = (uint32_t)trunc((float)sInv / scale);
+    const int n = bottom - top;
+    const uint32_t duLine = (uint32_t)((int32_t)(U(left, bottom) - U(left, top)) / n);
+    const uint32_t dvLine = (uint32_t)((int32_t)(V(left, bottom) - V(left, top)) / n);
+    uint32_t lu = U(left, top), lv = V(left, top);
+    for (int y = top; y < bottom; ++y, lu += duLine, lv += dvLine) {
+        uint32_t u = lu, v = lv;
+        for (int x = left; x < right; ++x, u += du, v += dv)
+            if (u < (uint32_t)src->width << 18 && v < (uint32_t)src->height << 18)
+                qztest::SetMemImgPixel(dst, x, y, qztest::MemImgPixel(src, (int)(u >> 18), (int)(v >> 18)));
+    }
+}
+
+// Source positions against the model: a 10 x 6 source at angle 0.5 and scale 1.5, angles
+// off the axes, a negative scale, odd sizes, scales 0 and 0.5, and random large draws
+// whose position numerators pass 2^24 (where a single-precision numerator loses its low
+// bits).
+TEST_F(RotateTest, SourcePositionsMatchTheModel) {
+    struct Case {
+        int w, h, cx, cy;
+        float angle, scale;
+    };
+    std::vector<Case> cases = {
+        {10, 6, 50, 40, 0.5f, 1.5f}, {7, 5, 60, 60, 0.3f, 1.0f},  {9, 9, 60, 60, -1.1f, 2.5f},
+        {1, 1, 60, 60, 0.8f, 3.0f},  {8, 6, 60, 60, 2.0f, -1.5f}, {11, 3, 60, 60, 0.0f, 0.5f},
+        {6, 4, 60, 60, 1.3f, 0.0f},  {5, 8, 60, 60, 4.0f, 0.5f},
+    };
+    constexpr int kSide = 400;
+    std::mt19937 rng(7);
+    for (int i = 0; i < 300; ++i)
+        cases.push_back({8 + (int)(rng() % 121), 8 + (int)(rng() % 121), kSide / 2, kSide / 2,
+                         std::uniform_real_distribution<float>(-7.0f, 7.0f)(rng),
+                         std::uniform_real_distribution<float>(0.5f, 4.5f)(rng)});
+    MEMIMG* src = Image(128, 128, 1, 0, 0);
+    MEMIMG* got = Image(kSide, kSide, 1, 0, 0);
+    MEMIMG* want = Image(kSide, kSide, 1, 0, 0);
+    g_drawState.drawArea = {0, 0, kSide, kSide};
+    int differing = 0;
+    for (const Case& c : cases) {
+        src->width = c.w, src->height = c.h;  // the same rows, a smaller image
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) Set(src, x, y, (uint32_t)(y << 8 | x) + 1);
+        std::memset(got->pixels, 0, (size_t)got->pitch * kSide);
+        std::memset(want->pixels, 0, (size_t)want->pitch * kSide);
+        PutMEMIMGRotated(got, src, c.cx, c.cy, c.angle, c.scale, 0, 0, nullptr);
+        ModelRotated(want, src, c.cx, c.cy, c.angle, c.scale);
+        const bool same = std::memcmp(got->pixels, want->pixels, (size_t)got->pitch * kSide) == 0;
+        differing += !same;
+        EXPECT_TRUE(same) << c.w << "x" << c.h << " at (" << c.cx << "," << c.cy << ") angle " << c.angle << " scale "
+                          << c.scale;
+    }
+    EXPECT_EQ(differing, 0);
+    // The 10 x 6 source at (50, 40), angle 0.5, scale 1.5: its box spans 23 x 21 pixels from (39, 30).
+    src->width = 10, src->height = 6;
+    std::memset(got->pixels, 0, (size_t)got->pitch * kSide);
+    PutMEMIMGRotated(got, src, 50, 40, 0.5f, 1.5f, 0, 0, nullptr);
+    int drawn = 0;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            if (Get(got, x, y) != 0) {
+                ++drawn;
+                ASSERT_TRUE(x >= 39 && x < 62 && y >= 30 && y < 51) << x << "," << y;
+            }
+    EXPECT_GT(drawn, 60 * 2);
+}
+
+// Mirrored: the turned corners, swapped left for right, go to the four-point drawer.
+TEST_F(RotateTest, MirrorDrawsTheSwappedCornersAsAQuad) {
+    MEMIMG* src = Image(9, 5, 1, 0, 0);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 9; ++x) Set(src, x, y, (uint32_t)(y << 8 | x) + 1);
+    MEMIMG* got = Image(64, 64, 1, 0, 0);
+    MEMIMG* want = Image(64, 64, 1, 0, 0);
+    g_drawState.drawArea = {0, 0, 64, 64};
+    PutMEMIMGRotated(got, src, 30, 28, 0.0f, 2.0f, 0, 1, nullptr);
+    // Angle 0: corners at the centre -+ (9, 5); top-left of the quad is the right corner.
+    const MEMIMGPoint corner[4] = {{39, 23}, {21, 23}, {39, 33}, {21, 33}};
+    PutMEMIMGQuad(want, src, corner, 0, nullptr);
+    EXPECT_EQ(std::memcmp(got->pixels, want->pixels, (size_t)got->pitch * 64), 0);
+    EXPECT_EQ(Get(got, 38, 24), Get(src, 0, 0));
+    EXPECT_EQ(Get(got, 22, 24), Get(src, 8, 0));
+}
+
+// A palette index beyond the entries in use: only the plain copies read the palette copy
+// buffer (which still holds an earlier draw's entries there); every other loop reads the
+// source's own palette, so the index draws like an in-use index of the same colour.
+TEST_F(RotateTest, PaletteIndexBeyondTheEntriesInUseReadsThePaletteInEveryBlendLoop) {
+    for (int is32 = 0; is32 < 2; ++is32)
+        for (const auto& [mode, P, bright] : {std::tuple{0, 255, 0x808080u}, std::tuple{1, 128, 0xFFFFFFu},
+                                              std::tuple{2, 255, 0xFFFFFFu}, std::tuple{3, 100, 0xFFFFFFu},
+                                              std::tuple{4, 0, 0xFFFFFFu}}) {
+            const int bytes = is32 ? 4 : 2;
+            const uint32_t old = is32 ? 0x101010u : 0x0842u, fresh = is32 ? 0x202020u : 0x1084u;
+            // An earlier draw leaves its entry 5 in the copy buffer.
+            MEMIMG* before = Image(1, 1, is32, 1, 0);
+            before->paletteCount = 256;
+            std::memcpy(before->paletteStore + 5 * bytes, &old, bytes);
+            Set(before, 0, 0, 5);
+            MEMIMG* scratch = Image(4, 4, is32, 0, 0);
+            g_drawState.blendMode = 0;
+            g_drawState.blendParam = 255;
+            g_drawState.brightColor = 0xFFFFFF;
+            PutMEMIMGRotated(scratch, before, 1, 1, 0.0f, 1.0f, 0, 0, nullptr);
+            // Two entries in use; index 1 and index 5 hold the same colour.
+            MEMIMG* src = Image(2, 1, is32, 1, 0);
+            src->paletteCount = 2;
+            std::memcpy(src->paletteStore + 1 * bytes, &fresh, bytes);
+            std::memcpy(src->paletteStore + 5 * bytes, &fresh, bytes);
+            Set(src, 0, 0, 1);
+            Set(src, 1, 0, 5);
+            MEMIMG* dst = Image(4, 3, is32, 0, 0);
+            const uint32_t grey = is32 ? 0x808080u : 0x8410u;
+            for (int x = 0; x < 4; ++x) Set(dst, x, 1, grey);
+            g_drawState.blendMode = mode;
+            g_drawState.blendParam = P;
+            g_drawState.brightColor = bright;
+            PutMEMIMGRotated(dst, src, 2, 1, 0.0f, 1.0f, 0, 0, nullptr);
+            EXPECT_NE(Get(dst, 1, 1), grey) << "mode " << mode << " is32 " << is32;
+            EXPECT_EQ(Get(dst, 2, 1), Get(dst, 1, 1)) << "mode " << mode << " is32 " << is32;
+        }
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // with its pacing and fallbacks, the screen surfaces of each mode, the draw target, and
 // presenting with its waits.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LibraryFixture.h"
@@ -234,6 +236,19 @@ TEST_F(ScreenTest, FullScreenFallbacks) {
     EXPECT_EQ(g_screen.width, 640);
     EXPECT_EQ(g_screen.colorBitDepth, 16);
     EXPECT_EQ(Locked([] { return SetScreenMode(640, 480, 24, 60); }), -1);
+}
+
+TEST_F(ScreenTest, SizesOfZeroOrLessAreRefusedAndChangeNothing) {
+    for (int windowMode : {1, 0}) {
+        SCOPED_TRACE(windowMode ? "window" : "full screen");
+        Start(windowMode);
+        for (auto [w, h] : {std::pair{0, 480}, {-640, 480}, {640, -480}, {-2, -2}, {INT_MIN, 480}}) {
+            EXPECT_EQ(Locked([&] { return SetScreenMode(w, h, 32, 60); }), -1) << w << " x " << h;
+            EXPECT_EQ(g_screen.width, 640);
+            EXPECT_EQ(g_screen.height, 480);
+        }
+        ApiTerminateLibrary();
+    }
 }
 
 TEST_F(ScreenTest, ModesThatCannotBeSetAtAllAreFatal) {

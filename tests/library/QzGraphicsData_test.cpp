@@ -7,6 +7,7 @@
 
 #include "ArchiveWriter.h"
 #include "GraphFixture.h"
+#include "MemoryWatch.h"
 #include "QzArchive_FileSet.h"
 #include "QzDrawScreen.h"
 #include "QzDrawScreenMode.h"
@@ -310,3 +311,48 @@ TEST_F(GraphTest, LongNamesAreNotRecorded) {
 }
 
 }  // namespace
+
+namespace {
+
+int g_loaderCalls = 0;
+int CountingLoader(ReadStream*, GraphImage*) {
+    ++g_loaderCalls;
+    return -1;
+}
+
+// A PNG chunk: length, type, data and the CRC over type and data.
+std::string PngChunk(const char* type, const std::string& data, uint32_t declaredLength) {
+    std::string chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(declaredLength >> shift & 0xFF);
+    const std::string body = std::string(type, 4) + data;
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : body) {
+        crc ^= c;
+        for (int k = 0; k < 8; k++) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    crc ^= 0xFFFFFFFFu;
+    chunk += body;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(crc >> shift & 0xFF);
+    return chunk;
+}
+
+}  // namespace
+
+// A few dozen bytes declaring a gigabyte-long text chunk: refused at once, every reader
+// tried once, and no block anywhere near the declared size asked of the allocator.
+TEST_F(GraphTest, APngDeclaringAHugeChunkIsRefusedCheaply) {
+    const std::string header = std::string("\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 13);  // 16 x 16 RGB
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header, 13) +
+                            PngChunk("tEXt", "", 0x3FFFFFFF);
+    qztest::WriteWholeFile(dir.file("huge.png"), png);
+    Start();
+    ASSERT_EQ(AddUserGraphImageLoader(CountingLoader), 0);
+    g_loaderCalls = 0;
+    qztest::AllocationWatch::Start();
+    EXPECT_EQ(LoadFileToGraph("huge.png"), -1);
+    ClearUserGraphImageLoaders();
+    EXPECT_EQ(g_loaderCalls, 1) << "readers tried for one file";
+    if (qztest::AllocationWatch::Available()) {
+        EXPECT_LT(qztest::AllocationWatch::LargestBlock(), size_t(16) << 20);
+    }
+}

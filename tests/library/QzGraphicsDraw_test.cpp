@@ -2,9 +2,13 @@
 // draw area, the setters, target selection and its camera, mirrored and source-rectangle
 // draws, the subtract emulation, and the same sprite through Direct3D, the 2D path and
 // without Direct3D at all.
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <limits>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "GraphFixture.h"
@@ -258,6 +262,90 @@ TEST_F(DrawTest, APlainSpriteInSoftwareRendering) {
     ASSERT_EQ(GetGraphData(h)->useTexture, 0);
     ASSERT_EQ(DrawPlainGraph(17, 9, h, 1), 0);
     ExpectSprite(17, 9);
+}
+
+// An outline names the same box in any corner order, on Direct3D and by the CPU alike:
+// rows and columns 10 to 19 for the corners 10 and 20.
+TEST_F(DrawTest, OutlineBoxesOfEveryCornerOrderLightTheSamePixels) {
+    Start();
+    ASSERT_EQ(SetScreenMode(640, 480, 32, 60), 0);
+    SelectDrawTarget(kDrawTargetBack);
+    for (int use3D = 1; use3D >= 0; --use3D) {
+        SetNewGraph3DFlag(use3D);
+        for (const auto& [x1, y1, x2, y2] : {std::tuple{10, 10, 20, 20}, std::tuple{20, 10, 10, 20},
+                                             std::tuple{10, 20, 20, 10}, std::tuple{20, 20, 10, 10}}) {
+            ClearDrawTarget();
+            ASSERT_EQ(DrawRectangle(x1, y1, x2, y2, 0xFFFFFF, 0), 0);
+            const std::vector<uint32_t> screen = BackScreen();
+            ASSERT_FALSE(screen.empty());
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 30; ++x) {
+                    const bool lit = x >= 10 && x <= 19 && y >= 10 && y <= 19 && (x == 10 || x == 19 || y == 10 || y == 19);
+                    ASSERT_EQ(At(screen, x, y) != 0, lit)
+                        << "3D " << use3D << " corners " << x1 << "," << y1 << " " << x2 << "," << y2 << " at " << x << ","
+                        << y;
+                }
+        }
+    }
+}
+
+// Coordinates far outside any screen: rectangles whose edges leave the 32-bit range, and
+// scales and positions that are huge, infinite or not a number. Such a draw draws nothing
+// and returns 0 like a draw onto an empty area, on Direct3D, the 2D path and in software
+// rendering alike (the sanitizers stop the test on any overflow).
+TEST_F(DrawTest, DrawsFarOutsideAnyScreenDrawNothing) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    for (int mode = 0; mode < 3; ++mode) {
+        SCOPED_TRACE(mode == 0 ? "Direct3D" : mode == 1 ? "2D" : "software rendering");
+        SetNewGraph3DFlag(mode == 2 ? 0 : 1);
+        Start();
+        ASSERT_EQ(SetScreenMode(640, 480, 32, 60), 0);
+        SelectDrawTarget(kDrawTargetBack);
+        ClearDrawTarget();
+        if (mode == 1)
+            SetNewGraph3DFlag(0);
+        const int h = Graph(12, 8, Pattern);
+        ASSERT_GE(h, 0);
+        const int big = INT_MAX - 4, low = INT_MIN + 2;
+        // The opposite corner: across the screen from a far one, or 20 or 30 pixels on.
+        auto across = [](int v, int near) { return v == 0 ? near : v == INT_MIN ? INT_MAX : -v; };
+        for (auto [x, y] : {std::pair{big, 0}, {0, big}, {low, 0}, {0, low}, {big, big}, {INT_MIN, INT_MIN}}) {
+            SCOPED_TRACE(testing::Message() << "at " << x << "," << y);
+            EXPECT_EQ(DrawPlainGraph(x, y, h, 1), 0);
+            EXPECT_EQ(DrawMirroredGraph(x, y, h, 1), 0);
+            EXPECT_EQ(DrawStretchedGraph(x, y, across(x, 20), across(y, 20), h, 1), 0);
+            EXPECT_EQ(DrawGraphSourceRect(x, y, 2, 2, 6, 4, h, 1, 0), 0);
+            EXPECT_EQ(DrawGraphSourceRect(x, y, 2, 2, 6, 4, h, 1, 1), 0);
+            EXPECT_EQ(DrawGraphSourceRect(0, 0, x, y, 6, 4, h, 1, 1), 0);
+            EXPECT_EQ(DrawGraphSourceRectStretched(x, y, across(x, 30), across(y, 30), 1, 1, 4, 4, h, 1), 0);
+            EXPECT_EQ(DrawGraphSourceRectStretched(0, 0, 30, 30, x, y, 1, 1, h, 1), 0);
+            EXPECT_EQ(DrawScaleRotateGraph(x, y, 1.0, 0.5, h, 1, 0), 0);
+            EXPECT_EQ(DrawRectangle(x, y, across(x, 20), across(y, 20), 0xFFFFFF, 0), 0);
+            EXPECT_EQ(DrawRectangle(x, y, across(x, 20), across(y, 20), 0xFFFFFF, 1), 0);
+        }
+        for (double scale : {1e300, -1e300, 1e12, inf, -inf, nan}) {
+            SCOPED_TRACE(testing::Message() << "scale " << scale);
+            EXPECT_EQ(DrawScaleRotateGraph(100, 100, scale, 0.3, h, 1, 0), 0);
+            EXPECT_EQ(DrawScaleRotateGraph(100, 100, scale, 0.3, h, 1, 1), 0);
+            if (!(std::fabs(scale) < 1e38)) {  // an angle beyond single precision
+                EXPECT_EQ(DrawScaleRotateGraph(100, 100, 1.0, scale, h, 1, 0), 0);
+            }
+        }
+        for (float v : {1e30f, -1e30f, (float)inf, (float)nan}) {
+            SCOPED_TRACE(testing::Message() << "corner " << v);
+            EXPECT_EQ(DrawFreeQuadGraph(v, 0, 40, 0, 40, 30, 0, 30, h, 1), 0);
+            EXPECT_EQ(DrawFreeQuadGraph(0, 0, 40, v, 40, 30, 0, 30, h, 1), 0);
+            EXPECT_EQ(DrawScaleRotateGraphCore(v, 100, 1.0, 0.0, h, 1, 0), 0);
+        }
+        ASSERT_EQ(PresentScreen(), 0);
+        const std::vector<uint32_t>& screen = ptest::GetLastPresentedFrame().pixels;
+        ASSERT_EQ(screen.size(), 640u * 480u);
+        EXPECT_EQ(std::count_if(screen.begin(), screen.end(), [](uint32_t p) { return (p & 0xFFFFFF) != 0; }), 0)
+            << "something was drawn";
+        LeaveLibraryLock();
+        locked_ = false;
+        ApiTerminateLibrary();
+    }
 }
 
 // ---- matrices --------------------------------------------------------------------------------

@@ -189,6 +189,38 @@ TEST_F(FontTest, TheRingEvictsTheOldestGlyph) {
     EXPECT_EQ(f->charTable[0x88 + 256 * 0x40].cached, 1);
 }
 
+// A character twice in one batch takes two cells; when the ring reaches the older copy,
+// the entry keeps naming the newer cell, so the glyph is not rendered again.
+TEST_F(FontTest, EvictingAStaleDuplicateKeepsTheNewerCell) {
+    Start();
+    RegisterFace("Small", 8, 7, 8);
+    int font = CreateFontToHandle("Small", 8, -1, 0, -1, -1, -1, -1);
+    FontData* f = GetFontData(font);
+    const int count = f->cellCount;
+    const char twice[] = {(char)0x88, 0x40, 0, (char)0x88, 0x40, 0};
+    ASSERT_NE(CacheFontGlyphs(2, twice, font), nullptr);
+    CharEntry& entry = f->charTable[0x88 + 256 * 0x40];
+    GlyphCell* newer = &f->cells[1];
+    ASSERT_EQ(entry.cell, newer);
+    // Round the ring to cell 0 again, with other characters, then over it.
+    std::vector<char> cells;
+    for (int k = 0; k < count - 1; ++k) {
+        cells.push_back((char)(0x89 + k / 180));
+        cells.push_back((char)(0x40 + k % 180));
+        cells.push_back(0);
+    }
+    ASSERT_EQ(f->ringPosition, 2);
+    ASSERT_NE(CacheFontGlyphs(count - 2, cells.data(), font), nullptr);
+    ASSERT_EQ(f->ringPosition, 0);
+    ASSERT_NE(CacheFontGlyphs(1, cells.data() + 3 * (count - 2), font), nullptr);
+    EXPECT_EQ(entry.cached, 1);
+    EXPECT_EQ(entry.cell, newer);
+    const int calls = ptest::GetSyntheticGlyphCalls("Small", 0x88 * 256 + 0x40);
+    const char text[] = {(char)0x88, 0x40, 0};
+    EXPECT_EQ(MeasureFontStringWidth(text, -1, font, 0), 4);
+    EXPECT_EQ(ptest::GetSyntheticGlyphCalls("Small", 0x88 * 256 + 0x40), calls) << "rendered again";
+}
+
 // A space keeps only its advance, which edge fonts grow by 2e; the measuring walk.
 TEST_F(FontTest, MeasuringWalksCharactersAndSpacing) {
     Start();

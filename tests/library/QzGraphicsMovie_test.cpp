@@ -19,6 +19,7 @@
 #include "QzGraphicsFront.h"
 #include "QzGraphicsMovie.h"
 #include "QzGraphicsRecovery.h"
+#include "QzGraphicsSystem.h"
 #include "QzWinFileAccess.h"
 #include "QzWinMessage.h"
 #include "QzWinWindow.h"
@@ -446,6 +447,21 @@ TEST_F(MovieTest, ModesFallBackWhereTheMachineCannotGiveThem) {
         EXPECT_EQ(GetMovieData(movie)->overlaySurface, nullptr);
         EXPECT_EQ(CloseMovie(movie), 0);
     }
+}
+
+// With 3D graphics unusable (software rendering), loading a movie as a graphic leaves the
+// caller's 3D setting as it was, for the graphics made later.
+TEST_F(MovieTest, TheMovieFallbackKeepsTheCallers3DSetting) {
+    SetNewGraph3DFlag(0);
+    StartScreen(1, 32);
+    ASSERT_EQ(g_screen.softwareRender, 1);
+    ASSERT_EQ(SetNewGraph3DFlag(1), 0);
+    ASSERT_EQ(IsGraph3DUsable(), 0);
+    const int graph = LoadFileToGraph("clip.avi");
+    ASSERT_GE(graph, 0);
+    EXPECT_EQ(GetGraphData(graph)->useTexture, 0);
+    EXPECT_EQ(g_graphCreateSettings.use3D, 1);
+    EXPECT_EQ(DeleteOneGraph(graph, 0), 0);
 }
 
 class OverlayTest : public MovieTest {

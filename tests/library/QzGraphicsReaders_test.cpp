@@ -67,7 +67,7 @@ const std::vector<uint32_t> k565 = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x8410, 0x11
 
 std::string Rle8Picture() {
     // 8 x 3, bottom-up. Bottom line: a run of three, an odd literal (padded), end of line.
-    // Middle line: five pixels, then a delta (+2, +1): pixel 2 of the top line. End.
+    // Middle line: five pixels, then a delta (+2, +1): pixel 7 of the top line. End.
     const unsigned char rle[] = {3, 0x11, 0, 3, 0x44, 0x55, 0x66, 0, 0, 0, 5, 0x22, 0, 2, 2, 1, 1, 0x33, 0, 1};
     return std::string((const char*)rle, sizeof rle);
 }
@@ -179,12 +179,19 @@ std::vector<ReaderCase> ReaderCases() {
     rle8.compression = 1;
     rle8.data = Rle8Picture();
     c.push_back({"bmp RLE8", LoadBmpToGraphImage, WriteBmp(rle8), 8, 8, 3, 8, 0xFF0000, 0, 0xFF000000,
-                 {{0, 0, 0}, {2, 0, 0x33}, {3, 0, 0}, {4, 1, 0x22}, {5, 1, 0}, {2, 2, 0x11}, {3, 2, 0x44}, {5, 2, 0x66}, {6, 2, 0}},
+                 {{0, 0, 0}, {2, 0, 0}, {6, 0, 0}, {7, 0, 0x33}, {4, 1, 0x22}, {5, 1, 0}, {2, 2, 0x11}, {3, 2, 0x44}, {5, 2, 0x66}, {6, 2, 0}},
                  {{1, 0xFF0000}}});
     BmpSpec noEnd = rle8;
     noEnd.data = noEnd.data.substr(0, noEnd.data.size() - 2);  // no end-of-bitmap code
     c.push_back({"bmp RLE8 ending without its code", LoadBmpToGraphImage, WriteBmp(noEnd), 8, 8, 3, 8, 0xFF0000, 0,
-                 0xFF000000, {{2, 0, 0x33}, {5, 2, 0x66}}, {}});
+                 0xFF000000, {{7, 0, 0x33}, {5, 2, 0x66}}, {}});
+    // 8 x 2, bottom-up: five pixels, a delta (+2, +1), one pixel at column 7 of the top line.
+    BmpSpec rle4Delta = Paletted(4, 2);
+    rle4Delta.width = 8;
+    rle4Delta.compression = 2;
+    rle4Delta.data = std::string("\x05\x12\x00\x02\x02\x01\x01\x30\x00\x01", 10);
+    c.push_back({"bmp RLE4 delta from the current position", LoadBmpToGraphImage, WriteBmp(rle4Delta), 8, 8, 2, 8,
+                 0xFF0000, 0, 0xFF000000, {{0, 1, 1}, {4, 1, 1}, {5, 1, 0}, {2, 0, 0}, {6, 0, 0}, {7, 0, 3}}, {}});
     BmpSpec rle4 = Paletted(4, -1);
     rle4.width = 6;
     rle4.compression = 2;

@@ -87,6 +87,7 @@ const std::vector<EditCase> kEditCases = {
     {"maximum 4, a double-byte character", "abcd", 4, 4, 0, "\x83\x41", "ab\x83\x41", 4, 0, 0, ""},
     {"maximum 4 over a double-byte tail", "ab\x83\x81", 4, 4, 0, "z", "abz", 3, 0, 0, ""},
     {"maximum 1 refuses a double-byte character", "", 0, 1, 0, "\x83\x41" "b", "b", 1, 0, 0, ""},
+    {"maximum 1 keeps its text when refusing one", "a", 1, 1, 0, "\x83\x41", "a", 1, 0, 0, ""},
     {"maximum 0 refuses everything", "", 0, 0, 0, "ab", "", 0, 0, 0, ""},
     {"numbers: minus at the start", "", 0, 10, 4, "-1", "-1", 2, 0, 0, ""},
     {"numbers: minus later", "1", 1, 10, 4, "-a\x83\x41" "2", "12", 2, 0, 0, ""},

@@ -353,6 +353,21 @@ TEST(SoundDecoderTest, AShortSourceAtItsEndSeeksBackToItsStart) {
     EXPECT_EQ(d.Read(100), pcm);
 }
 
+// Decoded whole, the data is delivered without the decoder reaching its end: a seek to 0
+// must still go back, however close the end is to the start.
+TEST(SoundDecoderTest, ASeekToTheStartAfterAWholeDecodeRewindsATinySource) {
+    for (const int bytes : {2, 8, 14, 16, 40}) {
+        SCOPED_TRACE(bytes);
+        const std::string pcm = Pattern(bytes);
+        Decoder d(Riff(Chunk("fmt ", Fmt(1, 1, 22050, 44100, 2, 16)) + Chunk("data", pcm)));
+        ASSERT_EQ(d.open, 0);
+        const std::vector<int16_t> whole = d.Whole();
+        ASSERT_EQ(whole.size() * 2, pcm.size());
+        EXPECT_EQ(SeekSoundDecoder(&d.d, 0), 0);
+        EXPECT_EQ(d.Read(100), pcm);
+    }
+}
+
 TEST(SoundDecoderTest, WaveImageBytes) {
     const WAVEFORMATEX f = Pcm(8000, 1, 8);
     void* image = nullptr;

@@ -71,6 +71,23 @@ TEST_F(MusicWindowTest, ALoopingSongRestartsAtItsNoticeAndAStopEndsIt) {
     EXPECT_EQ(PullUntilNotice(44100), -1);
 }
 
+// A song played once ends just as a looping song starts, so its end notice arrives after
+// the new song opened: it names the old device, and the new song plays on to its own end
+// instead of restarting.
+TEST_F(MusicWindowTest, ALateNoticeOfThePreviousSongLeavesTheLoopingOneAlone) {
+    const int once = LoadSong(0.5), loop = LoadSong(1.0);
+    ASSERT_EQ(Locked([&] { return PlayMusicHandle(once, 1); }), 0);
+    const MCIDEVICEID old = g_soundSystem.mci.mciDeviceId;
+    ASSERT_EQ(Locked([&] { return PlayMusicHandle(loop, 3); }), 0);
+    ASSERT_NE(g_soundSystem.mci.mciDeviceId, old);
+    ptest::PullAudio(22050);
+    PostMessageA(GetMainWindowHwnd(), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(old));
+    EXPECT_EQ(ApiProcessMessage(), 0);  // the old notice arrives
+    EXPECT_EQ(Locked([&] { return IsMusicHandlePlaying(loop); }), 1);
+    EXPECT_EQ(PullUntilNotice(44100 * 3), 22050 + 441) << "the looping song was restarted";
+    ASSERT_EQ(Locked([&] { return StopMusicHandle(loop); }), 0);
+}
+
 TEST_F(MusicWindowTest, ASongPlayedOnceClosesAtItsEndAndItsFileLastsUntilTheNextPlay) {
     const int h = LoadSong(0.5);
     ASSERT_EQ(Locked([&] { return PlayMusicHandle(h, 1); }), 0);

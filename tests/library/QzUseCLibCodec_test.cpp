@@ -12,6 +12,7 @@
 
 #include "ArchiveWriter.h"
 #include "CodecFixtures.h"
+#include "MemoryWatch.h"
 #include "QzArchive_FileSet.h"
 #include "QzUseCLibCodec.h"
 #include "QzWinFileAccess.h"
@@ -242,6 +243,44 @@ TEST(OggDecoderTest, SeekAndRefusal) {
     EXPECT_EQ(DecodeOggMemory(ogg.substr(0, 200)).open, -1);
     EXPECT_EQ(DecodeOggMemory("").open, -1);
     EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+// The pages of an Ogg stream, each whole (header, segment table and body).
+std::vector<std::string> OggPages(const std::string& ogg) {
+    std::vector<std::string> pages;
+    for (size_t at = 0; at + 27 <= ogg.size();) {
+        const size_t segments = static_cast<uint8_t>(ogg[at + 26]);
+        size_t body = 0;
+        for (size_t i = 0; i < segments; i++) body += static_cast<uint8_t>(ogg[at + 27 + i]);
+        const size_t length = 27 + segments + body;
+        pages.push_back(ogg.substr(at, length));
+        at += length;
+    }
+    return pages;
+}
+
+TEST(OggDecoderTest, ChainedLinksDecodeOneAfterAnother) {
+    const std::string chain = qztest::WriteOggVorbis(1, 8000, 3000, 1) + qztest::WriteOggVorbis(1, 8000, 5000, 2);
+    OggRun run = DecodeOggMemory(chain);
+    ASSERT_EQ(run.open, 0);
+    EXPECT_EQ(run.decodedSize, 8000 * 2);
+}
+
+// A chain whose third link begins but has no complete headers: libvorbisfile would map
+// the second link, fail on the third and keep the second's headers. Refused, nothing kept.
+TEST(OggDecoderTest, ChainWithDamagedLaterLinkIsRefusedWithoutLeaking) {
+    const std::vector<std::string> third = OggPages(qztest::WriteOggVorbis(1, 8000, 40000, 3));
+    ASSERT_GE(third.size(), 3u);
+    std::string damaged = third[0];  // its beginning page, then straight to the sound
+    for (size_t i = 2; i < third.size(); i++) damaged += third[i];
+    const std::string chain =
+        qztest::WriteOggVorbis(1, 8000, 3000, 1) + qztest::WriteOggVorbis(1, 8000, 3000, 2) + damaged;
+    EXPECT_EQ(DecodeOggMemory(chain).open, -1);
+    // A page of a stream no link began, after a whole link.
+    std::vector<std::string> stray = OggPages(qztest::WriteOggVorbis(1, 8000, 4000, 4));
+    EXPECT_EQ(DecodeOggMemory(qztest::WriteOggVorbis(1, 8000, 3000, 1) + stray.back()).open, -1);
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+    EXPECT_FALSE(qztest::HasLeakedBlocks());
 }
 
 // The same bytes through a memory stream, a plain file and archive members.

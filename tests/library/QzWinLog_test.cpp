@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "QzWinFileAccess.h"
@@ -166,6 +167,20 @@ TEST_F(LogDeathTest, FatalErrorInsideTheEndSequenceExitsAtOnce) {
         },
         ::testing::ExitedWithCode(255), "");
     EXPECT_EQ(Log(), "7:二度目の終了処理\r\n");
+}
+
+// On any thread but the main one (the message thread's upkeep) the end sequence would wait
+// for a window only the main thread can destroy: the process ends at once, logged.
+TEST_F(LogDeathTest, FatalErrorOffTheMainThreadExitsAtOnce) {
+    StartLog();
+    EXPECT_EXIT(
+        {
+            g_windowSystem.mainThreadId = GetCurrentThreadId();
+            std::thread other([] { ExitWithFatalError("別スレッドの致命的エラー"); });
+            other.join();
+        },
+        ::testing::ExitedWithCode(255), "");
+    EXPECT_EQ(Log(), "7:別スレッドの致命的エラー\r\n");
 }
 
 }  // namespace

@@ -112,17 +112,29 @@ TEST_F(RecordingPumpTest, TenPostedMessagesTakeTwoCallsOfSixAndFour) {
     EXPECT_EQ(TakeSeen().size(), 4u);
 }
 
-TEST_F(RecordingPumpTest, AScreenSaverRequestPostedLastIsTakenFirst) {
+// Only the head of the queue is looked at: a screen-saver request at the head is taken
+// at once, one behind other messages waits its turn.
+TEST_F(RecordingPumpTest, AScreenSaverRequestIsTakenWhenItIsTheHeadMessage) {
+    const std::pair<UINT, WPARAM> screenSaver{WM_SYSCOMMAND, SC_SCREENSAVE};
+    Locked([] {
+        PostMessageA(GetMainWindowHwnd(), WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+        for (int i = 0; i < 2; ++i) PostMessageA(GetMainWindowHwnd(), WM_USER + i, 0, 0);
+        return 0;
+    });
+    ApiProcessMessage();
+    std::vector<std::pair<UINT, WPARAM>> seen = TakeSeen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], screenSaver);
     Locked([] {
         for (int i = 0; i < 3; ++i) PostMessageA(GetMainWindowHwnd(), WM_USER + i, 0, 0);
         PostMessageA(GetMainWindowHwnd(), WM_SYSCOMMAND, SC_SCREENSAVE, 0);
         return 0;
     });
     ApiProcessMessage();
-    std::vector<std::pair<UINT, WPARAM>> seen = TakeSeen();
+    seen = TakeSeen();
     ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[0], (std::pair<UINT, WPARAM>{WM_SYSCOMMAND, SC_SCREENSAVE}));
-    EXPECT_EQ(seen[1].first, static_cast<UINT>(WM_USER));
+    EXPECT_EQ(seen[0].first, static_cast<UINT>(WM_USER));
+    EXPECT_EQ(seen[3], screenSaver);
 }
 
 TEST_F(RecordingPumpTest, ACallFromAnotherThreadDispatchesNothingAndRunsTheTailOnce) {

@@ -1,5 +1,7 @@
 // The main window's procedure: closing, Alt+Enter, aspect-kept sizing, the screen saver,
 // dropped files, display changes and the keys that reach the character buffer.
+#include <cstdio>
+
 #include "LibraryFixture.h"
 #include "QzInputKey.h"
 #include "QzWinMessage.h"
@@ -109,6 +111,24 @@ TEST_F(WindowProcTest, TheScreenSaverNeverStartsAndUnknownSocketsAreReported) {
     // No connection exists, so a socket notification finds none.
     EXPECT_EQ(Locked([] { return SendMessageA(GetMainWindowHwnd(), WM_USER + 0x105, 3, 1); }), 0);
     EXPECT_EQ(Count(Log(), "通信エラー No.1\r\n"), 1);
+}
+
+// With the system keys off on an NT system, each activation loads the hook library; one
+// that gives no hook (here a library without the hook function) is freed again at once.
+TEST_F(WindowProcTest, AHookLibraryThatGivesNoHookIsFreedOnEveryActivation) {
+    std::snprintf(g_windowSystem.hookDllName, sizeof g_windowSystem.hookDllName, "%s", "DSOUND.DLL");
+    g_windowSystem.systemKeysOff = 1;
+    ASSERT_EQ(ApiInitializeLibrary(), 0);
+    g_windowSystem.osCode = 0x104;
+    const int loaded = ptest::GetLoadedModuleCount();
+    HWND window = GetMainWindowHwnd();
+    for (int i = 0; i < 3; ++i) {
+        SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
+        SendMessageA(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    }
+    EXPECT_EQ(ptest::GetLoadedModuleCount(), loaded);
+    EXPECT_EQ(g_windowSystem.hookDll, nullptr);
+    ApiTerminateLibrary();
 }
 
 TEST_F(WindowProcTest, DroppedNamesAreKeptUpToAThousandAsTrackedBlocks) {

@@ -2,6 +2,7 @@
 // files encoded by sox (independently of our decoders) from tones the tests wrote.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,7 @@ Frames ScanFrames(const std::string& f) {
     static const int kbps2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
     static const int rates1[] = {44100, 48000, 32000};
     static const int rates2[] = {22050, 24000, 16000};
+    static const int rates25[] = {11025, 12000, 8000};
     Frames r;
     size_t at = 0;
     if (f.compare(0, 3, "ID3") == 0)
@@ -298,12 +300,13 @@ Frames ScanFrames(const std::string& f) {
     bool firstSeen = false;
     while (at + 4 <= f.size()) {
         const auto h1 = static_cast<uint8_t>(f[at + 1]), h2 = static_cast<uint8_t>(f[at + 2]);
-        if (static_cast<uint8_t>(f[at]) != 0xFF || (h1 & 0xF6) != 0xF2) {  // layer III only
+        // Layer III only, of MPEG-1, MPEG-2 or MPEG-2.5 (version bits 3, 2, 0).
+        if (static_cast<uint8_t>(f[at]) != 0xFF || (h1 & 0xE6) != 0xE2 || (h1 & 0x18) == 0x08) {
             ++at;
             continue;
         }
-        const bool mpeg1 = h1 & 0x08;
-        const int rate = (mpeg1 ? rates1 : rates2)[(h2 >> 2) & 3];
+        const bool mpeg1 = (h1 & 0x18) == 0x18;
+        const int rate = (mpeg1 ? rates1 : (h1 & 0x18) == 0x10 ? rates2 : rates25)[(h2 >> 2) & 3];
         const int bytes = (mpeg1 ? 144 : 72) * (mpeg1 ? kbps1 : kbps2)[h2 >> 4] * 1000 / rate + ((h2 >> 1) & 1);
         if (!firstSeen) {
             r.first = at;
@@ -350,6 +353,36 @@ TEST(AcmMp3, SoxToneDecodesToOneKilohertzFrameForFrame) {
         // One second from the middle holds a thousand cycles.
         const int from = fr.samples / 4;
         EXPECT_NEAR(RisingCrossings(pcm, c.channels, from, from + c.rate), 1000, 2) << c.rate;
+    }
+}
+
+// MPEG-2.5, the rates below 16000 Hz: decoded whole, and sample for sample as the mpg123
+// command line decodes the same file without gapless trimming, within one step (mpg123
+// leaves out an info frame, which we decode as a silent frame).
+TEST(AcmMp3, MpegTwoPointFiveRatesDecodeWholeAsMpg123Does) {
+    for (const int rate : {8000, 11025, 12000}) {
+        SCOPED_TRACE(rate);
+        qztest::TempDir dir;
+        qztest::WriteWholeFile("tone.wav", WaveFile(Tone(440, rate, rate * 3, 1), rate, 1));
+        ASSERT_TRUE(Sox("tone.wav tone.mp3"));
+        const std::string file = qztest::ReadWholeFile("tone.mp3");
+        const Frames fr = ScanFrames(file);
+        ASSERT_GT(fr.count, 10);
+        ASSERT_EQ(fr.rate, rate);
+        const std::string audio = file.substr(fr.first);
+        const std::vector<int16_t> pcm = DecodeAll(Mp3Format(fr), audio);
+        ASSERT_EQ(pcm.size(), static_cast<size_t>(fr.samples));
+        ASSERT_EQ(std::system("mpg123 -q --no-gapless -w reference.wav tone.mp3 2>mpg123.err"), 0)
+            << qztest::ReadWholeFile("mpg123.err");
+        const std::vector<int16_t> reference = Samples(Chunk(qztest::ReadWholeFile("reference.wav"), "data"));
+        const bool hasInfo = audio.find("Info") < static_cast<size_t>(fr.firstBytes) ||
+                             audio.find("Xing") < static_cast<size_t>(fr.firstBytes);
+        const size_t skip = hasInfo ? 576 : 0;
+        ASSERT_EQ(pcm.size() - skip, reference.size());
+        int worst = 0;
+        for (size_t i = 0; i < reference.size(); ++i)
+            worst = std::max(worst, std::abs(static_cast<int>(pcm[skip + i]) - reference[i]));
+        EXPECT_LE(worst, 1);
     }
 }
 

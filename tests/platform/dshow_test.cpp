@@ -10,10 +10,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "CodecFixtures.h"
+#include "MemoryWatch.h"
+#include "SharedFixtures.h"
 #include "dshow_support.h"
 
 using namespace movietest;
@@ -447,6 +450,32 @@ TEST_F(Movies, ASoundOnlyFileOpensWithNoPicture) {
                 440.0, 3.0);
     // A second file on the same stream is refused.
     EXPECT_EQ(p.stream->OpenFile(Wide("clip.avi").data(), 0), MS_E_SOURCEALREADYDEFINED);
+}
+
+// Found by fuzzing: a 5.6 KB sound-only file (a WAVE) whose track claims 1,935,955,490
+// samples a second. It opens and runs like any sound-only file, but its sound is not
+// converted (a resampler for that rate would take seconds and gigabytes on the mixing
+// thread): the mix stays silent and small.
+TEST_F(Movies, ASoundTrackOfAnAbsurdRateOpensAndStaysSilent) {
+    std::string bytes;
+    if (!qztest::ReadSharedFixture("movie-absurd-sample-rate.avi", &bytes)) {
+        GTEST_SKIP() << qztest::SharedFixturePath("movie-absurd-sample-rate.avi") << " is not beside the repository";
+    }
+    std::filesystem::copy_file(qztest::SharedFixturePath("movie-absurd-sample-rate.avi"), dir.file("absurd.avi"));
+    Screen screen;
+    Player p;
+    EXPECT_EQ(p.Open(screen.dd, "absurd.avi"), 6);  // opened; no picture
+    p.stream->SetState(STREAMSTATE_RUN);
+    STREAM_STATE state = STREAMSTATE_STOP;
+    EXPECT_EQ(p.stream->GetState(&state), S_OK);
+    EXPECT_EQ(state, STREAMSTATE_RUN);
+    const int rate = ptest::GetAudioOutputFormat().rate;
+    qztest::AllocationWatch::Start();
+    const std::vector<int16_t> mixed = ptest::PullAudio(rate / 2);
+    EXPECT_TRUE(std::all_of(mixed.begin(), mixed.end(), [](int16_t s) { return s == 0; }));
+    if (qztest::AllocationWatch::Available()) {
+        EXPECT_LT(qztest::AllocationWatch::TotalBytes(), size_t(16) << 20) << "bytes allocated by the mix";
+    }
 }
 
 // ---- sample surfaces --------------------------------------------------------------------------------

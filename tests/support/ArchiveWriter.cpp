@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,12 +83,14 @@ std::string CompressArchiveLZ(const std::string& data) {
 }
 
 std::string CompressArchiveLZ(const std::string& data, uint8_t escape) {
-    constexpr int kHashBits = 16;
     constexpr int kChainLimit = 32;
     constexpr int64_t kMaxDistance = 1 << 24;
     constexpr int64_t kMaxLength = 8195;
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
     const int64_t n = static_cast<int64_t>(data.size());
+    // A table about the size of the input, at most 2^16 heads: small inputs (the fuzzer
+    // compresses thousands a second) do not pay for a half-megabyte table.
+    const int kHashBits = std::clamp(static_cast<int>(std::bit_width(data.size())), 10, 16);
     std::vector<int64_t> head(size_t(1) << kHashBits, -1);
     std::vector<int64_t> previous(data.size(), -1);
     auto hashAt = [&](int64_t i) {

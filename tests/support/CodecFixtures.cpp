@@ -90,9 +90,9 @@ std::string WriteJpeg(int width, int height, int components, const std::string& 
     return out;
 }
 
-std::string WriteOggVorbis(int channels, int rate, int frames) {
+std::string WriteOggVorbis(int channels, int rate, int frames, int serial) {
     const std::string out =
-        vorbiswriter::Encode(channels, rate, frames, 1, [&](float** planes, int first, int count) {
+        vorbiswriter::Encode(channels, rate, frames, serial, [&](float** planes, int first, int count) {
             for (int c = 0; c < channels; c++)
                 for (int i = 0; i < count; i++)
                     planes[c][i] = 0.4f * static_cast<float>(

@@ -29,7 +29,7 @@ std::string WritePng(const PngSpec& spec);
 std::string WriteJpeg(int width, int height, int components, const std::string& pixels, int quality = 90);
 
 // An Ogg Vorbis stream of `frames` frames: a tone per channel.
-std::string WriteOggVorbis(int channels, int rate, int frames);
+std::string WriteOggVorbis(int channels, int rate, int frames, int serial = 1);
 
 // Pixel patterns for the fixtures.
 std::string GradientRgb(int width, int height);  // r, g, b per pixel

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "LogLines.h"
 #include "PngRead.h"
 #include "TempDir.h"
 
@@ -17,16 +18,38 @@ namespace fs = std::filesystem;
 
 namespace gamerun {
 
-std::string Script::Line(int frame, Key key, int value) {
-    char line[48];
-    std::snprintf(line, sizeof line, "%d key %02X %d\n", frame, static_cast<unsigned>(key), value);
-    return line;
-}
+void Script::Change(int frame, Key key, bool down) { changes_.insert({frame, {key, down}}); }
 
 std::string Script::Text() const {
-    std::string text = "# written by the acceptance test\n";
-    for (const auto& [frame, lines] : lines_) text += lines;
+    std::string text = "# written by the test\n";
+    for (const auto& [frame, change] : changes_) {
+        char line[48];
+        std::snprintf(line, sizeof line, "%d key %02X %d\n", frame, static_cast<unsigned>(change.first),
+                      change.second ? 1 : 0);
+        text += line;
+    }
     return text;
+}
+
+namespace {
+const std::pair<Key, int> kPadKeys[] = {{kDown, 0x01}, {kLeft, 0x02}, {kRight, 0x04},
+                                        {kUp, 0x08},   {kZ, 0x10},    {kX, 0x20}};
+}  // namespace
+
+int Script::PadBits(int frame) const {
+    std::map<Key, bool> held;
+    for (auto it = changes_.begin(); it != changes_.end() && it->first <= frame; ++it) held[it->second.first] = it->second.second;
+    int bits = 0;
+    for (const auto& [key, bit] : kPadKeys)
+        if (held[key]) bits |= bit;
+    return bits;
+}
+
+void Script::Pad(int frame, int bits) {
+    const int now = padHeld_ >= 0 ? padHeld_ : PadBits(frame);
+    padHeld_ = bits;
+    for (const auto& [key, bit] : kPadKeys)
+        if ((now ^ bits) & bit) Change(frame, key, (bits & bit) != 0);
 }
 
 void WriteStartFile(const std::string& folder, const std::string& name, const std::string& bytes) {
@@ -47,6 +70,8 @@ std::vector<int> RunAll(const std::vector<Run>& runs) {
                                                 "QZ_INPUT=" + run.folder + "/input.txt",
                                                 "XDG_RUNTIME_DIR=" + run.folder};
         environment.insert(environment.end(), run.environment.begin(), run.environment.end());
+        // The child must not write the parent's buffered output a second time.
+        std::fflush(nullptr);
         pid_t child = fork();
         if (child == 0) {
             if (chdir(run.folder.c_str()) != 0) _exit(127);
@@ -68,23 +93,8 @@ std::vector<int> RunAll(const std::vector<Run>& runs) {
 }
 
 bool LogEndsWithEmptyDump(const std::string& folder) {
-    const std::string log = ReadFile(folder + "/AppLog.txt");
-    // Lines carry a time prefix ("12345:"); the dump is the last two non-empty ones.
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < log.size()) {
-        size_t end = log.find('\n', at);
-        if (end == std::string::npos) end = log.size();
-        std::string line = log.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos && colon > 0 && line.find_first_not_of("0123456789") == colon)
-            line.erase(0, colon + 1);
-        if (!line.empty()) lines.push_back(line);
-        at = end + 1;
-    }
-    return lines.size() >= 2 && lines[lines.size() - 2] == "Alloc memory dump" &&
-           lines.back() == "\tTotal size:0(0.000kb)  Alloc num:0";
+    return qztest::LastLogLines(ReadFile(folder + "/AppLog.txt"), 2) ==
+           std::vector<std::string>{qztest::kEmptyDumpHeading, qztest::kEmptyDumpTotal};
 }
 
 Image ReadImage(const std::string& path) {

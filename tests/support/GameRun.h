@@ -17,8 +17,8 @@ enum Key : int {
 // Key changes by frame (counted in presents, from 0).
 class Script {
 public:
-    void Down(int frame, Key key) { lines_[frame] += Line(frame, key, 1); }
-    void Up(int frame, Key key) { lines_[frame] += Line(frame, key, 0); }
+    void Down(int frame, Key key) { Change(frame, key, true); }
+    void Up(int frame, Key key) { Change(frame, key, false); }
     // Held on one frame, released on the next.
     void Press(int frame, Key key) {
         Down(frame, key);
@@ -28,11 +28,18 @@ public:
         Down(from, key);
         Up(until, key);
     }
+    // From this frame on, exactly the keys of these input bits are held (see PadBits).
+    // Calls come in rising frames, after every other change.
+    void Pad(int frame, int bits);
     std::string Text() const;
+    // The game's input bits (arrows, Z button 1, X button 2) held once the changes of
+    // frames up to `frame` have taken effect.
+    int PadBits(int frame) const;
 
 private:
-    static std::string Line(int frame, Key key, int value);
-    std::map<int, std::string> lines_;
+    void Change(int frame, Key key, bool down);
+    std::multimap<int, std::pair<Key, bool>> changes_;
+    int padHeld_ = -1;  // the bits Pad last set; -1: none yet
 };
 
 struct Run {

@@ -7,8 +7,8 @@
 
 namespace qztest {
 
-std::vector<uint32_t> ReadPngRgb(const std::string& path, int* width, int* height) {
-    std::vector<uint32_t> out;
+std::vector<uint8_t> ReadPngRgbBytes(const std::string& path, int* width, int* height) {
+    std::vector<uint8_t> out;
     *width = *height = 0;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
@@ -25,18 +25,22 @@ std::vector<uint32_t> ReadPngRgb(const std::string& path, int* width, int* heigh
         png_read_update_info(png, info);
         int w = (int)png_get_image_width(png, info);
         int h = (int)png_get_image_height(png, info);
-        std::vector<uint8_t> row(png_get_rowbytes(png, info));
-        out.resize((size_t)w * h);
-        for (int y = 0; y < h; ++y) {
-            png_read_row(png, row.data(), nullptr);
-            for (int x = 0; x < w; ++x)
-                out[(size_t)y * w + x] = (uint32_t)row[x * 3] << 16 | (uint32_t)row[x * 3 + 1] << 8 | row[x * 3 + 2];
-        }
+        out.resize((size_t)w * h * 3);
+        for (int y = 0; y < h; ++y)
+            png_read_row(png, out.data() + (size_t)y * w * 3, nullptr);
         *width = w;
         *height = h;
     }
     png_destroy_read_struct(png ? &png : nullptr, info ? &info : nullptr, nullptr);
     std::fclose(file);
+    return out;
+}
+
+std::vector<uint32_t> ReadPngRgb(const std::string& path, int* width, int* height) {
+    std::vector<uint8_t> bytes = ReadPngRgbBytes(path, width, height);
+    std::vector<uint32_t> out(bytes.size() / 3);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = (uint32_t)bytes[i * 3] << 16 | (uint32_t)bytes[i * 3 + 1] << 8 | bytes[i * 3 + 2];
     return out;
 }
 

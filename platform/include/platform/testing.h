@@ -119,6 +119,7 @@ WindowView GetWindowView(HWND window);
 bool IsScreenSaverEnabled();  // SPI_SETSCREENSAVEACTIVE's state; default true
 bool IsImeEnabled(HWND window);  // WINNLSEnableIME's record for the window; default true
 bool IsCursorShown();  // display count >= 0 and a cursor set
+int GetLoadedModuleCount();  // LoadLibraryA results not yet given to FreeLibrary
 
 // ---- event injection ------------------------------------------------------------------------------
 // Any thread. Each event reaches the window's owner thread at its next PeekMessageA and

@@ -1,5 +1,6 @@
 // acm/mp3.cpp: MP3 frames through libmpg123 (see mp3.h). ISO/IEC 11172-3 and 13818-3
-// frame headers; MPEG-2.5 is not recognised, as the library's scan does not either.
+// frame headers, and MPEG-2.5 (the low rates 8000, 11025 and 12000 Hz), which a real
+// codec decodes though the library's own stand-alone scan does not recognise it.
 #include "acm/mp3.h"
 
 #include <mpg123.h>
@@ -19,15 +20,19 @@ constexpr int kBitrates[5][15] = {
     {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
 };
-constexpr int kRates[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
+// Hz by [version][index]: MPEG-2.5, MPEG-2, MPEG-1.
+constexpr int kRates[3][3] = {{11025, 12000, 8000}, {22050, 24000, 16000}, {44100, 48000, 32000}};
 
 mpg123_handle* Handle(void* h) { return static_cast<mpg123_handle*>(h); }
 
 }  // namespace
 
 bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader* out) {
-    if (h[0] != 0xFF || (h[1] & 0xF0) != 0xF0) return false;
-    const bool mpeg1 = (h[1] & 0x08) != 0;
+    // 11 sync bits, then the version: 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1.
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
+    const int version = (h[1] >> 3) & 3;
+    if (version == 1) return false;
+    const bool mpeg1 = version == 3;
     const int layerBits = (h[1] >> 1) & 3;
     if (layerBits == 0) return false;
     const int layer = 3 - layerBits;  // 0: layer I, 1: layer II, 2: layer III
@@ -36,7 +41,7 @@ bool ParseMp3FrameHeader(const uint8_t* h, Mp3FrameHeader* out) {
     if (bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
     const int row = mpeg1 ? layer : (layer == 0 ? 3 : 4);
     const int kbps = kBitrates[row][bitrateIndex];
-    const int rate = kRates[mpeg1 ? 1 : 0][rateIndex];
+    const int rate = kRates[version == 0 ? 0 : version - 1][rateIndex];
     const int padding = (h[2] >> 1) & 1;
     const int bps = kbps * 1000;
     Mp3FrameHeader f;

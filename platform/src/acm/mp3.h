@@ -1,5 +1,5 @@
 // acm/mp3.h: MP3 frames to 16-bit PCM through libmpg123 in feed mode. We find the
-// frames ourselves (the same header rules as the library's frame scan) and hand
+// frames ourselves (the library's frame scan's header rules, with MPEG-2.5 added) and hand
 // libmpg123 one whole frame at a time, so each frame gives exactly its samples per
 // frame: no gapless trimming, and an info frame decodes as one silent frame. One
 // decoder per ACM stream; one thread at a time.
@@ -19,9 +19,9 @@ struct Mp3FrameHeader {
     int bitrate = 0;   // kbit/s
 };
 
-// The four header bytes of an MPEG-1 or MPEG-2 audio frame (layer I, II or III): false
-// without the 12-bit sync, for a reserved layer, bit-rate or rate, or a free-format
-// frame (bit-rate index 0).
+// The four header bytes of an MPEG-1, MPEG-2 or MPEG-2.5 audio frame (layer I, II or
+// III): false without the 11-bit sync, for a reserved version, layer, bit-rate or rate,
+// or a free-format frame (bit-rate index 0).
 bool ParseMp3FrameHeader(const uint8_t* header, Mp3FrameHeader* out);
 
 class Mp3Decoder {

@@ -155,6 +155,8 @@ void WritePng(const std::string& path, const uint32_t* xrgb, int width, int heig
     std::vector<uint8_t> row((size_t)width * 3);
     if (png && info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
+        // Whole games are captured frame by frame: fast deflate keeps that cheap.
+        png_set_compression_level(png, 1);
         png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);

@@ -24,6 +24,13 @@ namespace dshow {
 
 namespace {
 constexpr AVRational kStreamTimeBase = {1, 10'000'000};
+
+// What a sound track may claim and still be converted. A damaged or hostile file can claim
+// billions of samples a second, and building a resampler for that would take seconds and
+// gigabytes on the mixing thread: such a track is not played (the picture still is).
+bool IsPlayableSound(int rate, int channels) {
+    return rate >= 1'000 && rate <= 384'000 && channels >= 1 && channels <= 8;
+}
 }  // namespace
 
 class SoundRenderer final : public dsound::StreamVoice {
@@ -51,7 +58,8 @@ public:
         decoder_ = OpenDecoder(container_, stream_);
         frame_ = av_frame_alloc();
         packet_ = av_packet_alloc();
-        if (decoder_ == nullptr || frame_ == nullptr || packet_ == nullptr) {
+        if (decoder_ == nullptr || frame_ == nullptr || packet_ == nullptr ||
+            !IsPlayableSound(decoder_->sample_rate, decoder_->ch_layout.nb_channels)) {
             av_frame_free(&frame_);
             av_packet_free(&packet_);
             avcodec_free_context(&decoder_);
@@ -168,8 +176,13 @@ private:
                     Convert(nullptr, 0, 0);
                 return !buffer_.empty();
             }
-            if (frame_->sample_rate < 1 || frame_->nb_samples < 1)
+            if (frame_->nb_samples < 1)
                 continue;
+            // A frame that changes to a format beyond playing ends the sound.
+            if (!IsPlayableSound(frame_->sample_rate, frame_->ch_layout.nb_channels)) {
+                ended_ = true;
+                return false;
+            }
             int64_t drop = 0;
             if (skipUntil_ >= 0 && frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
                 const AVStream* s = container_->streams[stream_];

@@ -10,6 +10,8 @@ namespace dsound {
 // made the load fail ("LoadLibraryA:DSOUND.DLL").
 HMODULE LoadSoundModule(LPCSTR name);
 bool IsSoundModule(HMODULE module);
+// FreeLibrary of the module: one load fewer.
+void ReleaseSoundModule();
 // "DirectSoundEnumerateA", or NULL (ERROR_PROC_NOT_FOUND) for other names or when a
 // test made the look-up fail ("GetProcAddress:DirectSoundEnumerateA").
 FARPROC FindSoundExport(LPCSTR name);

@@ -168,12 +168,13 @@ DWORD ParsePath(std::string_view cp932, ParsedPath* out) {
 }
 
 std::string LinuxPathOf(const ParsedPath& parsed) {
-    std::string path = parsed.absolute ? DriveRootPrefix() : "";
+    // The drive root prefix is never empty, so only a relative path without parts is ".".
+    if (!parsed.absolute && parsed.parts.empty()) return std::string(1, '.');
+    std::string path = parsed.absolute ? DriveRootPrefix() : std::string();
     for (size_t i = 0; i < parsed.parts.size(); ++i) {
         if (i > 0) path += '/';
         path += parsed.parts[i];
     }
-    if (path.empty()) path = ".";
     return path;
 }
 

@@ -121,7 +121,10 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    if (dsound::IsSoundModule(module)) return TRUE;
+    if (dsound::IsSoundModule(module)) {
+        dsound::ReleaseSoundModule();
+        return TRUE;
+    }
     return kernel::Fail(ERROR_MOD_NOT_FOUND, FALSE);
 }
 

@@ -1,12 +1,12 @@
 // InstallAtStart.cpp: the game with the tests' stand-in behaviours, for the record-then-
-// REPLAY run. The stand-ins take their dispatch entries while the program starts, before
-// the platform's main calls WinMain; nothing else differs from the game.
+// REPLAY run. The link wraps WinMain (-Wl,--wrap=WinMain): the platform's main calls this
+// first, which puts the stand-ins into their dispatch entries, after every static
+// initialiser (the game's own fill of the tables among them), then runs the game.
 #include "StandIns.h"
 
-namespace {
+extern "C" int __real_WinMain(void* instance, void* prevInstance, char* cmdLine, int showCmd);
 
-struct InstallAtStart {
-    InstallAtStart() { InstallStandIns(); }
-} installAtStart;
-
-}  // namespace
+extern "C" int __wrap_WinMain(void* instance, void* prevInstance, char* cmdLine, int showCmd) {
+    InstallStandIns();
+    return __real_WinMain(instance, prevInstance, cmdLine, showCmd);
+}

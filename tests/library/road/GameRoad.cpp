@@ -40,8 +40,6 @@ constexpr int kSheetW = 200, kSheetH = 100;
 constexpr int kMusicFrames = 22050;  // the Ogg loop: 0.5 s
 constexpr int kHitFrames = 8820;     // 0.2 s
 
-const char* const kEmptyDumpHeading = "Alloc memory dump";
-const char* const kEmptyDumpTotal = "\tTotal size:0(0.000kb)  Alloc num:0";
 
 // ---- fixtures ---------------------------------------------------------------------------
 
@@ -614,24 +612,6 @@ std::string Compare(const Expected& want, const std::vector<uint32_t>& got, int 
         }
     if (bad == 0) return "";
     return std::to_string(bad) + " pixels differ:" + report;
-}
-
-std::vector<std::string> LastLogLines(const std::string& log, int count) {
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < log.size()) {
-        size_t end = log.find('\n', at);
-        if (end == std::string::npos) end = log.size();
-        std::string line = log.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t colon = line.find(':');
-        if (colon != std::string::npos && colon > 0 && line.find_first_not_of("0123456789") == colon)
-            line = line.substr(colon + 1);
-        if (!line.empty()) lines.push_back(line);
-        at = end + 1;
-    }
-    if ((int)lines.size() > count) lines.erase(lines.begin(), lines.end() - count);
-    return lines;
 }
 
 }  // namespace road

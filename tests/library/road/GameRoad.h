@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "LogLines.h"
+
 namespace road {
 
 constexpr int kWidth = 640, kHeight = 480;
@@ -98,10 +100,9 @@ Expected ExpectedBlack();
 // differing pixels with both values.
 std::string Compare(const Expected& want, const std::vector<uint32_t>& got, int width, int height);
 
-// ---- the log ------------------------------------------------------------------------------
-// The last `count` non-empty lines of a log text, their time prefixes removed.
-std::vector<std::string> LastLogLines(const std::string& log, int count);
-extern const char* const kEmptyDumpHeading;  // "Alloc memory dump"
-extern const char* const kEmptyDumpTotal;    // "\tTotal size:0(0.000kb)  Alloc num:0"
+// ---- the log: tests/support/LogLines.h --------------------------------------------------------
+using qztest::kEmptyDumpHeading;
+using qztest::kEmptyDumpTotal;
+using qztest::LastLogLines;
 
 }  // namespace road
