@@ -17,6 +17,7 @@ namespace {
 // connection returns at once; the outer loop, the next event or call does the work.
 int g_inRecvSocket = 0;
 int g_inSendSocket = 0;
+constexpr int kMaxReceivePasses = 64;
 
 // The common refusals of the data operations: -1 for a bad handle or an unstarted layer
 // (silent), a record not in use or with its error flag (logged). Null when refused.
@@ -115,6 +116,7 @@ int RecvSocket(int handle) {
     NetWorkData* data = CheckedRecord(handle, "RecvSocket");
     if (data == nullptr) return -1;
     if (!data->framing) return 0;
+    int passes = 0;
     for (;;) {
         if (data->receiveRemainder == 0) {
             // Header bytes are taken as they come: a stalled peer's partial header is not
@@ -138,7 +140,9 @@ int RecvSocket(int handle) {
         data->receiveBuffer.stored += total;
         data->receiveRemainder -= total;
         PumpNetWorkMessages(0);
-        if (total == 0 || data->receiveRemainder != 0) break;
+        // Go on while bytes come, so a short recv is followed up at once; the bound keeps
+        // a fast peer from holding the pump (recv re-armed FD_READ for what is left).
+        if (total == 0 || ++passes == kMaxReceivePasses) break;
     }
     return 0;
 }
@@ -157,9 +161,9 @@ int SendSocket(int handle) {
             EncodeFrameHeader(static_cast<uint32_t>(data->sendRemainder), header);
             const int sent = send(data->socket, reinterpret_cast<const char*>(header) + kFrameHeaderSize - data->headerRemainder,
                                   data->headerRemainder, 0);
-            if (sent == SOCKET_ERROR) break;
+            if (sent == SOCKET_ERROR || sent == 0) break;
             data->headerRemainder -= sent;
-            if (data->headerRemainder != 0) break;
+            if (data->headerRemainder != 0) continue;
         } else if (data->sendRemainder == 0) {
             const int queued = GetRingBufferDataLength(&data->sendBuffer);
             data->sendRemainder = queued < kMaxFrameLength ? queued : kMaxFrameLength;
@@ -171,7 +175,7 @@ int SendSocket(int handle) {
             }
             if (sent < kFrameHeaderSize) {
                 data->headerRemainder = kFrameHeaderSize - sent;
-                break;
+                continue;
             }
         }
         const int total = SendPayload(data);
@@ -179,7 +183,9 @@ int SendSocket(int handle) {
         data->sendBuffer.stored -= total;
         data->sendRemainder -= total;
         PumpNetWorkMessages(0);
-        if (total == 0 || data->sendRemainder != 0 || GetRingBufferDataLength(&data->sendBuffer) == 0) break;
+        // Go on until the queue is empty or a send would block: only a blocked send
+        // brings FD_WRITE back, so stopping after a short one would strand the rest.
+        if (total == 0 || GetRingBufferDataLength(&data->sendBuffer) == 0) break;
     }
     return 0;
 }

@@ -154,7 +154,9 @@ int InitializeNetWorkSystem(HWND parent) {
     wc.lpszClassName = kNetWorkClass;
     // The class stays registered across a library restart in one process: found again,
     // it is the same class.
+    // A failed start gives WinSock back, so retried starts do not pile up references.
     if (RegisterClassExA(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        WSACleanup();
         WriteNetWorkLog("ネットワーク処理用の子ウインドウクラスの登録に失敗しました\n");
         return FailStart();
     }
@@ -162,6 +164,7 @@ int InitializeNetWorkSystem(HWND parent) {
                                 parent != nullptr ? parent : GetMainWindowHwnd(), nullptr, GetModuleHandleA(nullptr),
                                 nullptr);
     if (nw.window == nullptr) {
+        WSACleanup();
         WriteNetWorkLog("ネットワーク処理用の子ウインドウの作成に失敗しました\n");
         return FailStart();
     }

@@ -18,7 +18,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -56,6 +56,8 @@ struct Socket {
     bool writeArmed = false;
     bool acceptArmed = true;
     bool closeReported = false;
+    int epoll = -1;          // the owner thread's epoll, once registered
+    uint32_t interest = 0;   // what that epoll watches for it (0: not in it)
     int sendCap = 0;  // testing.h: at most this many bytes a call (0: no cap)
     int recvCap = 0;
     std::vector<std::pair<HWND, UINT>> postedTo;  // where its events went, for closesocket
@@ -70,6 +72,9 @@ int g_startups = 0;
 std::map<std::pair<uint32_t, uint16_t>, int>& g_pairs = *new std::map<std::pair<uint32_t, uint16_t>, int>;
 
 thread_local int t_lastError = 0;
+// One epoll per thread that owns registered sockets, watching for exactly the events that
+// are armed, so a poll costs what is ready, not what is open.
+std::map<DWORD, int>& g_epolls = *new std::map<DWORD, int>;
 
 int ErrorOf(int error) {
     switch (error) {
@@ -119,6 +124,43 @@ void SetRegistered(Socket* socket, HWND window, UINT message, long mask) {
     socket->mask = mask;
     const bool now = IsRegistered(*socket);
     if (was != now) g_registered.fetch_add(now ? 1 : -1);
+}
+
+// What the socket waits for now, from its state, mask and armed events.
+uint32_t WantedEvents(const Socket& socket) {
+    if (!IsRegistered(socket)) return 0;
+    switch (socket.state) {
+    case State::Connecting: return EPOLLOUT;
+    case State::Listening: return socket.acceptArmed && (socket.mask & kFdAccept) ? uint32_t{EPOLLIN} : 0u;
+    case State::Connected: {
+        uint32_t want = 0;
+        if (!socket.closeReported) want |= EPOLLRDHUP;
+        if (socket.readArmed && (socket.mask & kFdRead)) want |= EPOLLIN;
+        if (socket.writeArmed && (socket.mask & kFdWrite)) want |= EPOLLOUT;
+        return want;
+    }
+    default: return 0;
+    }
+}
+
+// Brings the owner's epoll in line with what the socket waits for (g_lock held).
+void Rearm(uintptr_t id, Socket* socket, bool descriptorReplaced = false) {
+    const uint32_t want = WantedEvents(*socket);
+    if (descriptorReplaced) socket->interest = 0;  // the old description left the epoll with it
+    if (want == socket->interest && !descriptorReplaced) return;
+    if (socket->epoll < 0) return;
+    epoll_event event = {};
+    event.events = want;
+    event.data.u64 = id;
+    if (want == 0) {
+        epoll_ctl(socket->epoll, EPOLL_CTL_DEL, socket->fd, &event);
+    } else if (socket->interest == 0) {
+        if (epoll_ctl(socket->epoll, EPOLL_CTL_ADD, socket->fd, &event) != 0 && errno == EEXIST)
+            epoll_ctl(socket->epoll, EPOLL_CTL_MOD, socket->fd, &event);
+    } else {
+        epoll_ctl(socket->epoll, EPOLL_CTL_MOD, socket->fd, &event);
+    }
+    socket->interest = want;
 }
 
 void Post(Socket* socket, uintptr_t id, long event, int error) {
@@ -191,6 +233,7 @@ int Close(uintptr_t s) {
         Socket* socket = Find(s);
         if (socket == nullptr) return Fail(kNotSocket, kSocketError);
         if (IsRegistered(*socket)) g_registered.fetch_sub(1);
+        if (socket->interest != 0) epoll_ctl(socket->epoll, EPOLL_CTL_DEL, socket->fd, nullptr);
         ::close(socket->fd);
         postedTo.swap(socket->postedTo);
         g_sockets.erase(s);
@@ -209,8 +252,18 @@ int AsyncSelect(uintptr_t s, HWND window, UINT message, long events) {
     if (socket == nullptr) return Fail(kNotSocket, kSocketError);
     const int flags = fcntl(socket->fd, F_GETFL);
     if (flags < 0 || fcntl(socket->fd, F_SETFL, flags | O_NONBLOCK) != 0) return Fail(ErrorOf(errno), kSocketError);
+    if (socket->interest != 0 && socket->owner != owner) {
+        epoll_ctl(socket->epoll, EPOLL_CTL_DEL, socket->fd, nullptr);
+        socket->interest = 0;
+    }
     SetRegistered(socket, events != 0 ? window : nullptr, message, events);
     socket->owner = owner;
+    if (owner != 0) {
+        int& epoll = g_epolls[owner];
+        if (epoll == 0) epoll = epoll_create1(EPOLL_CLOEXEC);
+        socket->epoll = epoll;
+    }
+    Rearm(s, socket);
     return 0;
 }
 
@@ -230,6 +283,7 @@ int Listen(uintptr_t s, int backlog) {
     if (::listen(socket->fd, backlog) != 0) return Fail(ErrorOf(errno), kSocketError);
     socket->state = State::Listening;
     socket->acceptArmed = true;
+    Rearm(s, socket);
     return 0;
 }
 
@@ -251,7 +305,8 @@ int Connect(uintptr_t s, uint32_t address, uint16_t port) {
     if (socket == nullptr) return Fail(kNotSocket, kSocketError);
     if (kernel::ConsumeFault("connect")) return Fail(kConnRefused, kSocketError);
     auto paired = g_pairs.find({address, port});
-    if (paired != g_pairs.end()) {
+    const bool replaced = paired != g_pairs.end();
+    if (replaced) {
         // The test's socketpair takes the socket's place: same descriptor, same calls.
         const int flags = fcntl(socket->fd, F_GETFL);
         dup2(paired->second, socket->fd);
@@ -265,6 +320,7 @@ int Connect(uintptr_t s, uint32_t address, uint16_t port) {
     }
     // The outcome comes as FD_CONNECT, also when the connection was made at once.
     socket->state = State::Connecting;
+    Rearm(s, socket, replaced);
     return Fail(kWouldBlock, kSocketError);
 }
 
@@ -273,6 +329,7 @@ uintptr_t Accept(uintptr_t s, uint32_t* address, uint16_t* port) {
     Socket* socket = Find(s);
     if (socket == nullptr) return Fail(kNotSocket, uintptr_t{0});
     socket->acceptArmed = true;
+    Rearm(s, socket);
     if (kernel::ConsumeFault("accept")) return Fail(kConnAborted, uintptr_t{0});
     sockaddr_in in = {};
     socklen_t size = sizeof in;
@@ -294,8 +351,12 @@ int Send(uintptr_t s, const char* buffer, int length, int flags) {
     if (socket->sendCap > 0 && length > socket->sendCap) length = socket->sendCap;
     const ssize_t sent = ::send(socket->fd, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (sent < 0) {
-        if (errno == EAGAIN) socket->writeArmed = true;
-        return Fail(ErrorOf(errno), kSocketError);
+        const int error = errno;
+        if (error == EAGAIN) {
+            socket->writeArmed = true;
+            Rearm(s, socket);
+        }
+        return Fail(ErrorOf(error), kSocketError);
     }
     return static_cast<int>(sent);
 }
@@ -305,7 +366,10 @@ int Recv(uintptr_t s, char* buffer, int length, int flags) {
     Socket* socket = Find(s);
     if (socket == nullptr) return Fail(kNotSocket, kSocketError);
     if (length < 0) return Fail(kInvalid, kSocketError);
-    socket->readArmed = true;
+    if (!socket->readArmed) {
+        socket->readArmed = true;
+        Rearm(s, socket);
+    }
     if (socket->recvCap > 0 && length > socket->recvCap) length = socket->recvCap;
     const ssize_t got = ::recv(socket->fd, buffer, static_cast<size_t>(length), (flags & kMsgPeek) ? MSG_PEEK : 0);
     if (got < 0) return Fail(ErrorOf(errno), kSocketError);
@@ -323,64 +387,45 @@ void PollEvents(DWORD thread) {
     polled = true;
     lastPoll = now;
 
-    thread_local std::vector<pollfd> fds;
-    thread_local std::vector<uintptr_t> ids;
-    fds.clear();
-    ids.clear();
     std::lock_guard<std::mutex> hold(g_lock);
-    for (auto& [id, socket] : g_sockets) {
-        if (!IsRegistered(socket) || socket.owner != thread) continue;
-        short want = 0;
-        switch (socket.state) {
-        case State::Connecting: want = POLLOUT; break;
-        case State::Listening:
-            if (socket.acceptArmed && (socket.mask & kFdAccept)) want = POLLIN;
-            break;
-        case State::Connected:
-            if (!socket.closeReported) want |= POLLRDHUP;
-            if (socket.readArmed && (socket.mask & kFdRead)) want |= POLLIN;
-            if (socket.writeArmed && (socket.mask & kFdWrite)) want |= POLLOUT;
-            break;
-        default: break;
-        }
-        if (want == 0) continue;
-        fds.push_back({socket.fd, want, 0});
-        ids.push_back(id);
-    }
-    if (fds.empty() || ::poll(fds.data(), fds.size(), 0) <= 0) return;
-    for (size_t i = 0; i < fds.size(); ++i) {
-        const short got = fds[i].revents;
-        if (got == 0) continue;
-        Socket& socket = g_sockets[ids[i]];
-        const uintptr_t id = ids[i];
+    auto epoll = g_epolls.find(thread);
+    if (epoll == g_epolls.end()) return;
+    epoll_event ready[256];
+    const int count = epoll_wait(epoll->second, ready, 256, 0);
+    for (int i = 0; i < count; ++i) {
+        const uintptr_t id = static_cast<uintptr_t>(ready[i].data.u64);
+        Socket* found = Find(id);
+        if (found == nullptr) continue;
+        Socket& socket = *found;
+        const uint32_t got = ready[i].events;
         if (socket.state == State::Connecting) {
             const int error = PendingError(socket.fd);
             socket.state = error == 0 ? State::Connected : State::Failed;
+            if (error == 0) socket.writeArmed = false;  // FD_WRITE goes out with the connect
             if (socket.mask & kFdConnect) Post(&socket, id, kFdConnect, error == 0 ? 0 : ErrorOf(error));
             if (error == 0 && (socket.mask & kFdWrite)) Post(&socket, id, kFdWrite, 0);
-            continue;
-        }
-        if (socket.state == State::Listening) {
+        } else if (socket.state == State::Listening) {
             socket.acceptArmed = false;
             Post(&socket, id, kFdAccept, 0);
-            continue;
-        }
-        if ((got & POLLIN) && socket.readArmed && (socket.mask & kFdRead)) {
-            int waiting = 0;
-            if (ioctl(socket.fd, FIONREAD, &waiting) == 0 && waiting > 0) {
-                socket.readArmed = false;
-                Post(&socket, id, kFdRead, 0);
+        } else if (socket.state == State::Connected) {
+            if ((got & EPOLLIN) && socket.readArmed && (socket.mask & kFdRead)) {
+                int waiting = 0;
+                if (ioctl(socket.fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+                    socket.readArmed = false;
+                    Post(&socket, id, kFdRead, 0);
+                }
+            }
+            if ((got & EPOLLOUT) && socket.writeArmed && (socket.mask & kFdWrite)) {
+                socket.writeArmed = false;
+                Post(&socket, id, kFdWrite, 0);
+            }
+            if ((got & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) && !socket.closeReported) {
+                socket.closeReported = true;
+                const int error = PendingError(socket.fd);
+                if (socket.mask & kFdClose) Post(&socket, id, kFdClose, error == 0 ? 0 : ErrorOf(error));
             }
         }
-        if ((got & POLLOUT) && socket.writeArmed && (socket.mask & kFdWrite)) {
-            socket.writeArmed = false;
-            Post(&socket, id, kFdWrite, 0);
-        }
-        if ((got & (POLLRDHUP | POLLHUP | POLLERR)) && !socket.closeReported) {
-            socket.closeReported = true;
-            const int error = PendingError(socket.fd);
-            if (socket.mask & kFdClose) Post(&socket, id, kFdClose, error == 0 ? 0 : ErrorOf(error));
-        }
+        Rearm(id, &socket);
     }
 }
 
