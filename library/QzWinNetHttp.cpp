@@ -209,6 +209,9 @@ int ProcessHttpDownload(int slot) {
     HttpDownloadData* d = RecordAt(slot);
     if (d == nullptr) return -1;
     if (d->state != -1) return 0;
+    // Whether the connection was up before this pass: one that goes down during the pass
+    // may have brought its last bytes with it, which the next pass takes.
+    const int upBefore = GetNetWorkAcceptState(d->connection) == 1;
     g_passTookBytes = 0;
     int result = 0;
     switch (d->method) {
@@ -217,10 +220,9 @@ int ProcessHttpDownload(int slot) {
     case kHttpHead: result = ProcessHttpHead(slot); break;
     default: return 0;
     }
-    if (d->state != -1 || g_passTookBytes) return result;
-    // Nothing taken this pass: with the connection gone (or its handle invalid) nothing
-    // more can come.
-    if (GetNetWorkAcceptState(d->connection) == 1) return result;
+    if (d->state != -1 || g_passTookBytes || upBefore) return result;
+    // Nothing taken in a whole pass on a connection that was already gone (or whose handle
+    // is invalid): nothing more can come.
     const int left = GetNetWorkDataLength(d->connection);
     if (d->method != kHttpHead && d->step == 3 && d->output == 0 && d->size == -1 && left <= 0)
         return FinishHttpDownload(slot, 0, -1);

@@ -213,17 +213,21 @@ TEST_F(HttpTest, AStalledServerLeavesTheTransferRunningWithoutHoldingThePump) {
 TEST_F(HttpTest, WriteFailuresAndAnInvalidHandleEndTheTransfer) {
     for (const char* fault : {"WriteFile", "WriteFileShort", "invalid handle"}) {
         SCOPED_TRACE(fault);
+        const bool invalid = std::string(fault) == "invalid handle";
         qztest::ScriptedPeer server;
-        server.ServeHttp("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(100, 'b'), 0, true).Start();
+        server.AnswerHttp("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n").WaitForTest().Send(std::string(100, 'b'));
+        server.WaitForTest().Close().Start();
         const int slot = Start(kHttpGet, Url(server.port(), "/w"), "w.bin", nullptr);
         ASSERT_NE(slot, -1);
-        // Under the lock from here, so the message thread's pump cannot take the body first.
+        // Under the lock throughout, so the message thread's pump cannot take the body first.
         const Result r = Locked([&] {
             HttpDownloadData* d = g_http.table[slot];
             const int64_t deadline = qztest::RealMilliseconds() + 10'000;
-            while ((d->step != 3 || GetNetWorkDataLength(d->connection) <= 0) && qztest::RealMilliseconds() < deadline)
-                ProcessMessage();
-            if (std::string(fault) == "invalid handle") {
+            while (d->step != 3 && qztest::RealMilliseconds() < deadline) ProcessMessage();
+            server.Release();
+            while (GetNetWorkDataLength(d->connection) <= 0 && qztest::RealMilliseconds() < deadline) {
+            }
+            if (invalid) {
                 d->connection = 0x48000000 | 4000;
                 for (int i = 0; i < 3 && d->state == -1; ++i) ProcessMessage();
             } else {
@@ -233,9 +237,10 @@ TEST_F(HttpTest, WriteFailuresAndAnInvalidHandleEndTheTransfer) {
             return Result{d->state, d->error, d->size, d->received};
         });
         EXPECT_EQ(r.state, 2);
-        EXPECT_EQ(r.error, std::string(fault) == "invalid handle" ? 3 : 4);
+        EXPECT_EQ(r.error, invalid ? 3 : 4);
         server.Release();
         Close(slot);
+        ptest::ClearFaults();
     }
 }
 

@@ -238,6 +238,12 @@ ScriptedPeer& ScriptedPeer::Reset() {
 }
 
 ScriptedPeer& ScriptedPeer::ServeHttp(const std::string& response, int chunk, bool keepOpen) {
+    AnswerHttp(response, chunk);
+    if (keepOpen) WaitForTest();
+    return Close();
+}
+
+ScriptedPeer& ScriptedPeer::AnswerHttp(const std::string& response, int chunk) {
     Accept();
     steps_.push_back([this, response, chunk] {
         // The request: up to the empty line (either line end), then its announced body.
@@ -263,8 +269,7 @@ ScriptedPeer& ScriptedPeer::ServeHttp(const std::string& response, int chunk, bo
         }
         if (!WriteAll(fd_, response.data(), response.size(), chunk)) failed_ = true;
     });
-    if (keepOpen) WaitForTest();
-    return Close();
+    return *this;
 }
 
 void ScriptedPeer::Start() { thread_ = std::thread([this] { Run(); }); }

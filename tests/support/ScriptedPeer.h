@@ -49,6 +49,8 @@ public:
     // and a body of the "Content-Length:" it announces), sends the response in chunks and
     // closes, unless `keepOpen` (then it waits for the test before closing).
     ScriptedPeer& ServeHttp(const std::string& response, int chunk = 0, bool keepOpen = false);
+    // ServeHttp without the close: the script goes on on the same connection.
+    ScriptedPeer& AnswerHttp(const std::string& response, int chunk = 0);
     ScriptedPeer& Do(std::function<void(int fd)> step);  // any step on the current connection
 
     void Start();
