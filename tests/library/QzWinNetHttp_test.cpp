@@ -96,7 +96,7 @@ TEST_F(HttpTest, RequestsGoOutByteForByteDirectAndThroughAProxy) {
 }
 
 TEST_F(HttpTest, FilesFromHttpServerToMemoryAndToAFile) {
-    qztest::TempDir served;
+    qztest::TempDir served;  // made current, so the file output lands here
     const std::vector<size_t> sizes = {0, 1, 4096, 4097, 3 << 20};
     for (size_t size : sizes) qztest::WriteWholeFile(served.file("f" + std::to_string(size)), Pattern(size, static_cast<uint32_t>(size)));
     qztest::HttpServerProcess server(served.path());
@@ -120,7 +120,7 @@ TEST_F(HttpTest, FilesFromHttpServerToMemoryAndToAFile) {
         EXPECT_EQ(r.state, 0);
         EXPECT_EQ(r.received, static_cast<int>(size));
         Close(slot);
-        EXPECT_TRUE(qztest::ReadWholeFile(dir.file("got.bin")) == expected);
+        EXPECT_TRUE(qztest::ReadWholeFile(served.file("got.bin")) == expected);  // the current folder
 
         slot = Start(kHttpHead, url, nullptr, &block);
         r = Run(slot);

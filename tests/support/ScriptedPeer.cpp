@@ -306,51 +306,53 @@ std::vector<std::string> ScriptedPeer::Requests() {
 // ---- http.server ------------------------------------------------------------------------------
 
 HttpServerProcess::HttpServerProcess(const std::string& folder) {
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-        error_ = "no pipe";
+    // Its first line comes through a pipe; its request log goes to an unlinked file for the
+    // whole run (a closed pipe there would make each request fail on its log line).
+    int out[2];
+    char errorPath[] = "/tmp/qz-httpserver-XXXXXX";
+    const int errorFile = mkstemp(errorPath);
+    if (errorFile < 0 || pipe2(out, O_CLOEXEC) != 0) {
+        error_ = "no pipe or file for http.server";
         return;
     }
+    unlink(errorPath);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_adddup2(&actions, errorFile, 2);
     const char* argv[] = {"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
                           folder.c_str(), nullptr};
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, "python3", &actions, nullptr, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
-    ::close(err[1]);
     if (spawned != 0) {
         error_ = std::string("python3 could not be started: ") + std::strerror(spawned);
         ::close(out[0]);
-        ::close(err[0]);
+        ::close(errorFile);
         return;
     }
     pid_ = pid;
     // "Serving HTTP on 127.0.0.1 port N ..." within ten seconds.
-    std::string line, errors;
+    std::string line;
     const int64_t deadline = RealMilliseconds() + 10'000;
     while (line.find('\n') == std::string::npos && RealMilliseconds() < deadline) {
-        pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-        if (poll(fds, 2, 100) <= 0) continue;
+        pollfd ready{out[0], POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0) continue;
         char buffer[512];
-        if (fds[0].revents) {
-            const ssize_t got = ::read(out[0], buffer, sizeof buffer);
-            if (got <= 0) break;
-            line.append(buffer, static_cast<size_t>(got));
-        }
-        if (fds[1].revents) {
-            const ssize_t got = ::read(err[0], buffer, sizeof buffer);
-            if (got > 0) errors.append(buffer, static_cast<size_t>(got));
-        }
+        const ssize_t got = ::read(out[0], buffer, sizeof buffer);
+        if (got <= 0) break;
+        line.append(buffer, static_cast<size_t>(got));
     }
     ::close(out[0]);
-    ::close(err[0]);
     const size_t at = line.find(" port ");
     if (at != std::string::npos) port_ = std::atoi(line.c_str() + at + 6);
-    if (port_ <= 0) error_ = "http.server did not start: " + line + errors;
+    if (port_ <= 0) {
+        char errors[2048] = {};
+        const ssize_t got = pread(errorFile, errors, sizeof errors - 1, 0);
+        error_ = "http.server did not start: " + line + (got > 0 ? std::string(errors, static_cast<size_t>(got)) : "");
+    }
+    ::close(errorFile);
 }
 
 HttpServerProcess::~HttpServerProcess() {
