@@ -362,6 +362,46 @@ HttpServerProcess::~HttpServerProcess() {
     waitpid(pid_, &status, 0);
 }
 
+bool PosixFramedLoopback(int64_t total, int message) {
+    ScriptedPeer listener;
+    const int port = listener.port();
+    int reader = -1;
+    std::thread writer([&] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to = {};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+            std::string frame(4 + static_cast<size_t>(message), 'p');
+            for (int i = 0; i < 4; ++i) frame[static_cast<size_t>(i)] = static_cast<char>(message >> (8 * i));
+            for (int64_t sent = 0; sent < total; sent += message) {
+                size_t done = 0;
+                while (done < frame.size()) {
+                    const ssize_t put = ::send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+                    if (put <= 0) break;
+                    done += static_cast<size_t>(put);
+                }
+            }
+        }
+        ::close(fd);
+    });
+    pollfd waiting{listener.listenFd_, POLLIN, 0};
+    if (poll(&waiting, 1, kWaitMs) == 1) reader = accept4(listener.listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    int64_t got = 0;
+    std::vector<char> buffer(static_cast<size_t>(message) + 4);
+    bool ok = reader >= 0;
+    while (ok && got < total) {
+        // The header, then the payload, as a framed receiver takes them.
+        char header[4];
+        ok = listener.ReadExactly(reader, header, 4) && listener.ReadExactly(reader, buffer.data(), message);
+        got += message;
+    }
+    writer.join();
+    if (reader >= 0) ::close(reader);
+    return ok;
+}
+
 int64_t RealMilliseconds() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);

@@ -15,6 +15,8 @@
 
 namespace qztest {
 
+bool PosixFramedLoopback(int64_t total, int message);
+
 class ScriptedPeer {
 public:
     // Listens on 127.0.0.1 at the port (0: one the system picks). The script starts with
@@ -64,6 +66,7 @@ public:
     bool Failed() const { return failed_; }     // a step found a closed or broken connection
 
 private:
+    friend bool PosixFramedLoopback(int64_t total, int message);
     void Run();
     bool ReadExactly(int fd, char* out, int64_t bytes);
     bool WriteAll(int fd, const char* bytes, size_t size, int chunk);
@@ -96,6 +99,12 @@ private:
     int port_ = 0;
     std::string error_;
 };
+
+// The yardstick of framed throughput: `total` payload bytes in messages of `message`
+// bytes, each after its 4-byte length, over a plain loopback TCP pair: a blocking writer
+// thread and a reader that takes every header and payload. Returns once all arrived
+// (false on a socket error).
+bool PosixFramedLoopback(int64_t total, int message);
 
 // The monotonic clock in milliseconds, for waits bounded in real time (<chrono> does not
 // compile with the tests' Shift-JIS execution character set).
