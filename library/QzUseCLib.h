@@ -50,6 +50,9 @@ int CompareStrings(const char* a, const char* b);                // 0 equal, 1 d
 int CompareStringsN(const char* a, const char* b, int n);        // n bytes, terminators included
 char* UpperCaseString(char* str);                                // a-z only, Shift-JIS-aware
 int ConvertStringToInt(const char* str);                         // -1 when no digit and no '-'
+// As ConvertStringToInt finds its number, but without the wrap: the magnitude saturates
+// at 2^40, far past any 32-bit value. False when no digit follows (a bare '-' included).
+bool ReadSaturatedDecimal(const char* str, int64_t* value);
 char* ConvertIntToString(int value, char* buffer, int base);     // base 2-36, lower case
 int FormatString(char* buffer, const char* format, ...)  // sprintf, no limit; returns 0
     __attribute__((format(printf, 2, 3)));

@@ -131,6 +131,19 @@ int ConvertStringToInt(const char* str) {
     return static_cast<int>(value);
 }
 
+bool ReadSaturatedDecimal(const char* str, int64_t* value) {
+    const char* p = str;
+    while (*p != '\0' && *p != '-' && !(*p >= '0' && *p <= '9')) p++;
+    const bool negative = *p == '-';
+    if (negative) p++;
+    if (!(*p >= '0' && *p <= '9')) return false;
+    constexpr int64_t kLimit = int64_t{1} << 40;
+    int64_t magnitude = 0;
+    for (; *p >= '0' && *p <= '9'; p++) magnitude = magnitude >= kLimit ? kLimit : magnitude * 10 + (*p - '0');
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 char* ConvertIntToString(int value, char* buffer, int base) {
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     // A base the digits cannot express gives an empty text rather than a division by zero.

@@ -45,7 +45,7 @@ int GrowRingBuffer(RingBuffer* ring, int needed) {
     if (needed >= 0 && wanted <= INT_MAX)
         grown = static_cast<unsigned char*>(AllocMemory(static_cast<int>(wanted), __FILE_NAME__, __LINE__));
     if (grown == nullptr) {
-        FreeRingBuffer(ring);
+        // The old storage and its bytes stay: a message may be going out from them.
         return WriteLogFormat("リングバッファの再確保に失敗しました(確保しようとしたサイズ %d byte)",
                               static_cast<int>(static_cast<uint32_t>(wanted)));
     }
@@ -108,6 +108,25 @@ int DecodeFrameHeader(const unsigned char header[kFrameHeaderSize]) {
     return length > static_cast<uint32_t>(INT_MAX) ? -1 : static_cast<int>(length);
 }
 
+int BeginFramedMessage(const unsigned char header[kFrameHeaderSize], RingBuffer* ring) {
+    const uint32_t announced = static_cast<uint32_t>(header[0]) | static_cast<uint32_t>(header[1]) << 8 |
+                               static_cast<uint32_t>(header[2]) << 16 | static_cast<uint32_t>(header[3]) << 24;
+    // Room for the whole message before any payload byte; a length above the cap is
+    // refused as a growth the allocator refused, so four bytes never reserve gigabytes.
+    bool grown = false;
+    if (announced <= static_cast<uint32_t>(kMaxFrameLength)) {
+        grown = GrowRingBuffer(ring, static_cast<int>(announced)) == 0;
+    } else {
+        const uint64_t wanted = uint64_t{announced} + static_cast<uint32_t>(ring->stored) + kRingSlack;
+        WriteLogFormat("リングバッファの再確保に失敗しました(確保しようとしたサイズ %d byte)",
+                       static_cast<int>(static_cast<uint32_t>(wanted)));
+    }
+    if (!grown)
+        return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)",
+                              static_cast<int>(announced));
+    return static_cast<int>(announced);
+}
+
 int ReceiveFramedBytes(FrameReceiveState* state, RingBuffer* ring, const void* data, int size) {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
@@ -119,17 +138,10 @@ int ReceiveFramedBytes(FrameReceiveState* state, RingBuffer* ring, const void* d
             size -= take;
             if (state->headerBytes < kFrameHeaderSize) break;
             state->headerBytes = 0;
-            const int length = DecodeFrameHeader(state->header);
-            const int logged = static_cast<int>(static_cast<uint32_t>(state->header[0]) |
-                                                static_cast<uint32_t>(state->header[1]) << 8 |
-                                                static_cast<uint32_t>(state->header[2]) << 16 |
-                                                static_cast<uint32_t>(state->header[3]) << 24);
-            // The whole message is made room for before any payload byte is stored; a
-            // length no ring can hold is refused like a failed growth.
-            if (GrowRingBuffer(ring, length) == -1) {
+            const int length = BeginFramedMessage(state->header, ring);
+            if (length == -1) {
                 state->remainder = 0;
-                return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)",
-                                      logged);
+                return -1;
             }
             state->remainder = length;
             continue;

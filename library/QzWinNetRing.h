@@ -17,8 +17,8 @@ struct RingBuffer {
 
 int InitRingBuffer(RingBuffer* ring);                       // 0
 int FreeRingBuffer(RingBuffer* ring);                       // 0
-// 0, or -1 (logged; the ring is emptied) when the storage cannot grow; a negative need
-// or one whose new capacity passes INT_MAX is refused the same way, without allocating.
+// 0, or -1 (logged; the storage and its bytes stay) when the storage cannot grow; a
+// negative need or one whose new capacity passes INT_MAX is refused the same way.
 int GrowRingBuffer(RingBuffer* ring, int needed);
 int AppendRingBuffer(RingBuffer* ring, const void* data, int length);  // 0, or -1
 // 0, or -1 when fewer than size bytes are stored (or size is negative); peek keeps them.
@@ -29,6 +29,9 @@ RingBuffer* WrapRingBufferPositions(RingBuffer* ring);
 
 // ---- framing -------------------------------------------------------------------------
 constexpr int kFrameHeaderSize = 4;
+// The largest message either side of a framed connection takes: a longer announced
+// length is refused as a failed growth, and a sender never starts a longer message.
+constexpr int kMaxFrameLength = 64 * 1024 * 1024;
 
 void EncodeFrameHeader(uint32_t length, unsigned char header[kFrameHeaderSize]);
 // The payload length, or -1 for a length of 2^31 or more (no i32 can count it).
@@ -42,10 +45,15 @@ struct FrameReceiveState {
     int32_t remainder;
 };
 
+// The header step of every framed receiver: decodes the length, refuses one above
+// kMaxFrameLength, and grows the ring to hold the whole message. The length, or -1 after
+// the growth's log line and "受信データを保存するリングバッファのリサイズに失敗しました".
+int BeginFramedMessage(const unsigned char header[kFrameHeaderSize], RingBuffer* ring);
+
 // Takes incoming stream bytes in any split: headers are gathered whole, the ring is grown
 // to the full message before its payload is stored, and payload bytes go into the ring.
-// 0, or -1 on a damaged header or a failed growth (logged; the ring is emptied and the
-// stream is not usable any more).
+// 0, or -1 on a refused length or a failed growth (logged; the stream is not usable
+// any more).
 int ReceiveFramedBytes(FrameReceiveState* state, RingBuffer* ring, const void* data, int size);
 // Appends one message (header and payload) to a ring of outgoing bytes; 0, or -1.
 int AppendFramedMessage(RingBuffer* ring, const void* data, int length);

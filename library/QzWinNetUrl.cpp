@@ -79,8 +79,11 @@ int ParseHttpUrl(const char* url, char* host, char* path, char* fileName, int* p
 
     char* colon = std::strchr(host, ':');
     if (colon != nullptr) {
-        *port = ConvertStringToInt(colon + 1);
-        if (*port <= 0) *port = -1;
+        // Read with saturation, so "h:4294967376" is not port 80; past 65535 is no port.
+        int64_t value = 0;
+        if (!ReadSaturatedDecimal(colon + 1, &value)) value = -1;
+        if (value > 65535) return -1;
+        *port = value <= 0 ? -1 : static_cast<int>(value);
         *colon = '\0';
     } else {
         *port = -1;

@@ -32,6 +32,11 @@ protected:
         if (ReadRingBuffer(&ring, out.data(), size, peek) != 0) return "<refused>";
         return out;
     }
+    static int LogCount(const std::string& log, const std::string& text) {
+        int count = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+        return count;
+    }
     qztest::TempDir dir;
     RingBuffer ring;
 };
@@ -73,17 +78,21 @@ TEST_F(RingTest, ReadsAndPeeksAcrossTheEndInOrder) {
     EXPECT_EQ(Read(-1), "<refused>");
 }
 
-TEST_F(RingTest, ImpossibleGrowthFailsEmptiedAndLogged) {
+TEST_F(RingTest, FailedGrowthKeepsStorageAndBytesAndIsLogged) {
     AppendRingBuffer(&ring, "abc", 3);
+    unsigned char* storage = ring.storage;
     ptest::TakeDebugOutput();
     EXPECT_EQ(GrowRingBuffer(&ring, INT_MAX - 10), -1);
-    EXPECT_EQ(ring.storage, nullptr);
-    EXPECT_EQ(ring.capacity, 0);
-    EXPECT_EQ(GetRingBufferDataLength(&ring), 0);
-    EXPECT_NE(ptest::TakeDebugOutput().find("リングバッファの再確保に失敗しました(確保しようとしたサイズ "), std::string::npos);
+    ptest::FailCall("HeapAlloc");
+    EXPECT_EQ(GrowRingBuffer(&ring, 5000), -1);
+    // A message may be going out from these bytes: they stay where they were.
+    EXPECT_EQ(ring.storage, storage);
+    EXPECT_EQ(Read(3, 1), "abc");
+    EXPECT_EQ(LogCount(ptest::TakeDebugOutput(), "リングバッファの再確保に失敗しました(確保しようとしたサイズ "), 2);
     EXPECT_EQ(AppendRingBuffer(&ring, "x", -5), -1);
     EXPECT_NE(ptest::TakeDebugOutput().find("リングバッファへのデータの追加に失敗しました(追加する長さ -5 byte)"),
               std::string::npos);
+    EXPECT_EQ(Read(3), "abc");
 }
 
 TEST_F(RingTest, FramedMessagesSplitAnyWayArriveAsOneStream) {
@@ -113,29 +122,36 @@ TEST_F(RingTest, FramedMessagesSplitAnyWayArriveAsOneStream) {
     }
 }
 
-TEST_F(RingTest, DamagedLengthHeaderIsRefusedWithoutStoring) {
+TEST_F(RingTest, LengthsAboveTheCapAreRefusedWithoutAllocating) {
     struct Case {
         unsigned char header[4];
         const char* logged;
     } cases[] = {
         {{0xFF, 0xFF, 0xFF, 0xFF}, "(データサイズ -1 byte)"},
         {{0x00, 0x00, 0x00, 0x80}, "(データサイズ -2147483648 byte)"},
-        {{0xFF, 0xFF, 0xFF, 0x7F}, "(データサイズ 2147483647 byte)"},  // passes INT_MAX with the slack
+        {{0x00, 0x00, 0x00, 0x7F}, "(データサイズ 2130706432 byte)"},
+        {{0x01, 0x00, 0x00, 0x04}, "(データサイズ 67108865 byte)"},  // the cap + 1
     };
+    AppendRingBuffer(&ring, "kept", 4);
+    const int capacity = ring.capacity;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.logged);
         FrameReceiveState state{};
-        AppendRingBuffer(&ring, "kept", 4);
-        const unsigned char tail[] = {'p', 'a', 'y'};
         ASSERT_EQ(ReceiveFramedBytes(&state, &ring, c.header, 4), -1);
         std::string log = ptest::TakeDebugOutput();
+        EXPECT_NE(log.find("リングバッファの再確保に失敗しました(確保しようとしたサイズ "), std::string::npos) << log;
         EXPECT_NE(log.find(std::string("受信データを保存するリングバッファのリサイズに失敗しました") + c.logged),
                   std::string::npos)
             << log;
         EXPECT_EQ(state.remainder, 0);
-        EXPECT_EQ(GetRingBufferDataLength(&ring), 0);
-        EXPECT_EQ(ReceiveFramedBytes(&state, &ring, tail, 0), 0);
+        EXPECT_EQ(ring.capacity, capacity);
+        EXPECT_EQ(Read(4, 1), "kept");
     }
+    // The cap itself is a length like any other.
+    const unsigned char atCap[4] = {0x00, 0x00, 0x00, 0x04};
+    FrameReceiveState state{};
+    ASSERT_EQ(ReceiveFramedBytes(&state, &ring, atCap, 4), 0);
+    EXPECT_EQ(state.remainder, kMaxFrameLength);
     EXPECT_EQ(DecodeFrameHeader(cases[0].header), -1);
     EXPECT_EQ(AppendFramedMessage(&ring, "x", INT_MAX - 2), -1);
 }

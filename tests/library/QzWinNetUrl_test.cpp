@@ -42,6 +42,15 @@ TEST(NetUrl, SplitsUrlsAndResolvesDirectRequests) {
         EXPECT_EQ(port, c.resolvedPort);
     }
     EXPECT_EQ(ParseHttpUrl("http:/h/x", nullptr, nullptr, nullptr, nullptr), -1);
+    // A port past 65535 is refused, however its digits would wrap in 32 bits.
+    for (const char* url : {"http://h:70000/x", "http://h:4294967376/x", "http://h:65536"}) {
+        SCOPED_TRACE(url);
+        EXPECT_EQ(ParseHttpUrl(url, nullptr, nullptr, nullptr, nullptr), -1);
+        EXPECT_EQ(ResolveHttpUrl(url, 0, nullptr, nullptr, nullptr, nullptr), -1);
+    }
+    int top = 0;
+    EXPECT_EQ(ParseHttpUrl("http://h:65535/x", nullptr, nullptr, nullptr, &top), 0);
+    EXPECT_EQ(top, 65535);
     EXPECT_EQ(ResolveHttpUrl("h/x", 0, nullptr, nullptr, nullptr, nullptr), -1);
 }
 

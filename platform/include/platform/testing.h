@@ -219,6 +219,7 @@ void OverrideSoundCaps(const DSCAPS* caps);
 //   "CreateFileA:<name>"  the nth open of exactly that CP932 name fails (ERROR_ACCESS_DENIED)
 //   "ReadFile"            the read fails (FALSE, nothing delivered)
 //   "ReadFileShort"       the read succeeds but delivers only half the bytes asked
+//   "WriteFile"           the write fails (FALSE, nothing written)
 //   "WriteFileShort"      the write succeeds but writes only half the bytes asked
 //   "SetFilePointer"      the move fails (INVALID_SET_FILE_POINTER, pointer unchanged)
 //   "CloseHandle"         the close fails (FALSE) and the handle stays open
@@ -674,5 +675,44 @@ bool GetToolbarModel(HWND toolbar, ToolbarModel* out);
 // command id, lParam the toolbar). False, and nothing sent, for a bad index, a separator
 // or a disabled button.
 bool ClickToolbarButton(HWND toolbar, int index);
+
+}  // namespace ptest
+
+// ==== WinSock: the resolver, faults, transfer caps and paired connects =======================
+// Sockets are POSIX sockets; nothing here reaches another host.
+// Fault injection (FailCall) also takes these names, each failing the nth next call:
+//   "WSAStartup"       fails with WSASYSNOTREADY
+//   "WSAStartup:2.2"   succeeds but answers version 2.2
+//   "socket"           INVALID_SOCKET, WSAENOBUFS
+//   "WSAAsyncSelect"   SOCKET_ERROR, WSAEINVAL
+//   "connect"          an immediate error, WSAECONNREFUSED
+//   "accept"           INVALID_SOCKET, WSAECONNABORTED
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ptest {
+
+// A row of the resolver table: a host name and its dotted IPv4 address; an empty address
+// answers the name with a 16-byte address of another family.
+struct ResolverEntry {
+    std::string name;
+    std::string address;
+};
+// From this call until ResetControls, gethostbyname and gethostbyaddr answer from the
+// table alone (names case-insensitively; addresses by their rows), never the system's.
+void SetResolverTable(const std::vector<ResolverEntry>& entries);
+
+// Each send on the socket (a winsock.h SOCKET) takes at most sendBytes bytes and each
+// recv gives at most recvBytes (0: no cap).
+void CapSocketTransfers(uintptr_t socket, int sendBytes, int recvBytes);
+
+// The next connect to this dotted IPv4 address and port gets one end of a socketpair in
+// place of a TCP connection; the test holds the other end, this POSIX descriptor (-1 on
+// failure). The same poll, events and calls work on it, without ports or TIME_WAIT.
+int PairNextConnect(const char* dottedAddress, int port);
+
+int GetWinSockStartups();  // WSAStartup calls not yet matched by WSACleanup
+int GetOpenSockets();      // sockets not yet closed
 
 }  // namespace ptest

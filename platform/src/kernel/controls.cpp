@@ -70,6 +70,8 @@ void ResetControls() {
     kernel::ResetD3DControls();
     kernel::ResetInputControls();
     kernel::ResetFontControls();
+    kernel::ResetWinSockControls();
+    kernel::ResetResolverControls();
     ClearFaults();
 }
 

@@ -38,5 +38,7 @@ void ResetGraphicsControls();  // ddraw/controls.cpp (DirectDraw, GDI bitmaps, c
 void ResetD3DControls();  // d3d/controls.cpp
 void ResetInputControls();  // dinput/pads.cpp (pads, keys, scripts, the mouse, the IME)
 void ResetFontControls();  // gdi/fonts.cpp (synthetic faces, font failures)
+void ResetWinSockControls();  // winsock/sockets.cpp (paired connects)
+void ResetResolverControls();  // winsock/resolver.cpp (the resolver table)
 
 }  // namespace kernel

@@ -119,6 +119,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesW
     if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!file->canWrite) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (buffer == nullptr && bytesToWrite > 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (ConsumeFault("WriteFile")) return Fail(ERROR_DISK_FULL, FALSE);
     if (ConsumeFault("WriteFileShort")) bytesToWrite /= 2;
     DWORD done = 0;
     while (done < bytesToWrite) {

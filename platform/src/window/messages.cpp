@@ -7,6 +7,7 @@
 #include "kernel/diag.h"
 #include "platform/winmm.h"
 #include "window/model.h"
+#include "winsock/sockets.h"
 
 using namespace window;
 
@@ -56,11 +57,20 @@ void PostQuitMessage(int exitCode) {
     QueueOf(GetCurrentThreadId()).posted.push_back(MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0));
 }
 
+void window::DropPostedMessages(HWND window, UINT message, WPARAM wParam) {
+    std::lock_guard<std::mutex> hold(Mutex());
+    Window* w = Find(window);
+    if (!w) return;
+    std::deque<MSG>& posted = QueueOf(w->owner).posted;
+    std::erase_if(posted, [&](const MSG& m) { return m.hwnd == window && m.message == message && m.wParam == wParam; });
+}
+
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!msg) return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
     DWORD self = GetCurrentThreadId();
     RunSentMessages(self);
     ProcessMachineEvents(self);
+    winsock::PollEvents(self);
     // The null sound device advances with the pump, so a play-and-wait ends headless.
     backend::AudioPumpPass();
 

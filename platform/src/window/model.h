@@ -113,6 +113,9 @@ void Activate(HWND window, bool tellMachine = true);
 void Deactivate(HWND window);
 // Runs the messages other threads sent to this thread.
 void RunSentMessages(DWORD thread);
+// Drops the posted messages of this window, message and wParam still queued (a closed
+// socket's events). Mutex NOT held.
+void DropPostedMessages(HWND window, UINT message, WPARAM wParam);
 
 // ---- machine events (events.cpp) -----------------------------------------------------------------
 // Pumps the backend (on the main thread) and turns the events of this thread's windows

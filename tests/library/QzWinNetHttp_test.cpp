@@ -1,0 +1,309 @@
+// HTTP transfers against python3's http.server and the scripted peer as a server: request
+// bytes, bodies to memory and to files, every way a response can go wrong, and the
+// slot table. Transfers advance only through ProcessMessage.
+#include <cstring>
+
+#include "NetFixture.h"
+#include "QzWinMemory.h"
+#include "QzWinNetHttp.h"
+#include "QzWinNetUrl.h"
+
+namespace {
+
+class HttpTest : public NetTest {
+protected:
+    void SetUp() override {
+        NetTest::SetUp();
+        // 127.0.0.1 is looked up in reverse; the table answers it, not the machine.
+        ptest::SetResolverTable({{"localhost", "127.0.0.1"}, {"v6.example", ""}});
+    }
+
+    struct Result {
+        int state = -9;
+        int error = -9;
+        int size = -9;
+        int received = -9;
+    };
+
+    static int Start(int method, const std::string& url, const char* file, void** memory, const std::string& body = "") {
+        return Locked([&] {
+            return StartHttpDownload(method, url.c_str(), 0, file, memory, body.data(), static_cast<int>(body.size()));
+        });
+    }
+    // Pumps until the transfer ends (bounded in real time).
+    static Result Run(int slot) {
+        Result r;
+        PumpUntil([&] { return g_http.table[slot]->state != -1; });
+        Locked([&] {
+            const HttpDownloadData* d = g_http.table[slot];
+            r = {d->state, d->error, d->size, d->received};
+            return 0;
+        });
+        return r;
+    }
+    static void Close(int slot) {
+        Locked([&] { return CloseHttpDownload(slot); });
+    }
+    static void Free(void* block) {
+        Locked([&] { return FreeMemory(block); });
+    }
+    static std::string Url(int port, const std::string& path) { return "http://127.0.0.1:" + std::to_string(port) + path; }
+};
+
+TEST_F(HttpTest, RequestsGoOutByteForByteDirectAndThroughAProxy) {
+    qztest::ScriptedPeer server;
+    const std::string ok = "HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\na=1&b=2";
+    server.ServeHttp(ok).ServeHttp(ok).ServeHttp(ok).ServeHttp(ok).Start();
+    const std::string port = std::to_string(server.port());
+    struct Case {
+        const char* name;
+        int method;
+        std::string url;
+        bool proxy;
+        std::string request;
+    } cases[] = {
+        {"GET", kHttpGet, Url(server.port(), "/a b"), false,
+         "GET /a+b HTTP/1.0\r\nHost: 127.0.0.1:" + port + "\r\nConnection: close\r\n\r\n"},
+        {"POST", kHttpPost, Url(server.port(), "/form"), false,
+         "POST /form HTTP/1.0\nHost: 127.0.0.1:" + port + "\nContent-Length: 7\n\na=1&b=2"},
+        {"HEAD", kHttpHead, Url(server.port(), "/x"), false, "HEAD /x HTTP/1.0\n\n"},
+        {"GET by proxy", kHttpGet, "http://h:8080/a b", true,
+         "GET http://h:8080/a+b HTTP/1.0\r\nHost: 127.0.0.1:" + port + "\r\nConnection: close\r\n\r\n"},
+    };
+    std::strcpy(g_httpProxy.hostName, "127.0.0.1");
+    g_httpProxy.port = server.port();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        void* block = nullptr;
+        const int slot = Locked([&] {
+            return StartHttpDownload(c.method, c.url.c_str(), c.proxy ? 1 : 0, nullptr, &block, "a=1&b=2", 7);
+        });
+        ASSERT_NE(slot, -1);
+        const Result r = Run(slot);
+        EXPECT_EQ(r.state, 0);
+        EXPECT_EQ(r.size, 7);
+        if (c.method != kHttpHead) {
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ(std::string(static_cast<char*>(block), 7), "a=1&b=2") << "the POST body echoed";
+        }
+        Close(slot);
+        Free(block);
+    }
+    ASSERT_TRUE(server.Finish());
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(requests[i], cases[i].request) << cases[i].name;
+}
+
+TEST_F(HttpTest, FilesFromHttpServerToMemoryAndToAFile) {
+    qztest::TempDir served;  // made current, so the file output lands here
+    const std::vector<size_t> sizes = {0, 1, 4096, 4097, 3 << 20};
+    for (size_t size : sizes) qztest::WriteWholeFile(served.file("f" + std::to_string(size)), Pattern(size, static_cast<uint32_t>(size)));
+    qztest::HttpServerProcess server(served.path());
+    ASSERT_EQ(server.error(), "");
+    for (size_t size : sizes) {
+        SCOPED_TRACE(size);
+        const std::string url = Url(server.port(), "/f" + std::to_string(size));
+        const std::string expected = Pattern(size, static_cast<uint32_t>(size));
+        void* block = nullptr;
+        int slot = Start(kHttpGet, url, nullptr, &block);
+        Result r = Run(slot);
+        EXPECT_EQ(r.state, 0);
+        EXPECT_EQ(r.received, static_cast<int>(size));
+        ASSERT_NE(block, nullptr);
+        EXPECT_TRUE(std::string(static_cast<char*>(block), size) == expected);
+        Close(slot);
+        Free(block);
+
+        slot = Start(kHttpGet, url, "got.bin", nullptr);
+        r = Run(slot);
+        EXPECT_EQ(r.state, 0);
+        EXPECT_EQ(r.received, static_cast<int>(size));
+        Close(slot);
+        EXPECT_TRUE(qztest::ReadWholeFile(served.file("got.bin")) == expected);  // the current folder
+
+        slot = Start(kHttpHead, url, nullptr, &block);
+        r = Run(slot);
+        EXPECT_EQ(r.state, 0);
+        EXPECT_EQ(r.size, static_cast<int>(size));
+        Close(slot);
+    }
+    void* block = nullptr;
+    const int slot = Start(kHttpGet, Url(server.port(), "/missing"), nullptr, &block);
+    const Result r = Run(slot);
+    EXPECT_EQ(r.state, 2);
+    EXPECT_EQ(r.error, 1);
+    EXPECT_EQ(block, nullptr);
+    Close(slot);
+}
+
+TEST_F(HttpTest, EveryResponseEndsAsItShould) {
+    const std::string ok = "HTTP/1.0 200 OK\r\n";
+    struct Case {
+        const char* name;
+        std::string response;
+        int method;
+        bool toFile;
+        int state, error;
+        std::string body;  // what the caller gets when the state is 0
+    } cases[] = {
+        {"500", "HTTP/1.0 500 Internal Server Error\r\n\r\n", kHttpGet, false, 2, 0, ""},
+        {"302", "HTTP/1.0 302 Found\r\nLocation: /x\r\n\r\n", kHttpGet, true, 2, 0, ""},
+        {"lower-case length to a file", ok + "content-length: 10\r\n\r\n0123456789", kHttpGet, true, 0, -1, "0123456789"},
+        {"unspaced length to a file", ok + "Content-Length:10\r\n\r\n0123456789", kHttpGet, true, 0, -1, "0123456789"},
+        {"POST to a file without a length", ok + "\r\n0123456789", kHttpPost, true, 0, -1, "0123456789"},
+        {"memory without a length", ok + "\r\n0123456789", kHttpGet, false, 2, 3, ""},
+        {"HEAD without a length", ok + "Server: x\r\n\r\n", kHttpHead, false, 2, 3, ""},
+        {"short body", ok + "Content-Length: 10\r\n\r\n01234", kHttpGet, false, 2, 3, ""},
+        {"long body to memory", ok + "Content-Length: 4\r\n\r\n0123456789", kHttpGet, false, 0, -1, "0123"},
+        {"long body to a file", ok + "Content-Length: 4\r\n\r\n0123456789", kHttpGet, true, 0, -1, "0123"},
+        {"length -5", ok + "Content-Length: -5\r\n\r\nx", kHttpGet, false, 2, 0, ""},
+        {"length 99999999999", ok + "Content-Length: 99999999999\r\n\r\nx", kHttpGet, false, 2, 0, ""},
+        {"length 4294967301", ok + "Content-Length: 4294967301\r\n\r\nx", kHttpGet, true, 2, 0, ""},
+        {"length abc", ok + "Content-Length: abc\r\n\r\nx", kHttpGet, false, 2, 0, ""},
+        {"a block the allocator refuses", ok + "Content-Length: 2147483647\r\n\r\nx", kHttpGet, false, 2, 2, ""},
+        {"two length lines", ok + "Content-Length: 3\r\nContent-Length: 5\r\n\r\nabc", kHttpGet, false, 0, -1, "abc"},
+        {"a 300-byte line", ok + "X-Long: " + std::string(300, 'a') + "\r\n\r\n", kHttpGet, false, 2, 0, ""},
+        {"a line feed after 0x82", ok + "X: \x82\nContent-Length: 2\r\n\r\nok", kHttpGet, false, 0, -1, "ok"},
+        {"a line cut by the close", ok + "Content-Len", kHttpGet, true, 2, 3, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        qztest::ScriptedPeer server;
+        server.ServeHttp(c.response).Start();
+        void* block = nullptr;
+        const int slot = Locked([&] {
+            return StartHttpDownload(c.method, Url(server.port(), "/r").c_str(), 0, c.toFile ? "out.bin" : nullptr,
+                                     c.toFile ? nullptr : &block, "p", 1);
+        });
+        ASSERT_NE(slot, -1);
+        const Result r = Run(slot);
+        EXPECT_EQ(r.state, c.state);
+        EXPECT_EQ(r.error, c.error);
+        if (c.state == 0 && c.toFile) {
+            EXPECT_EQ(qztest::ReadWholeFile(dir.file("out.bin")), c.body);
+        } else if (c.state == 0 && c.method != kHttpHead) {
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ(std::string(static_cast<char*>(block), c.body.size()), c.body);
+        } else {
+            EXPECT_EQ(block, nullptr);
+        }
+        Close(slot);
+        Free(block);
+    }
+    EXPECT_EQ(Locked([] { return g_windowSystem.tracker.count; }), baseAllocations + 0) << "no block was left behind";
+}
+
+TEST_F(HttpTest, AStalledServerLeavesTheTransferRunningWithoutHoldingThePump) {
+    qztest::ScriptedPeer server;
+    server.ServeHttp("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234", 0, true).Start();
+    void* block = nullptr;
+    const int slot = Start(kHttpGet, Url(server.port(), "/s"), nullptr, &block);
+    ASSERT_TRUE(PumpUntil([&] { return g_http.table[slot]->received == 5; }));
+    Pump(50);
+    EXPECT_EQ(g_http.table[slot]->state, -1);
+    // Closing a running transfer gives state 0 and leaves the partly filled block.
+    Close(slot);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(std::string(static_cast<char*>(block), 5), "01234");
+    Free(block);
+    server.Release();
+}
+
+TEST_F(HttpTest, WriteFailuresAndAnInvalidHandleEndTheTransfer) {
+    for (const char* fault : {"WriteFile", "WriteFileShort", "invalid handle"}) {
+        SCOPED_TRACE(fault);
+        const bool invalid = std::string(fault) == "invalid handle";
+        qztest::ScriptedPeer server;
+        server.AnswerHttp("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n").WaitForTest().Send(std::string(100, 'b'));
+        server.WaitForTest().Close().Start();
+        const int slot = Start(kHttpGet, Url(server.port(), "/w"), "w.bin", nullptr);
+        ASSERT_NE(slot, -1);
+        // Under the lock throughout, so the message thread's pump cannot take the body first.
+        const Result r = Locked([&] {
+            HttpDownloadData* d = g_http.table[slot];
+            const int64_t deadline = qztest::RealMilliseconds() + 10'000;
+            while (d->step != 3 && qztest::RealMilliseconds() < deadline) ProcessMessage();
+            server.Release();
+            while (GetNetWorkDataLength(d->connection) <= 0 && qztest::RealMilliseconds() < deadline) {
+            }
+            if (invalid) {
+                d->connection = 0x48000000 | 4000;
+                for (int i = 0; i < 3 && d->state == -1; ++i) ProcessMessage();
+            } else {
+                ptest::FailCall(fault);
+                ProcessHttpDownload(slot);
+            }
+            return Result{d->state, d->error, d->size, d->received};
+        });
+        EXPECT_EQ(r.state, 2);
+        EXPECT_EQ(r.error, invalid ? 3 : 4);
+        server.Release();
+        Close(slot);
+        ptest::ClearFaults();
+    }
+}
+
+TEST_F(HttpTest, TwoDownloadsFromOneServerGetTheirOwnBytes) {
+    qztest::ScriptedPeer server;
+    server.ServeHttp("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nfirst")
+        .ServeHttp("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nsecond")
+        .Start();
+    void *a = nullptr, *b = nullptr;
+    const int slotA = Start(kHttpGet, Url(server.port(), "/a"), nullptr, &a);
+    const int slotB = Start(kHttpGet, Url(server.port(), "/b"), nullptr, &b);
+    ASSERT_NE(slotA, -1);
+    ASSERT_NE(slotB, -1);
+    EXPECT_NE(g_http.table[slotA]->connection, g_http.table[slotB]->connection);
+    EXPECT_EQ(Run(slotA).state, 0);
+    EXPECT_EQ(Run(slotB).state, 0);
+    EXPECT_EQ(std::string(static_cast<char*>(a), 5), "first");
+    EXPECT_EQ(std::string(static_cast<char*>(b), 6), "second");
+    Close(slotA);
+    Close(slotB);
+    Free(a);
+    Free(b);
+}
+
+TEST_F(HttpTest, TheSlotTableAndTheFirstResult) {
+    Locked([&] {
+        for (int i = 0; i < kHttpSlots; ++i) EXPECT_EQ(AddHttpDownloadData(), i);
+        EXPECT_EQ(AddHttpDownloadData(), -1);
+        EXPECT_EQ(CloseHttpDownload(100), -1);
+        EXPECT_EQ(CloseHttpDownload(-1), -1);
+        HttpDownloadData* d = g_http.table[7];
+        d->connection = -1;
+        d->state = -1;
+        d->error = -1;
+        FinishHttpDownload(7, 2, 1);
+        FinishHttpDownload(7, 0, -1);
+        EXPECT_EQ(d->state, 2);
+        EXPECT_EQ(d->error, 1);
+        return CloseAllHttpDownloads();
+    });
+    EXPECT_EQ(g_http.used, 0);
+    EXPECT_NE(Log().find("同時にダウンロードしているファイルが限界に達していたためダウンロードを開始できませんでした\r\n"),
+              std::string::npos);
+}
+
+TEST_F(HttpTest, HostsAndUrlsThatCannotBeReached) {
+    int closedPort = 0;
+    {
+        qztest::ScriptedPeer gone;
+        closedPort = gone.port();
+    }
+    void* block = nullptr;
+    const std::string overlong = "http://h/" + std::string(300, 'a');
+    EXPECT_EQ(Start(kHttpGet, "http://missing.example/x", nullptr, &block), -1);
+    EXPECT_EQ(Start(kHttpGet, "http://v6.example/x", nullptr, &block), -1);
+    EXPECT_EQ(Start(kHttpGet, Url(closedPort, "/x"), nullptr, &block), -1);
+    EXPECT_EQ(Start(kHttpGet, overlong, nullptr, &block), -1);
+    const std::string log = Log();
+    EXPECT_NE(log.find("ダウンロード先ホスト missing.example が見つかりませんでした"), std::string::npos);
+    EXPECT_NE(log.find("ダウンロード先ホスト v6.example が見つかりませんでした"), std::string::npos);
+    EXPECT_NE(log.find("ダウンロード先ホスト 127.0.0.1 への接続に失敗しました"), std::string::npos);
+    EXPECT_NE(log.find("ＵＲＬ " + overlong + " の解析に失敗しました\r\n"), std::string::npos);
+    EXPECT_EQ(g_http.used, 0);
+}
+
+}  // namespace

@@ -1,0 +1,293 @@
+// The network layer's start and end, connections and their events, against real peers
+// on 127.0.0.1: the library itself, the scripted peer and paired connects.
+#include <unistd.h>
+#include <vector>
+
+#include "NetFixture.h"
+#include "QzWinTime.h"
+#include "QzWinWindow.h"
+
+namespace {
+
+using NetWorkTest = NetTest;
+
+TEST_F(NetWorkTest, StartAndEndAreLoggedAndASecondCycleUsesTheNetworkAgain) {
+    int descriptorsAfterEnd = -1;
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle);
+        if (cycle == 1) {
+            ASSERT_EQ(ApiInitializeLibrary(), 0);
+            g_windowSystem.runAlways = 1;
+        }
+        const int port = Listen();
+        ASSERT_GT(port, 0);
+        int accepted = -1;
+        const int handle = ConnectToSelf(port, &accepted);
+        ASSERT_NE(handle, -1);
+        ASSERT_NE(accepted, -1);
+        ASSERT_EQ(Send(handle, "ping"), 0);
+        EXPECT_EQ(Receive(accepted, 4), "ping");
+        ASSERT_EQ(ApiTerminateLibrary(), 0);
+        const std::string log = Log();
+        std::string missing;
+        EXPECT_TRUE(InOrder(log,
+                            {"ネットワーク関連を初期化します\r\n", "初期化を完了しました \r\n",
+                             "ネットワーク関連の終了処理を行います \r\n", "ネットワーク関連の終了処理は完了しました\r\n",
+                             "Total size:0(0.000kb)  Alloc num:0"},
+                            &missing))
+            << missing;
+        EXPECT_EQ(ptest::GetOpenSockets(), 0);
+        EXPECT_EQ(ptest::GetWinSockStartups(), 0);
+        // The first cycle may leave the platform's own descriptors (the thread's epoll);
+        // the second leaves nothing more.
+        if (cycle == 0) descriptorsAfterEnd = qztest::CountOpenDescriptors();
+        EXPECT_EQ(qztest::CountOpenDescriptors(), descriptorsAfterEnd);
+    }
+}
+
+TEST_F(NetWorkTest, BeforeTheStartEveryCallAnswersAsUnstarted) {
+    Locked([] {
+        EXPECT_EQ(DisconnectSocket(0x48000000), -1);
+        EXPECT_EQ(GetNetWorkAcceptState(0x48000000), -1);
+        EXPECT_EQ(AcceptNetWork(), -1);
+        char byte;
+        EXPECT_EQ(NetWorkRecv(0x48000000, &byte, 1), -1);
+        EXPECT_EQ(NetWorkSend(0x48000000, &byte, 1), -1);
+        EXPECT_EQ(GetNetWorkDataLength(0x48000000), -1);
+        EXPECT_EQ(PumpNetWorkMessages(1), 0);
+        EXPECT_EQ(TerminateNetWorkSystem(), 0);
+        EXPECT_EQ(HandleSocketEvent(nullptr, kNetWorkMessage, 5, FD_READ), 0);
+        return 0;
+    });
+    EXPECT_NE(Log().find("通信エラー No.1\r\n"), std::string::npos);
+    EXPECT_EQ(g_netWork.started, 0);
+    Locked([] {
+        SetNetWorkFramingFlag(1);
+        EXPECT_EQ(GetNetWorkFramingOffFlag(), 0);
+        SetNetWorkAutoCloseFlag(0);
+        EXPECT_EQ(GetNetWorkAutoCloseOffFlag(), 1);
+        SetNetWorkAutoCloseFlag(1);
+        return 0;
+    });
+}
+
+TEST_F(NetWorkTest, FailedStartsAreLoggedAndTheNextStartRetries) {
+    struct Case {
+        const char* fault;
+        const char* logged;
+    } cases[] = {
+        {"WSAStartup", "WinSock.DLLが導入されていません\r\n"},
+        {"WSAStartup:2.2", "Winsock.DLLのバージョンが違います\r\n"},
+        {"RegisterClassExA", "ネットワーク処理用の子ウインドウクラスの登録に失敗しました\r\n"},
+        {"CreateWindowExA", "ネットワーク処理用の子ウインドウの作成に失敗しました\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ptest::FailCall(c.fault);
+        EXPECT_EQ(Locked([] { return ConnectSocket(static_cast<int>(Loopback()), 1); }), -1);
+        EXPECT_EQ(g_netWork.started, 0);
+        EXPECT_NE(Log().find(c.logged), std::string::npos);
+        if (std::string(c.fault) == "WSAStartup:2.2") {
+            EXPECT_EQ(ptest::GetWinSockStartups(), 0) << "a wrong version is cleaned up";
+        }
+        ptest::ClearFaults();
+        // The next start tries again, however far the last one got.
+        ASSERT_EQ(Locked([] { return InitializeNetWorkSystem(nullptr); }), 0);
+        Locked([] { return TerminateNetWorkSystem(); });
+    }
+    EXPECT_EQ(ptest::GetWinSockStartups(), 0);
+}
+
+TEST_F(NetWorkTest, NoLazyStartOnceTheCloseMessageIsOut) {
+    g_windowSystem.closePosted = 1;
+    uint8_t address[4];
+    EXPECT_EQ(Locked([&] { return ResolveHostAddress("127.0.0.1", address); }), -1);
+    EXPECT_EQ(Locked([] { return ConnectSocket(static_cast<int>(Loopback()), 1); }), -1);
+    EXPECT_EQ(g_netWork.started, 0);
+    g_windowSystem.closePosted = 0;
+}
+
+TEST_F(NetWorkTest, DefaultPortSharedFramedConnectionAndSeparateRawOnes) {
+    if (Listen(kDefaultNetWorkPort) != kDefaultNetWorkPort) GTEST_SKIP() << "port 10001 is taken on this machine";
+    const int framed = Locked([] { return ConnectSocket(static_cast<int>(Loopback()), -1); });
+    ASSERT_NE(framed, -1);
+    EXPECT_EQ(Locked([] { return ConnectSocket(static_cast<int>(Loopback()), -1); }), framed);
+    const int raw1 = Connect(kDefaultNetWorkPort, 0);
+    const int raw2 = Connect(kDefaultNetWorkPort, 0);
+    ASSERT_NE(raw1, -1);
+    ASSERT_NE(raw2, -1);
+    EXPECT_NE(raw1, framed);
+    EXPECT_NE(raw2, raw1);
+    EXPECT_NE(SocketOf(raw1), SocketOf(raw2));
+    // A framed request never takes a raw connection either.
+    EXPECT_EQ(Locked([] { return FindNetWorkData(ConnectSocket(static_cast<int>(Loopback()), -1))->framing; }), 1);
+}
+
+TEST_F(NetWorkTest, RefusedConnectFailsAfterTheTimeOutAndAnImmediateErrorAtOnce) {
+    int closedPort = 0;
+    {
+        qztest::ScriptedPeer gone;
+        closedPort = gone.port();
+    }
+    const int start = Locked([] { return GetMillisecondTime(0); });
+    EXPECT_EQ(Connect(closedPort), -1);
+    const int waited = Locked([] { return GetMillisecondTime(0); }) - start;
+    EXPECT_GE(waited, 2000);
+    EXPECT_NE(Log().find("ネットワークログ。127.0.0.1 への接続に失敗しました。\r\n["), std::string::npos);
+
+    ptest::FailCall("connect");
+    const int before = Locked([] { return GetMillisecondTime(0); });
+    EXPECT_EQ(Connect(closedPort), -1);
+    EXPECT_LT(Locked([] { return GetMillisecondTime(0); }) - before, 100);
+    for (const char* fault : {"socket", "WSAAsyncSelect"}) {
+        SCOPED_TRACE(fault);
+        ptest::FailCall(fault);
+        EXPECT_EQ(Connect(closedPort), -1);
+    }
+    const std::string log = Log();
+    EXPECT_NE(log.find("WINSOCK.DLLが動作していません、ソケットの作成に失敗しました"), std::string::npos);
+    EXPECT_NE(log.find("WSAAsyncSelectでエラーが発生しました"), std::string::npos);
+    EXPECT_EQ(Locked([] { return g_netWork.listFirst.next; }), &g_netWork.listLast) << "no trace in the list";
+    EXPECT_EQ(ptest::GetOpenSockets(), 0);
+}
+
+TEST_F(NetWorkTest, PeerCloseIsReportedThenClosedByTheNextPumpUnlessAutoCloseIsOff) {
+    for (int autoClose : {1, 0}) {
+        SCOPED_TRACE(autoClose);
+        qztest::ScriptedPeer peer;
+        peer.Accept().WaitForTest().Close().Start();
+        const int handle = Locked([&] {
+            SetNetWorkAutoCloseFlag(autoClose);
+            const int h = ConnectSocket(static_cast<int>(Loopback()), peer.port());
+            SetNetWorkAutoCloseFlag(1);
+            return h;
+        });
+        ASSERT_NE(handle, -1);
+        EXPECT_EQ(Locked([&] { return GetNetWorkAcceptState(handle); }), 1);
+        peer.Release();
+        ASSERT_TRUE(PumpUntil([&] { return GetNetWorkAcceptState(handle) == 0; }));
+        Pump(2);
+        const size_t logged = Log().size();
+        if (autoClose) {
+            EXPECT_EQ(Locked([&] { return FindNetWorkData(handle); }), nullptr);
+            EXPECT_EQ(Locked([&] { return GetNetWorkAcceptState(handle); }), -1);
+            EXPECT_EQ(Log().size(), logged) << "an empty slot is refused without a line";
+        } else {
+            EXPECT_EQ(Locked([&] { return GetNetWorkAcceptState(handle); }), 0);
+            EXPECT_EQ(Locked([&] { return DisconnectSocket(handle); }), 0);
+        }
+    }
+}
+
+TEST_F(NetWorkTest, CheckNumbersWrapAfter2048Records) {
+    std::vector<int> handles;
+    for (int cycle = 0; cycle < 2049; ++cycle) {
+        const int peerEnd = ptest::PairNextConnect("127.0.0.1", 4000);
+        ASSERT_GE(peerEnd, 0);
+        qztest::ScriptedPeer peer(qztest::ScriptedPeer::Descriptor{peerEnd});
+        const int handle = Connect(4000);
+        ASSERT_NE(handle, -1) << cycle;
+        handles.push_back(handle);
+        ASSERT_EQ(Locked([&] { return DisconnectSocket(handle); }), 0);
+    }
+    EXPECT_EQ(handles[0] & 0xFFFF, 0);
+    EXPECT_EQ((handles[1] >> 16) & 0x7FF, ((handles[0] >> 16) + 1) & 0x7FF);
+    EXPECT_EQ(handles[2048], handles[0]) << "slot and check number come round again";
+    EXPECT_EQ(ptest::GetOpenSockets(), 0);
+}
+
+TEST_F(NetWorkTest, AFullTableRefusesTheNextConnectAndAnIncomingOne) {
+    int hard = 0;
+    if (!qztest::RaiseDescriptorLimit(8400, &hard)) GTEST_SKIP() << "the hard descriptor limit is " << hard;
+    const int port = Listen();
+    std::vector<int> peerEnds;
+    // Raw, so no connection is shared; paired, so no port or TIME_WAIT is used up.
+    for (int i = 0; i < kNetWorkSlots; ++i) {
+        peerEnds.push_back(ptest::PairNextConnect("127.0.0.1", 20000 + i));
+        ASSERT_NE(Connect(20000 + i, 0), -1) << i;
+    }
+    EXPECT_EQ(Connect(30000, 0), -1);
+    EXPECT_NE(Log().find("ソケットに空きがありません\r\n"), std::string::npos);
+    qztest::ScriptedPeer incoming;
+    incoming.ConnectTo(port).Start();
+    ASSERT_TRUE(PumpUntil([&] { return Log().find("空きソケットデータがなかったので accept を拒否しました \r\n") != std::string::npos; }));
+    for (int fd : peerEnds) close(fd);
+}
+
+TEST_F(NetWorkTest, TheListenerRecordsThePeersAddressAndPort) {
+    const int port = Listen();
+    qztest::ScriptedPeer peer;
+    peer.ConnectTo(port).WaitForTest().Start();
+    ASSERT_TRUE(PumpUntil([] { return static_cast<NetWorkData*>(g_netWork.listFirst.next->data)->madeByAccept == 1; }));
+    peer.Release();
+    ASSERT_TRUE(peer.Finish());
+    Locked([&] {
+        const NetWorkData* data = FindNetWorkData(g_netWork.listFirst.next->handle);
+        EXPECT_EQ(data->connected, 1);
+        EXPECT_EQ(data->address[0], 127);
+        EXPECT_EQ(data->address[3], 1);
+        EXPECT_EQ(ntohs(static_cast<u_short>(data->port)), peer.LocalPort());
+        return 0;
+    });
+}
+
+TEST_F(NetWorkTest, HostsResolveThroughTheTable) {
+    ptest::SetResolverTable({{"game.example", "10.1.2.3"}, {"v6.example", ""}, {"loop.example", "127.0.0.1"}});
+    struct Case {
+        const char* name;
+        int result;
+        uint8_t address[4];
+    } cases[] = {
+        {"game.example", 0, {10, 1, 2, 3}},
+        {"GAME.example", 0, {10, 1, 2, 3}},
+        {"127.0.0.1", 0, {127, 0, 0, 1}},  // a dotted address goes through its reverse entry
+        {"10.9.9.9", -1, {}},              // and fails without one
+        {"v6.example", -2, {}},
+        {"missing.example", -1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        uint8_t address[4] = {};
+        EXPECT_EQ(Locked([&] { return ResolveHostAddress(c.name, address); }), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(address), 4), std::string(reinterpret_cast<const char*>(c.address), 4));
+        }
+    }
+}
+
+TEST_F(NetWorkTest, TheMessageThreadClosesALostConnection) {
+    qztest::ScriptedPeer peer;
+    peer.Accept().WaitForTest().Close().Start();
+    const int handle = Connect(peer.port());
+    ASSERT_NE(handle, -1);
+    peer.Release();
+    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkAcceptState(handle) == 0; }));
+    // From here only the message thread's ProcessMessage runs.
+    const int64_t deadline = qztest::RealMilliseconds() + 10'000;
+    while (Locked([&] { return FindNetWorkData(handle) != nullptr; }) && qztest::RealMilliseconds() < deadline) {
+    }
+    EXPECT_EQ(Locked([&] { return FindNetWorkData(handle); }), nullptr);
+}
+
+TEST_F(NetWorkTest, DisconnectSendsQueuedDataFirstAndLeavesNothing) {
+    qztest::ScriptedPeer peer;
+    peer.Accept().WaitForTest().ReadToEnd().Start();
+    const int handle = Connect(peer.port());
+    ASSERT_NE(handle, -1);
+    // The peer reads nothing yet, so most of this waits in the send queue.
+    const std::string payload = Pattern(16 << 20, 7);
+    ASSERT_EQ(Send(handle, payload), 0);
+    EXPECT_GT(Locked([&] { return GetRingBufferDataLength(&FindNetWorkData(handle)->sendBuffer); }), 0);
+    peer.Release();
+    // The flush has a second of the platform clock: make that many passes.
+    ptest::SetFastClockReadStep(10);
+    ASSERT_EQ(Locked([&] { return DisconnectSocket(handle); }), 0);
+    ASSERT_TRUE(peer.Finish());
+    EXPECT_TRUE(peer.Received() == Frame(payload)) << peer.Received().size();
+    Pump(3);
+    EXPECT_EQ(Log().find("通信エラー No.1"), std::string::npos);
+    EXPECT_EQ(ptest::GetOpenSockets(), 0);
+    EXPECT_EQ(Locked([] { return g_windowSystem.tracker.count; }), baseAllocations);
+}
+
+}  // namespace
