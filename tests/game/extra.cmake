@@ -9,6 +9,7 @@ function(qz_rules_test_executable name label)
   endif()
   add_executable(${name} ${sources} ${QZ_RULES_FAKE})
   target_compile_options(${name} PRIVATE ${QZ_SJIS_FLAGS})
+  qz_unit_test_optimisation(${name} ${label})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake ${CMAKE_CURRENT_SOURCE_DIR}/support)
   target_link_libraries(${name} PRIVATE zarnovik_game GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
