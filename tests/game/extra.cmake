@@ -30,18 +30,3 @@ foreach(program game_game_tests game_window_tests)
   endif()
 endforeach()
 
-# The game with the stand-in behaviours: the platform's entry over the game, plus the
-# stand-ins installed before WinMain, which the link wraps. The REPLAY acceptance run plays it.
-add_executable(zarnovik_standins ${CMAKE_SOURCE_DIR}/platform/entry/main.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp ${CMAKE_CURRENT_SOURCE_DIR}/game/standins/InstallAtStart.cpp)
-target_compile_options(zarnovik_standins PRIVATE ${QZ_SJIS_FLAGS})
-target_include_directories(zarnovik_standins PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake)
-target_link_libraries(zarnovik_standins PRIVATE zarnovik_game qzlib qzplatform)
-target_link_options(zarnovik_standins PRIVATE -Wl,--wrap=WinMain)
-if(TARGET game_game_tests)
-  target_compile_definitions(game_game_tests PRIVATE QZ_ZARNOVIK_STANDINS="$<TARGET_FILE:zarnovik_standins>")
-  add_dependencies(game_game_tests zarnovik_standins)
-  # It also plays the recorded game headless, with the same stand-ins, to time its script.
-  target_sources(game_game_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake/StandIns.cpp)
-  target_include_directories(game_game_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake)
-endif()
