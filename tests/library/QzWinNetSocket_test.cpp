@@ -339,8 +339,7 @@ TEST_F(NetDataTest, Soak) {
     }
     Locked([] { return TerminateNetWorkSystem(); });
     EXPECT_EQ(Locked([] { return g_windowSystem.tracker.count; }), baseAllocations);
-    // What stays is the thread's epoll, the platform's own.
-    EXPECT_EQ(qztest::CountOpenDescriptors(), baseDescriptors + 1);
+    EXPECT_EQ(qztest::CountOpenDescriptors(), baseDescriptors);
 }
 
 }  // namespace

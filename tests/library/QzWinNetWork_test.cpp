@@ -38,8 +38,8 @@ TEST_F(NetWorkTest, StartAndEndAreLoggedAndASecondCycleUsesTheNetworkAgain) {
             << missing;
         EXPECT_EQ(ptest::GetOpenSockets(), 0);
         EXPECT_EQ(ptest::GetWinSockStartups(), 0);
-        // The first cycle may leave the platform's own descriptors (the thread's epoll);
-        // the second leaves nothing more.
+        // The first cycle may leave what the platform opens once for the process; the
+        // second leaves nothing more.
         if (cycle == 0) descriptorsAfterEnd = qztest::CountOpenDescriptors();
         EXPECT_EQ(qztest::CountOpenDescriptors(), descriptorsAfterEnd);
     }

@@ -216,6 +216,12 @@ int Cleanup() {
     std::lock_guard<std::mutex> hold(g_lock);
     if (g_startups == 0) return Fail(kNotInitialised, kSocketError);
     --g_startups;
+    // The last cleanup with no socket left gives back the threads' epolls too, so a
+    // program that started and ended WinSock keeps no descriptor of it.
+    if (g_startups == 0 && g_sockets.empty()) {
+        for (auto& [thread, epoll] : g_epolls) ::close(epoll);
+        g_epolls.clear();
+    }
     return 0;
 }
 
