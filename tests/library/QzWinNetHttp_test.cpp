@@ -222,7 +222,7 @@ TEST_F(HttpTest, WriteFailuresAndAnInvalidHandleEndTheTransfer) {
         // Under the lock throughout, so the message thread's pump cannot take the body first.
         const Result r = Locked([&] {
             HttpDownloadData* d = g_http.table[slot];
-            const int64_t deadline = qztest::RealMilliseconds() + 10'000;
+            const int64_t deadline = qztest::RealMilliseconds() + qztest::kPatienceMs;
             while (d->step != 3 && qztest::RealMilliseconds() < deadline) ProcessMessage();
             server.Release();
             while (GetNetWorkDataLength(d->connection) <= 0 && qztest::RealMilliseconds() < deadline) {

@@ -135,7 +135,7 @@ TEST_F(NetDataTest, AHundredThousandSmallMessagesFromAPeer) {
     paired.peer->Send(stream, 4096).Start();
     std::string got;
     std::string buffer(65536, '\0');
-    const int64_t deadline = qztest::RealMilliseconds() + 30'000;
+    const int64_t deadline = qztest::RealMilliseconds() + 4 * qztest::kPatienceMs;
     while (got.size() < sent.size() && qztest::RealMilliseconds() < deadline) {
         Pump();
         const int waiting = Length(paired.handle);
@@ -218,7 +218,9 @@ TEST_F(NetDataTest, FailedSendGrowthWithAMessageInFlightKeepsThatMessage) {
     ASSERT_NE(handle, -1);
     ASSERT_EQ(Send(handle, first), 0);
     ASSERT_GT(Locked([&] { return FindNetWorkData(handle)->sendRemainder; }), 0) << "the message is still going out";
-    const int refusedSize = Locked([&] { return GetRingBufferFreeSpace(&FindNetWorkData(handle)->sendBuffer); }) + 1;
+    // More than the whole ring, so growth is needed however much more the socket buffers
+    // take before the append (they grow as the connection ages).
+    const int refusedSize = Locked([&] { return FindNetWorkData(handle)->sendBuffer.capacity; }) + 1;
     const std::string refused = Pattern(static_cast<size_t>(refusedSize), 8);
     const size_t logged = Log().size();
     EXPECT_EQ(Locked([&] {
@@ -305,7 +307,7 @@ TEST_F(NetDataTest, Soak) {
         std::string buffer(65536, '\0');
         size_t next = 0;
         int64_t offset = 0;
-        const int64_t deadline = qztest::RealMilliseconds() + 60'000;
+        const int64_t deadline = qztest::RealMilliseconds() + 4 * qztest::kPatienceMs;
         while (got < total && qztest::RealMilliseconds() < deadline) {
             if (next < sizes.size()) {
                 const int size = sizes[next++];
@@ -337,8 +339,7 @@ TEST_F(NetDataTest, Soak) {
     }
     Locked([] { return TerminateNetWorkSystem(); });
     EXPECT_EQ(Locked([] { return g_windowSystem.tracker.count; }), baseAllocations);
-    // What stays is the thread's epoll, the platform's own.
-    EXPECT_EQ(qztest::CountOpenDescriptors(), baseDescriptors + 1);
+    EXPECT_EQ(qztest::CountOpenDescriptors(), baseDescriptors);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ extern char** environ;
 namespace qztest {
 namespace {
 
-constexpr int kWaitMs = 10'000;
+constexpr int kWaitMs = kPatienceMs;
 
 void SetTimeouts(int fd) {
     timeval limit{kWaitMs / 1000, 0};
@@ -298,6 +298,11 @@ std::string ScriptedPeer::Received() {
     return received_;
 }
 
+size_t ScriptedPeer::ReceivedSize() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return received_.size();
+}
+
 std::vector<std::string> ScriptedPeer::Requests() {
     std::lock_guard<std::mutex> hold(lock_);
     return requests_;
@@ -333,9 +338,9 @@ HttpServerProcess::HttpServerProcess(const std::string& folder) {
         return;
     }
     pid_ = pid;
-    // "Serving HTTP on 127.0.0.1 port N ..." within ten seconds.
+    // "Serving HTTP on 127.0.0.1 port N ...", in time.
     std::string line;
-    const int64_t deadline = RealMilliseconds() + 10'000;
+    const int64_t deadline = RealMilliseconds() + kPatienceMs;
     while (line.find('\n') == std::string::npos && RealMilliseconds() < deadline) {
         pollfd ready{out[0], POLLIN, 0};
         if (poll(&ready, 1, 100) <= 0) continue;

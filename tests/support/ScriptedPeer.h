@@ -1,7 +1,7 @@
 // ScriptedPeer.h: the far end of a test's connection: a thread with blocking POSIX
 // sockets on 127.0.0.1 that plays a script of steps (accept, send in chunks, read, echo
 // frames, wait for the test, half-close, close, reset), or serves HTTP responses while
-// recording each request. Every blocking call gives up after ten seconds, so a failing
+// recording each request. Every blocking call gives up after kPatienceMs, so a failing
 // test ends. Never includes winsock.h (the library's sockets are not POSIX names).
 #pragma once
 
@@ -14,6 +14,11 @@
 #include <vector>
 
 namespace qztest {
+
+// How long a test waits for another thread or process before it calls that a failure.
+// Only a failing test waits it out, and a loaded two-core machine can starve a peer's
+// thread or a starting python3 for many seconds, so it is generous.
+constexpr int kPatienceMs = 30'000;
 
 bool PosixFramedLoopback(int64_t total, int message);
 
@@ -61,6 +66,7 @@ public:
     bool Finish();
 
     std::string Received();                     // bytes Read, ReadToEnd and EchoFrames took
+    size_t ReceivedSize();                      // their count so far, for a test that waits on it
     std::vector<std::string> Requests();        // ServeHttp's recorded requests
     int LocalPort() const { return localPort_; }  // of ConnectTo's connection
     bool Failed() const { return failed_; }     // a step found a closed or broken connection

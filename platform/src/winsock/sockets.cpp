@@ -56,6 +56,9 @@ struct Socket {
     bool writeArmed = false;
     bool acceptArmed = true;
     bool closeReported = false;
+    // The peer's side ended and nothing is left to read: a level-triggered EPOLLIN would
+    // announce that end on every poll, so the read interest goes for good.
+    bool readEnded = false;
     int epoll = -1;          // the owner thread's epoll, once registered
     uint32_t interest = 0;   // what that epoll watches for it (0: not in it)
     int sendCap = 0;  // testing.h: at most this many bytes a call (0: no cap)
@@ -135,7 +138,7 @@ uint32_t WantedEvents(const Socket& socket) {
     case State::Connected: {
         uint32_t want = 0;
         if (!socket.closeReported) want |= EPOLLRDHUP;
-        if (socket.readArmed && (socket.mask & kFdRead)) want |= EPOLLIN;
+        if (socket.readArmed && (socket.mask & kFdRead) && !socket.readEnded) want |= EPOLLIN;
         if (socket.writeArmed && (socket.mask & kFdWrite)) want |= EPOLLOUT;
         return want;
     }
@@ -213,6 +216,12 @@ int Cleanup() {
     std::lock_guard<std::mutex> hold(g_lock);
     if (g_startups == 0) return Fail(kNotInitialised, kSocketError);
     --g_startups;
+    // The last cleanup with no socket left gives back the threads' epolls too, so a
+    // program that started and ended WinSock keeps no descriptor of it.
+    if (g_startups == 0 && g_sockets.empty()) {
+        for (auto& [thread, epoll] : g_epolls) ::close(epoll);
+        g_epolls.clear();
+    }
     return 0;
 }
 
@@ -413,6 +422,8 @@ void PollEvents(DWORD thread) {
                 if (ioctl(socket.fd, FIONREAD, &waiting) == 0 && waiting > 0) {
                     socket.readArmed = false;
                     Post(&socket, id, kFdRead, 0);
+                } else if (socket.closeReported || (got & (EPOLLRDHUP | EPOLLHUP | EPOLLERR))) {
+                    socket.readEnded = true;
                 }
             }
             if ((got & EPOLLOUT) && socket.writeArmed && (socket.mask & kFdWrite)) {
