@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "QzDraw2D.h"
+#include "QzDrawBlitFast.h"
 #include "QzDrawBlitPixel.h"
 #include "QzDrawDevice.h"
 #include "QzDrawScreen.h"
@@ -480,6 +481,25 @@ void PutMEMIMG(MEMIMG* dst, const MEMIMG* src, int x, int y, int transparent, co
     b.lerpSlice = LerpTable64 + (P / 4) * 4096;
 
     const bool mmx = g_screen.mmxAvailable == 1;
+    FastBlitCall fast{};
+    fast.W = W;
+    fast.H = H;
+    fast.src = b.src;
+    fast.srcPitch = src->pitch;
+    fast.dst = b.dst;
+    fast.dstPitch = dst->pitch;
+    fast.runs = runPath ? src->runs : nullptr;
+    fast.is32 = dst->type == 1;
+    fast.kind = kind;
+    fast.mode = drawMode;
+    fast.P = P;
+    fast.bright = bright;
+    fast.blendGraph = blendImage != nullptr;
+    fast.key = transparent != 0;
+    fast.colorKey = src->colorKey;
+    fast.mmx = mmx;
+    if (PutMEMIMGFast(fast))
+        return;
     if (dst->type == 1)
         Choose<true>(b, kind, runPath, drawMode, blendImage != nullptr, brightOn, transparent != 0, mmx);
     else

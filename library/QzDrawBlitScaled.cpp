@@ -14,6 +14,7 @@
 
 #include "QzDraw2D.h"
 #include "QzDrawBlit.h"
+#include "QzDrawBlitFast.h"
 #include "QzDrawBlitPixel.h"
 #include "QzDrawDevice.h"
 #include "QzDrawScreen.h"
@@ -443,5 +444,29 @@ void PutMEMIMGScaled(MEMIMG* dst, const MEMIMG* src, const RECT* rect, int trans
     choice.key = transparent != 0;
     if (mode == kSub && p == 255 && !choice.blendGraph && !choice.bright && !choice.srcAlpha)
         choice.fast = choice.is32 && g_screen.mmxAvailable == 1 ? kSubSaturating : kSubPacked;
+
+    FastScaledCall fast{};
+    fast.W = walk.width;
+    fast.H = walk.height;
+    fast.srcRow = walk.srcRow;
+    fast.srcStep = walk.srcStep;
+    fast.srcRowStep = walk.srcRowStep;
+    fast.stepX = walk.stepX;
+    fast.stepY = walk.stepY;
+    fast.accX = walk.accX;
+    fast.accY = walk.accY;
+    fast.dstRow = walk.dstRow;
+    fast.dstPitch = walk.dstPitch;
+    fast.is32 = choice.is32;
+    fast.kind = palette ? 2 : choice.srcAlpha ? 1 : 0;
+    fast.mode = mode;
+    fast.P = p;
+    fast.bright = brightColour;
+    fast.blendGraph = choice.blendGraph;
+    fast.key = choice.key;
+    fast.colorKey = src->colorKey;
+    fast.mmx = g_screen.mmxAvailable == 1;
+    if (PutMEMIMGScaledFast(fast))
+        return;
     Dispatch(choice, walk, params);
 }

@@ -1,0 +1,348 @@
+// QzDrawBlitFast.cpp: the fast paths of PutMEMIMG, tried before its general loops.
+//
+// A fast path is a span operation (one row, or one run of a run table) with a
+// four-pixel form (QzSimdPixel.h) and a one-pixel form built from the same helpers of
+// QzDrawBlitPixel.h as the general loops; the one-pixel form draws the ends of a span
+// and the whole span where SSE2 is missing. Taken: 32-bit direct sources in every blend
+// mode without a blend graphic, bright on or off, keyed or not; 32-bit per-pixel alpha
+// sources at mode none; both on the run-table walk where the opaque and translucent
+// forms agree with the operations here. Everything else returns false and the general
+// loops draw it. Main thread under the library lock.
+#include "QzDrawBlitFast.h"
+
+#include <cstring>
+#include <vector>
+
+#include "QzDrawBlitPixel.h"
+#include "QzDrawDevice.h"
+#include "QzDrawMemImg.h"
+#include "QzSimdPixel.h"
+
+bool g_blitGeneralOnly = false;
+
+namespace {
+
+using blitpx::Rgb;
+
+// The operations on 32-bit spans. Direct sources: kCopy (mode none), kAlphaConst
+// (alpha at P), kAddP / kSubP (contribution P x s / 255 and the packed word forms),
+// kMul, and the dedicated loops of the general path at alpha 128 and add/subtract 255.
+// Per-pixel alpha sources at mode none: kPixelAlpha.
+enum Op32 {
+    kCopy,
+    kAlphaConst,
+    kAddP,
+    kSubP,
+    kMul,
+    kHalve,
+    kAddSat,
+    kAddPlain,
+    kSubSat,
+    kSubPlain,
+    kPixelAlpha,
+};
+
+struct Span32Ctx {
+    int P;
+    uint32_t key;
+    const int32_t* pRow;
+    const int32_t* brR;
+    const int32_t* brG;
+    const int32_t* brB;
+    uint32_t bright;
+};
+
+// One pixel, as the general loop computes it. Key: the colour key skips (direct) or
+// the alpha decides (per-pixel alpha: 0 skips, 255 draws the opaque form).
+template <int Op, bool Key, bool Bright>
+inline void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
+    const uint32_t s = blitpx::Load32(sp);
+    if constexpr (Op == kPixelAlpha) {
+        const int A = (int)(s >> 24);
+        if (Key && A == 0)
+            return;
+        const uint32_t d = blitpx::Load32(dp);
+        Rgb sb = blitpx::Split32(s);
+        if constexpr (Bright)
+            sb = blitpx::Brighten(sb, c.brR, c.brG, c.brB);
+        if (Key && A == 255)
+            blitpx::Store32(dp, Bright ? blitpx::Pack32(sb, d) : s);
+        else
+            blitpx::Store32(dp, blitpx::Mix32(sb, d, A, 8));
+        return;
+    } else {
+        if (Key && s == c.key)
+            return;
+        const uint32_t d = blitpx::Load32(dp);
+        Rgb sb = blitpx::Split32(s);
+        if constexpr (Bright)
+            sb = blitpx::Brighten(sb, c.brR, c.brG, c.brB);
+        uint32_t out;
+        if constexpr (Op == kCopy)
+            out = Bright ? blitpx::Pack32(sb, d) : s;
+        else if constexpr (Op == kAlphaConst)
+            out = blitpx::Mix32(sb, d, c.P, 8);
+        else if constexpr (Op == kAddP || Op == kSubP) {
+            uint32_t v = blitpx::Pack32({c.pRow[sb.r], c.pRow[sb.g], c.pRow[sb.b]}, 0);
+            out = Op == kAddP ? blitpx::PackedAdd32(v, d) : blitpx::PackedSubtract32(v, d);
+        } else if constexpr (Op == kMul)
+            out = blitpx::Multiply32(sb, d, 1, 8);
+        else if constexpr (Op == kHalve)
+            out = blitpx::Halve32(s, d);
+        else if constexpr (Op == kAddSat)
+            out = blitpx::SaturatingAdd32(s, d);
+        else if constexpr (Op == kAddPlain)
+            out = blitpx::PackedAddNoLowBits32(s, d);
+        else if constexpr (Op == kSubSat)
+            out = blitpx::SaturatingSubtract32(s, d);
+        else
+            out = blitpx::PackedSubtract32(s, d);
+        blitpx::Store32(dp, out);
+    }
+}
+
+#if QZ_SIMD_PIXEL
+// Four pixels; the same bits as four calls of One32.
+template <int Op, bool Key, bool Bright>
+inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
+    using namespace simdpx;
+    const V S = Load(sp);
+    if constexpr (Op == kPixelAlpha) {
+        const V A = _mm_srli_epi32(S, 24);
+        // Alpha 0 leaves the destination as it is, keyed or mixed.
+        if (AllZero(A))
+            return;
+        const V opaque = _mm_cmpeq_epi32(A, Splat32(255));
+        if (Key && !Bright && AllOnes(opaque)) {
+            Store(dp, S);
+            return;
+        }
+    }
+    const V D = Load(dp);
+    V out;
+    if constexpr (Op == kHalve)
+        out = Halve32(S, D);
+    else if constexpr (Op == kAddSat)
+        out = SaturatingAdd32(S, D);
+    else if constexpr (Op == kAddPlain)
+        out = PackedAddNoLowBits32(S, D);
+    else if constexpr (Op == kSubSat)
+        out = SaturatingSubtract32(S, D);
+    else if constexpr (Op == kSubPlain)
+        out = PackedSubtract32(S, D);
+    else if constexpr (Op == kCopy && !Bright)
+        out = S;
+    else {
+        V slo = Lo(S), shi = Hi(S);
+        if constexpr (Bright) {
+            const V br = _mm_set_epi16(0, (short)(c.bright >> 16 & 0xFF), (short)(c.bright >> 8 & 0xFF),
+                                       (short)(c.bright & 0xFF), 0, (short)(c.bright >> 16 & 0xFF),
+                                       (short)(c.bright >> 8 & 0xFF), (short)(c.bright & 0xFF));
+            slo = Div255(_mm_mullo_epi16(slo, br));
+            shi = Div255(_mm_mullo_epi16(shi, br));
+        }
+        if constexpr (Op == kCopy) {
+            out = KeepFourth(Pack(slo, shi), D);
+        } else if constexpr (Op == kAlphaConst) {
+            const V w = Splat16(c.P);
+            out = KeepFourth(Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w)), D);
+        } else if constexpr (Op == kPixelAlpha) {
+            V mixed = KeepFourth(Pack(Mix8(slo, Lo(D), AlphaLanes(S, 0)), Mix8(shi, Hi(D), AlphaLanes(S, 1))), D);
+            if constexpr (Key) {
+                const V opaque = _mm_cmpeq_epi32(_mm_srli_epi32(S, 24), Splat32(255));
+                const V whole = Bright ? KeepFourth(Pack(slo, shi), D) : S;
+                mixed = Select(opaque, whole, mixed);
+            }
+            out = mixed;
+        } else if constexpr (Op == kAddP || Op == kSubP) {
+            const V p = Splat16(c.P);
+            V v = Pack(Div255(_mm_mullo_epi16(slo, p)), Div255(_mm_mullo_epi16(shi, p)));
+            v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
+            out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
+        } else {
+            out = KeepFourth(
+                Pack(_mm_srli_epi16(_mm_mullo_epi16(slo, Lo(D)), 8), _mm_srli_epi16(_mm_mullo_epi16(shi, Hi(D)), 8)), D);
+        }
+    }
+    if constexpr (Key && Op != kPixelAlpha)
+        out = Select(_mm_cmpeq_epi32(S, Splat32(c.key)), D, out);
+    Store(dp, out);
+}
+#endif
+
+template <int Op, bool Key, bool Bright>
+void Span32(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
+    if constexpr (Op == kCopy && !Key && !Bright) {
+        std::memcpy(dp, sp, (size_t)n * 4);
+        return;
+    }
+    int i = 0;
+#if QZ_SIMD_PIXEL
+    for (; i + 4 <= n; i += 4)
+        Four32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
+#endif
+    for (; i < n; ++i)
+        One32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
+}
+
+using SpanFn = void (*)(uint8_t*, const uint8_t*, int, const Span32Ctx&);
+
+void Rows(const FastBlitCall& b, SpanFn fn, const Span32Ctx& c) {
+    const uint8_t* sp = b.src;
+    uint8_t* dp = b.dst;
+    for (int row = 0; row < b.H; ++row, sp += b.srcPitch, dp += b.dstPitch)
+        fn(dp, sp, b.W, c);
+}
+
+// The run-table walk of the general path, a span at a time: copy runs take opaque,
+// blend runs translucent; skip runs leave the destination.
+void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
+    const uint8_t* rp = b.runs;
+    for (int row = 0; row < b.H; ++row) {
+        const uint8_t* sp = b.src + row * b.srcPitch;
+        uint8_t* dp = b.dst + row * b.dstPitch;
+        int left = b.W;
+        for (;;) {
+            uint8_t code = *rp++;
+            if (code >= kRunEnd)
+                break;
+            int n = (code & 0x3F) + 1;
+            if (n > left)
+                n = left;
+            left -= n;
+            int kind = code >> 6;
+            if (kind != 0)
+                (kind == 2 ? translucent : opaque)(dp, sp, n, c);
+            sp += 4 * n;
+            dp += 4 * n;
+            if (left == 0) {
+                if (*rp >= kRunEnd)
+                    ++rp;
+                break;
+            }
+        }
+    }
+}
+
+template <int Op, bool Key>
+SpanFn PickBright(bool bright) {
+    return bright ? Span32<Op, Key, true> : Span32<Op, Key, false>;
+}
+template <int Op>
+SpanFn Pick(bool key, bool bright) {
+    return key ? PickBright<Op, true>(bright) : PickBright<Op, false>(bright);
+}
+
+// The span of a 32-bit direct source in the given mode, or null where the general path
+// keeps the call. The plain blitter has dedicated loops at alpha 128 and add/subtract
+// 255; the scaled one only its saturating subtract, its packed one being the table form.
+SpanFn Direct32(int mode, int P, bool key, bool bright, bool mmx, bool scaled) {
+    if (!bright && !scaled) {
+        if (mode == 1 && P == 128)
+            return Pick<kHalve>(key, false);
+        if (mode == 2 && P == 255)
+            return mmx ? Pick<kAddSat>(key, false) : Pick<kAddPlain>(key, false);
+        if (mode == 3 && P == 255)
+            return mmx ? Pick<kSubSat>(key, false) : Pick<kSubPlain>(key, false);
+    }
+    if (!bright && scaled && mode == 3 && P == 255 && mmx)
+        return Pick<kSubSat>(key, false);
+    switch (mode) {
+    case 0: return Pick<kCopy>(key, bright);
+    case 1: return Pick<kAlphaConst>(key, bright);
+    case 2: return Pick<kAddP>(key, bright);
+    case 3: return Pick<kSubP>(key, bright);
+    case 4: return Pick<kMul>(key, bright);
+    default: return nullptr;
+    }
+}
+
+Span32Ctx MakeCtx(int P, uint32_t key, uint32_t bright) {
+    Span32Ctx c{};
+    c.P = P;
+    c.key = key;
+    c.pRow = ScaleTable[P & 0xFF];
+    c.brR = ScaleTable[bright >> 16 & 0xFF];
+    c.brG = ScaleTable[bright >> 8 & 0xFF];
+    c.brB = ScaleTable[bright & 0xFF];
+    c.bright = bright;
+    return c;
+}
+
+// The general scaled loop's stepping written out once per call: entry i is the source
+// offset of destination pixel i.
+void Steps(std::vector<ptrdiff_t>& out, int n, ptrdiff_t step, int32_t acc, int32_t stepAcc) {
+    out.resize((size_t)n);
+    ptrdiff_t at = 0;
+    for (int i = 0;;) {
+        out[(size_t)i] = at;
+        if (++i == n)
+            break;
+        acc -= 65536;
+        while (acc <= 0) {
+            at += step;
+            acc += stepAcc;
+        }
+    }
+}
+
+}  // namespace
+
+bool PutMEMIMGFast(const FastBlitCall& b) {
+    if (g_blitGeneralOnly || !b.is32 || b.blendGraph || b.kind == 2)
+        return false;
+    const bool bright = (b.bright & 0xFFFFFF) != 0xFFFFFF;
+    const Span32Ctx c = MakeCtx(b.P, b.colorKey, b.bright);
+
+    if (b.runs != nullptr) {
+        // Run tables: only mode none, where copy runs draw the opaque form and blend
+        // runs (per-pixel alpha only) the mix with the pixel's alpha.
+        if (b.mode != 0)
+            return false;
+        SpanFn opaque = PickBright<kCopy, false>(bright);
+        SpanFn translucent = b.kind == 1 ? PickBright<kPixelAlpha, false>(bright) : opaque;
+        RunRows(b, opaque, translucent, c);
+        return true;
+    }
+    SpanFn fn = nullptr;
+    if (b.kind == 0)
+        fn = Direct32(b.mode, b.P, b.key, bright, b.mmx, false);
+    else if (b.mode == 0)
+        fn = Pick<kPixelAlpha>(b.key, bright);
+    if (fn == nullptr)
+        return false;
+    Rows(b, fn, c);
+    return true;
+}
+
+// Scaled: the source pixels of a destination row are gathered once into a row of their
+// own (again only when the source row changes), then drawn by the plain blitter's spans.
+bool PutMEMIMGScaledFast(const FastScaledCall& w) {
+    if (g_blitGeneralOnly || !w.is32 || w.blendGraph || w.kind == 2)
+        return false;
+    const bool bright = (w.bright & 0xFFFFFF) != 0xFFFFFF;
+    SpanFn fn = nullptr;
+    if (w.kind == 0)
+        fn = Direct32(w.mode, w.P, w.key, bright, w.mmx, true);
+    else if (w.mode == 0)
+        fn = Pick<kPixelAlpha>(w.key, bright);
+    if (fn == nullptr)
+        return false;
+    const Span32Ctx c = MakeCtx(w.P, w.colorKey, w.bright);
+    static std::vector<ptrdiff_t> cols, rows;
+    static std::vector<uint8_t> gathered;
+    Steps(cols, w.W, w.srcStep, w.accX, w.stepX);
+    Steps(rows, w.H, w.srcRowStep, w.accY, w.stepY);
+    gathered.resize((size_t)w.W * 4);
+    uint8_t* g = gathered.data();
+    uint8_t* dp = w.dstRow;
+    for (int j = 0; j < w.H; ++j, dp += w.dstPitch) {
+        if (j == 0 || rows[(size_t)j] != rows[(size_t)j - 1]) {
+            const uint8_t* sp = w.srcRow + rows[(size_t)j];
+            for (int i = 0; i < w.W; ++i)
+                std::memcpy(g + 4 * i, sp + cols[(size_t)i], 4);
+        }
+        fn(dp, g, w.W, c);
+    }
+    return true;
+}
