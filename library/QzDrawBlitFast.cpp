@@ -65,10 +65,19 @@ inline void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
         Rgb sb = blitpx::Split32(s);
         if constexpr (Bright)
             sb = blitpx::Brighten(sb, c.brR, c.brG, c.brB);
-        if (Key && A == 255)
+        if (Key && A == 255) {
             blitpx::Store32(dp, Bright ? blitpx::Pack32(sb, d) : s);
-        else
+        } else if constexpr (Bright) {
             blitpx::Store32(dp, blitpx::Mix32(sb, d, A, 8));
+        } else {
+            // Mix32 at n = 8 two channels to a word: each field's d x (256 - A) + s x A
+            // stays below 2^16, so the fields never meet (the edges of sprites are short
+            // runs of this).
+            const uint32_t inv = 256u - (uint32_t)A;
+            const uint32_t rb = ((d & 0xFF00FFu) * inv + (s & 0xFF00FFu) * (uint32_t)A) >> 8 & 0xFF00FFu;
+            const uint32_t g = ((d >> 8 & 0xFFu) * inv + (s >> 8 & 0xFFu) * (uint32_t)A) & 0xFF00u;
+            blitpx::Store32(dp, (d & 0xFF000000u) | rb | g);
+        }
         return;
     } else {
         if (Key && s == c.key)
@@ -133,7 +142,8 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
     else if constexpr (Op == kCopy && !Bright)
         out = S;
     else {
-        V slo = Lo(S), shi = Hi(S);
+        const V rawLo = Lo(S), rawHi = Hi(S);
+        V slo = rawLo, shi = rawHi;
         if constexpr (Bright) {
             const V br = _mm_set_epi16(0, (short)(c.bright >> 16 & 0xFF), (short)(c.bright >> 8 & 0xFF),
                                        (short)(c.bright & 0xFF), 0, (short)(c.bright >> 16 & 0xFF),
@@ -147,7 +157,7 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
             const V w = Splat16(c.P);
             out = KeepFourth(Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w)), D);
         } else if constexpr (Op == kPixelAlpha) {
-            V mixed = KeepFourth(Pack(Mix8(slo, Lo(D), AlphaLanes(S, 0)), Mix8(shi, Hi(D), AlphaLanes(S, 1))), D);
+            V mixed = KeepFourth(Pack(Mix8(slo, Lo(D), AlphaLanes(rawLo)), Mix8(shi, Hi(D), AlphaLanes(rawHi))), D);
             if constexpr (Key) {
                 const V opaque = _mm_cmpeq_epi32(_mm_srli_epi32(S, 24), Splat32(255));
                 const V whole = Bright ? KeepFourth(Pack(slo, shi), D) : S;
@@ -178,6 +188,10 @@ void Span32(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
     }
     int i = 0;
 #if QZ_SIMD_PIXEL
+    for (; i + 8 <= n; i += 8) {
+        Four32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
+        Four32<Op, Key, Bright>(dp + 4 * i + 16, sp + 4 * i + 16, c);
+    }
     for (; i + 4 <= n; i += 4)
         Four32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
 #endif

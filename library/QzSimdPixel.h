@@ -47,19 +47,16 @@ inline V KeepFourth(V a, V b) {
     return _mm_or_si128(_mm_and_si128(a, low), _mm_andnot_si128(low, b));
 }
 
-// Per pixel alpha (the fourth byte) repeated over the pixel's four 16-bit lanes, for the
-// two pixels of Lo (which = 0) or Hi (which = 1).
-inline V AlphaLanes(V pixels, int which) {
-    V a = _mm_srli_epi32(pixels, 24);
-    a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-    return which == 0 ? _mm_unpacklo_epi32(a, a) : _mm_unpackhi_epi32(a, a);
+// The fourth lane of each pixel of Lo or Hi repeated over its four lanes: the per-pixel
+// alpha as a weight.
+inline V AlphaLanes(V lanes) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
 }
 
-// MixChannel at n = 8 with weights w: (d x (256 - w) + s x w) >> 8, which is
-// d + floor((s - d) x w / 256); every term fits 16 bits for w <= 255.
+// MixChannel at n = 8 with weights w <= 255: d x 256 + (s - d) x w lies in 0..65280, so
+// its value modulo 2^16 is itself and the wrapped 16-bit arithmetic gives it exactly.
 inline V Mix8(V s, V d, V w) {
-    V inv = _mm_sub_epi16(Splat16(256), w);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inv), _mm_mullo_epi16(s, w)), 8);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(d, 8), _mm_mullo_epi16(_mm_sub_epi16(s, d), w)), 8);
 }
 
 // The word forms of QzDrawBlitPixel.h on four words.
