@@ -247,6 +247,86 @@ SpanFn Pick(bool key, bool bright) {
     return key ? PickBright<Op, true>(bright) : PickBright<Op, false>(bright);
 }
 
+// ---- 16-bit R5G6B5 ---------------------------------------------------------------
+
+// The operations on 16-bit spans of a direct source, bright off: copy, the dedicated
+// alpha-128 loop, and alpha at other parameters through LerpTable64.
+enum Op16 { kCopy16, kHalve16, kLerp16 };
+
+struct Span16Ctx {
+    int li;  // P / 4: the LerpTable64 slice
+    const uint8_t* lerpSlice;
+    uint32_t key;
+};
+
+template <int Op, bool Key>
+inline void One16(uint8_t* dp, const uint8_t* sp, const Span16Ctx& c) {
+    const uint32_t s = blitpx::Load16(sp);
+    if (Key && s == c.key)
+        return;
+    if constexpr (Op == kCopy16)
+        blitpx::Store16(dp, s);
+    else if constexpr (Op == kHalve16)
+        blitpx::Store16(dp, blitpx::Halve16(s, blitpx::Load16(dp)));
+    else
+        blitpx::Store16(dp, blitpx::Lerp64Mix16(blitpx::Split16(s), blitpx::Load16(dp), c.lerpSlice));
+}
+
+#if QZ_SIMD_PIXEL
+// Eight pixels; LerpTable64's (i x j + (63 - i) x k) / 63 computed: the numerator stays
+// below 3970, where the multiply-high by 0x8209 and shift by 5 divide by 63 exactly.
+template <int Op, bool Key>
+inline void Eight16(uint8_t* dp, const uint8_t* sp, const Span16Ctx& c) {
+    using namespace simdpx;
+    const V S = Load(sp);
+    V D = Key || Op != kCopy16 ? Load(dp) : Zero();
+    V out;
+    if constexpr (Op == kCopy16) {
+        out = S;
+    } else if constexpr (Op == kHalve16) {
+        const V m = Splat16(0x7BEF);
+        out = _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(S, 1), m), _mm_and_si128(_mm_srli_epi16(D, 1), m));
+    } else {
+        const V wi = Splat16(c.li), wd = Splat16(63 - c.li), m63 = Splat16(0x3F), m31 = Splat16(0x1F);
+        const V magic = Splat16((short)0x8209);
+        auto mix = [&](V sc, V dc) {
+            V t = _mm_add_epi16(_mm_mullo_epi16(sc, wi), _mm_mullo_epi16(dc, wd));
+            return _mm_srli_epi16(_mm_mulhi_epu16(t, magic), 5);
+        };
+        V r = mix(_mm_srli_epi16(S, 11), _mm_srli_epi16(D, 11));
+        V g = mix(_mm_and_si128(_mm_srli_epi16(S, 5), m63), _mm_and_si128(_mm_srli_epi16(D, 5), m63));
+        V b = mix(_mm_and_si128(S, m31), _mm_and_si128(D, m31));
+        out = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+    }
+    if constexpr (Key)
+        out = Select(_mm_cmpeq_epi16(S, Splat16((short)c.key)), D, out);
+    Store(dp, out);
+}
+#endif
+
+template <int Op, bool Key>
+void Span16(uint8_t* dp, const uint8_t* sp, int n, const Span16Ctx& c) {
+    if constexpr (Op == kCopy16 && !Key) {
+        std::memcpy(dp, sp, (size_t)n * 2);
+        return;
+    }
+    int i = 0;
+#if QZ_SIMD_PIXEL
+    for (; i + 8 <= n; i += 8)
+        Eight16<Op, Key>(dp + 2 * i, sp + 2 * i, c);
+#endif
+    for (; i < n; ++i)
+        One16<Op, Key>(dp + 2 * i, sp + 2 * i, c);
+}
+
+using Span16Fn = void (*)(uint8_t*, const uint8_t*, int, const Span16Ctx&);
+
+// A key beyond 16 bits matches no pixel: the span is unkeyed.
+template <int Op>
+Span16Fn Pick16(bool key, uint32_t colorKey) {
+    return key && colorKey <= 0xFFFF ? Span16<Op, true> : Span16<Op, false>;
+}
+
 // The span of a 32-bit direct source in the given mode, or null where the general path
 // keeps the call. The plain blitter has dedicated loops at alpha 128 and add/subtract
 // 255; the scaled one only its saturating subtract, its packed one being the table form.
@@ -302,9 +382,33 @@ void Steps(std::vector<ptrdiff_t>& out, int n, ptrdiff_t step, int32_t acc, int3
 
 }  // namespace
 
-bool PutMEMIMGFast(const FastBlitCall& b) {
-    if (g_blitGeneralOnly || !b.is32 || b.blendGraph || b.kind == 2)
+// 16-bit direct sources without bright at mode none and alpha, off the run tables.
+bool Blit16(const FastBlitCall& b) {
+    const bool bright = (b.bright & 0xFFFFFF) != 0xFFFFFF;
+    if (b.kind != 0 || bright || b.runs != nullptr)
         return false;
+    Span16Fn fn = b.mode == 0               ? Pick16<kCopy16>(b.key, b.colorKey)
+                  : b.mode == 1 && b.P == 128 ? Pick16<kHalve16>(b.key, b.colorKey)
+                  : b.mode == 1               ? Pick16<kLerp16>(b.key, b.colorKey)
+                                              : nullptr;
+    if (fn == nullptr)
+        return false;
+    Span16Ctx c{};
+    c.li = b.P / 4;
+    c.lerpSlice = LerpTable64 + (b.P / 4) * 4096;
+    c.key = b.colorKey;
+    const uint8_t* sp = b.src;
+    uint8_t* dp = b.dst;
+    for (int row = 0; row < b.H; ++row, sp += b.srcPitch, dp += b.dstPitch)
+        fn(dp, sp, b.W, c);
+    return true;
+}
+
+bool PutMEMIMGFast(const FastBlitCall& b) {
+    if (g_blitGeneralOnly || b.blendGraph || b.kind == 2)
+        return false;
+    if (!b.is32)
+        return Blit16(b);
     const bool bright = (b.bright & 0xFFFFFF) != 0xFFFFFF;
     const Span32Ctx c = MakeCtx(b.P, b.colorKey, b.bright);
 
@@ -331,10 +435,38 @@ bool PutMEMIMGFast(const FastBlitCall& b) {
 
 // Scaled: the source pixels of a destination row are gathered once into a row of their
 // own (again only when the source row changes), then drawn by the plain blitter's spans.
+template <int Bytes, class Fn, class Ctx>
+void GatherRows(const FastScaledCall& w, Fn fn, const Ctx& c) {
+    static std::vector<ptrdiff_t> cols, rows;
+    static std::vector<uint8_t> gathered;
+    Steps(cols, w.W, w.srcStep, w.accX, w.stepX);
+    Steps(rows, w.H, w.srcRowStep, w.accY, w.stepY);
+    gathered.resize((size_t)w.W * Bytes);
+    uint8_t* g = gathered.data();
+    uint8_t* dp = w.dstRow;
+    for (int j = 0; j < w.H; ++j, dp += w.dstPitch) {
+        if (j == 0 || rows[(size_t)j] != rows[(size_t)j - 1]) {
+            const uint8_t* sp = w.srcRow + rows[(size_t)j];
+            for (int i = 0; i < w.W; ++i)
+                std::memcpy(g + Bytes * i, sp + cols[(size_t)i], Bytes);
+        }
+        fn(dp, g, w.W, c);
+    }
+}
+
 bool PutMEMIMGScaledFast(const FastScaledCall& w) {
-    if (g_blitGeneralOnly || !w.is32 || w.blendGraph || w.kind == 2)
+    if (g_blitGeneralOnly || w.blendGraph || w.kind == 2)
         return false;
     const bool bright = (w.bright & 0xFFFFFF) != 0xFFFFFF;
+    if (!w.is32) {
+        // The scaled plain copy compares the pixel with the key's low half.
+        if (w.kind != 0 || bright || w.mode != 0)
+            return false;
+        Span16Ctx c{};
+        c.key = w.colorKey & 0xFFFF;
+        GatherRows<2>(w, Pick16<kCopy16>(w.key, c.key), c);
+        return true;
+    }
     SpanFn fn = nullptr;
     if (w.kind == 0)
         fn = Direct32(w.mode, w.P, w.key, bright, w.mmx, true);
@@ -342,21 +474,6 @@ bool PutMEMIMGScaledFast(const FastScaledCall& w) {
         fn = Pick<kPixelAlpha>(w.key, bright);
     if (fn == nullptr)
         return false;
-    const Span32Ctx c = MakeCtx(w.P, w.colorKey, w.bright);
-    static std::vector<ptrdiff_t> cols, rows;
-    static std::vector<uint8_t> gathered;
-    Steps(cols, w.W, w.srcStep, w.accX, w.stepX);
-    Steps(rows, w.H, w.srcRowStep, w.accY, w.stepY);
-    gathered.resize((size_t)w.W * 4);
-    uint8_t* g = gathered.data();
-    uint8_t* dp = w.dstRow;
-    for (int j = 0; j < w.H; ++j, dp += w.dstPitch) {
-        if (j == 0 || rows[(size_t)j] != rows[(size_t)j - 1]) {
-            const uint8_t* sp = w.srcRow + rows[(size_t)j];
-            for (int i = 0; i < w.W; ++i)
-                std::memcpy(g + 4 * i, sp + cols[(size_t)i], 4);
-        }
-        fn(dp, g, w.W, c);
-    }
+    GatherRows<4>(w, fn, MakeCtx(w.P, w.colorKey, w.bright));
     return true;
 }
