@@ -6,7 +6,8 @@
 // Every setting is examined once per call; each combination then runs a loop of its own
 // (template parameters), so a loop tests only the colour key, the source alpha and the
 // run codes. The pixel arithmetic lives in QzDrawBlitPixel.h, shared with the scaled
-// blitter. Main thread under the library lock.
+// blitter. The fast paths (QzDrawBlitFast.cpp) are asked first, once per call; the
+// loops here are the reference they are tested against. Main thread under the library lock.
 #include "QzDrawBlit.h"
 
 #include <cstddef>

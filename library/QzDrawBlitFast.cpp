@@ -1,13 +1,18 @@
-// QzDrawBlitFast.cpp: the fast paths of PutMEMIMG, tried before its general loops.
+// QzDrawBlitFast.cpp: the fast paths of PutMEMIMG and PutMEMIMGScaled, tried before
+// their general loops.
 //
 // A fast path is a span operation (one row, or one run of a run table) with a
-// four-pixel form (QzSimdPixel.h) and a one-pixel form built from the same helpers of
-// QzDrawBlitPixel.h as the general loops; the one-pixel form draws the ends of a span
-// and the whole span where SSE2 is missing. Taken: 32-bit direct sources in every blend
-// mode without a blend graphic, bright on or off, keyed or not; 32-bit per-pixel alpha
-// sources at mode none; both on the run-table walk where the opaque and translucent
-// forms agree with the operations here. Everything else returns false and the general
-// loops draw it. Main thread under the library lock.
+// four-pixel form (QzSimdPixel.h; eight pixels for 16-bit) and a one-pixel form built
+// from the same helpers of QzDrawBlitPixel.h as the general loops; the one-pixel form
+// draws the ends of a span, and the whole span where SSE2 is missing. Taken, always
+// without a blend graphic and never for palette sources:
+// - 32-bit direct sources in every blend mode, bright on or off, keyed or not;
+// - 32-bit per-pixel alpha sources at mode none, on the run tables too;
+// - 16-bit direct sources without bright: copy, keyed copy, alpha;
+// - scaled: the source pixels of each row gathered through a column table, then the
+//   same spans (32-bit as above, 16-bit copies).
+// Everything else returns false and the general loops draw it. Main thread under the
+// library lock (the scaled tables are module state).
 #include "QzDrawBlitFast.h"
 
 #include <cstring>

@@ -6,7 +6,9 @@
 //
 // Every setting is decided once per call; each combination then runs a loop of its own,
 // instantiated from one template, so a loop tests nothing but the key and the source
-// alpha. Main thread under the library lock: the palette scratch is module state.
+// alpha. The fast paths (QzDrawBlitFast.cpp) are asked first, once per call, after the
+// palette scratch is filled. Main thread under the library lock: the palette scratch is
+// module state.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
