@@ -3,9 +3,10 @@
 // pixels per iteration.
 //
 // Rows: PutMEMIMG copy (32x32, 128x128), keyed copy, alpha at parameter 128 and 200,
-// per-pixel alpha (the general loop and the run tables), add at 255 (both MMX flags)
-// and 128, subtract at 255, multiply; PutMEMIMGScaled at 2x (opaque and per-pixel
-// alpha); PutMEMIMGRotated at 30 degrees and PutMEMIMGQuad on the same corners.
+// per-pixel alpha (the general loop and the run tables, keyed as sprites are drawn, and
+// unkeyed), add at 255 (both MMX flags) and 128, subtract at 255, multiply;
+// PutMEMIMGScaled at 2x (opaque and per-pixel alpha); PutMEMIMGRotated at 30 degrees
+// and PutMEMIMGQuad on the same corners; copy and alpha 200 on an R5G6B5 target.
 // Columns: ours (fast paths), general (the fast paths switched off: the loops every
 // fast path is tested against, as the blitters drew before them), pixman (SRC for
 // copies, OVER with premultiplied texels for alpha and keys, ADD on a8r8g8b8 for add,
@@ -43,16 +44,18 @@ constexpr double kPixelsPerIteration = 2'000'000;
 
 enum class Row {
     Copy32, Copy128, Key32, Alpha128, Alpha200, PixelAlpha, PixelAlphaRuns, Add255, Add255Mmx, Add128,
-    Sub255, Multiply, Scaled2x, Scaled2xAlpha, Rotated, Quad, Count
+    Sub255, Multiply, Scaled2x, Scaled2xAlpha, Rotated, Quad, PixelAlphaUnkeyed, Copy16, Alpha200x16, Count
 };
 const char* const kRowNames[] = {
     "copy 32x32",        "copy 128x128",       "keyed copy 32x32", "alpha P128 32x32",     "alpha P200 32x32",
     "per-pixel alpha",   "per-pixel alpha runs", "add P255",        "add P255 MMX",         "add P128",
     "subtract P255",     "multiply",           "scaled 2x opaque", "scaled 2x pixel alpha", "rotated 30 deg",
-    "quad 30 deg",
+    "quad 30 deg",       "per-pixel alpha unkeyed", "copy 32x32 R5G6B5", "alpha P200 R5G6B5",
 };
 enum class Impl { Ours, General, Pixman, Memcpy, Count };
 const char* const kImplNames[] = {"ours", "general", "pixman", "memcpy"};
+
+bool Is16(Row r) { return r == Row::Copy16 || r == Row::Alpha200x16; }
 
 int SpriteSize(Row r) {
     return r == Row::Copy128 ? 128 : 32;
@@ -66,13 +69,14 @@ int Covered(Row r) {
 struct Sprite {
     MEMIMG img{};
     std::vector<uint32_t> premultiplied;  // pixman's a8r8g8b8 copy
+    std::vector<uint16_t> rgb565;         // pixman's r5g6b5 copy (16-bit sprites)
 };
 
 // Opaque texels (fourth byte 0xFF), a keyed variant with a disc of opaque texels, and a
 // per-pixel alpha variant: opaque inside the disc, translucent near its edge, clear
 // outside.
 struct Sprites {
-    Sprite opaque, keyed, alpha;
+    Sprite opaque, keyed, alpha, opaque16;
     explicit Sprites(int s) {
         std::mt19937 rng(7);
         SetupMEMIMG(&opaque.img, s, s, -1, 0, 1, 0, 0, 0);
@@ -91,6 +95,15 @@ struct Sprites {
             }
         BuildMEMIMGRuns(&alpha.img);
         alpha.img.runsValid = 1;
+        SetupMEMIMG(&opaque16.img, s, s, -1, 0, 0, 0, 0, 0);
+        opaque16.premultiplied = opaque.premultiplied;
+        for (int y = 0; y < s; ++y)
+            for (int x = 0; x < s; ++x) {
+                uint32_t c = opaque.premultiplied[(size_t)y * s + x];
+                uint16_t v = (uint16_t)((c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x001F));
+                std::memcpy(opaque16.img.pixels + y * opaque16.img.pitch + x * 2, &v, 2);
+                opaque16.rgb565.push_back(v);
+            }
     }
     static void Put(Sprite& sp, int x, int y, uint32_t ours, uint32_t peer) {
         std::memcpy(sp.img.pixels + y * sp.img.pitch + x * 4, &ours, 4);
@@ -107,23 +120,20 @@ Sprites& SpritesOf(int size) {
 
 struct Target {
     MEMIMG img{};
-    Target() {
-        SetupMEMIMG(&img, kWidth, kHeight, kWidth * 4, 0, 1, 0, 0, 0);
-        Pattern();
-    }
-    void Pattern() {
-        for (int i = 0; i < kWidth * kHeight; ++i) {
+    explicit Target(bool is16) {
+        SetupMEMIMG(&img, kWidth, kHeight, kWidth * (is16 ? 2 : 4), 0, is16 ? 0 : 1, 0, 0, 0);
+        for (int i = 0; i < kWidth * kHeight * (is16 ? 2 : 4) / 4; ++i) {
             uint32_t v = (uint32_t)(i * 2654435761u) >> 8;
             std::memcpy(img.pixels + i * 4, &v, 4);
         }
     }
-    std::vector<uint8_t> Bytes() const { return {img.pixels, img.pixels + (size_t)kWidth * kHeight * 4}; }
+    std::vector<uint8_t> Bytes() const { return {img.pixels, img.pixels + (size_t)img.pitch * kHeight}; }
 };
 
 // One row drawn by one implementation: n sprites at fixed-seed positions.
 class Runner {
 public:
-    Runner(Row row, Impl impl) : row_(row), impl_(impl) {
+    Runner(Row row, Impl impl) : row_(row), impl_(impl), target_(Is16(row)) {
         const int s = SpriteSize(row), cover = row == Row::Scaled2x || row == Row::Scaled2xAlpha ? 2 * s : s;
         const int n = (int)(kPixelsPerIteration / Covered(row));
         std::mt19937 rng(11);
@@ -134,9 +144,9 @@ public:
             positions_.push_back({x, y});
         }
         Sprites& set = SpritesOf(s);
-        sprite_ = row == Row::Key32                                                   ? &set.keyed
-                  : row == Row::PixelAlpha || row == Row::PixelAlphaRuns || row == Row::Scaled2xAlpha ? &set.alpha
-                                                                                      : &set.opaque;
+        const bool alpha = row == Row::PixelAlpha || row == Row::PixelAlphaRuns || row == Row::Scaled2xAlpha ||
+                           row == Row::PixelAlphaUnkeyed;
+        sprite_ = row == Row::Key32 ? &set.keyed : alpha ? &set.alpha : Is16(row) ? &set.opaque16 : &set.opaque;
         if (impl == Impl::Pixman)
             MakePixman();
     }
@@ -165,7 +175,9 @@ public:
         const MEMIMG* src = &sprite_->img;
         const int s = SpriteSize(row_);
         const float angle = (float)(30 * M_PI / 180);
-        const int transparent = row_ == Row::Key32 ? 2 : row_ == Row::PixelAlphaRuns ? 1 : 0;
+        // Per-pixel alpha sources are drawn with the key flag, where the alpha decides (0
+        // skips, 255 copies), as sprites are; the unkeyed row mixes even alpha 255.
+        const int transparent = row_ == Row::Key32 || row_ == Row::PixelAlpha ? 2 : row_ == Row::PixelAlphaRuns ? 1 : 0;
         for (auto [x, y] : positions_) {
             if (row_ == Row::Scaled2x || row_ == Row::Scaled2xAlpha) {
                 RECT r = {x, y, x + 2 * s, y + 2 * s};
@@ -193,7 +205,8 @@ private:
         int mode = 0, P = 255;
         switch (row_) {
         case Row::Alpha128: mode = 1, P = 128; break;
-        case Row::Alpha200: mode = 1, P = 200; break;
+        case Row::Alpha200:
+        case Row::Alpha200x16: mode = 1, P = 200; break;
         case Row::Add255:
         case Row::Add255Mmx: mode = 2; break;
         case Row::Add128: mode = 2, P = 128; break;
@@ -215,23 +228,24 @@ private:
 
     void DrawMemcpy() {
         const int s = SpriteSize(row_), cover = Covered(row_) == s * s ? s : 2 * s;
+        const size_t bytes = Is16(row_) ? 2 : 4;
         if (rowBytes_.empty())
             rowBytes_.assign((size_t)cover * cover, 0x00808080u);
         for (auto [x, y] : positions_)
             for (int r = 0; r < cover; ++r)
-                std::memcpy(target_.img.pixels + (size_t)(y + r) * target_.img.pitch + (size_t)x * 4,
-                            rowBytes_.data() + (size_t)r * cover, (size_t)cover * 4);
+                std::memcpy(target_.img.pixels + (size_t)(y + r) * target_.img.pitch + (size_t)x * bytes,
+                            rowBytes_.data() + (size_t)r * cover, (size_t)cover * bytes);
     }
 
     void MakePixman() {
         const bool additive = row_ == Row::Add255 || row_ == Row::Add255Mmx || row_ == Row::Add128;
-        dst_ = pixman_image_create_bits(additive ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, kWidth, kHeight,
-                                        (uint32_t*)target_.img.pixels, kWidth * 4);
+        dst_ = pixman_image_create_bits(Is16(row_) ? PIXMAN_r5g6b5 : additive ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, kWidth,
+                                        kHeight, (uint32_t*)target_.img.pixels, target_.img.pitch);
         const int s = SpriteSize(row_);
         peerTexels_ = sprite_->premultiplied;
-        if (row_ == Row::Alpha128 || row_ == Row::Alpha200) {
+        if (row_ == Row::Alpha128 || row_ == Row::Alpha200 || row_ == Row::Alpha200x16) {
             // Constant alpha as premultiplied texels of that alpha: OVER does the same work.
-            const uint32_t a = row_ == Row::Alpha128 ? 128 : 200;
+            const uint32_t a = row_ == Row::Alpha128 ? 128u : 200u;
             for (uint32_t& t : peerTexels_) {
                 uint32_t r = ((t >> 16 & 0xFF) * a + 127) / 255, g = ((t >> 8 & 0xFF) * a + 127) / 255,
                          b = ((t & 0xFF) * a + 127) / 255;
@@ -243,6 +257,11 @@ private:
                 t = (t >> 1) & 0x7F7F7F7Fu;
         const bool opaqueCopy = row_ == Row::Copy32 || row_ == Row::Copy128 || row_ == Row::Scaled2x ||
                                 row_ == Row::Rotated || row_ == Row::Quad;
+        if (row_ == Row::Copy16) {
+            src_ = pixman_image_create_bits(PIXMAN_r5g6b5, s, s, (uint32_t*)sprite_->rgb565.data(), s * 2);
+            op_ = PIXMAN_OP_SRC;
+            return;
+        }
         src_ = pixman_image_create_bits(opaqueCopy ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8, s, s, peerTexels_.data(), s * 4);
         op_ = additive ? PIXMAN_OP_ADD : opaqueCopy ? PIXMAN_OP_SRC : PIXMAN_OP_OVER;
         if (row_ == Row::Scaled2x || row_ == Row::Scaled2xAlpha) {
@@ -296,7 +315,8 @@ private:
 
 // Whether pixman's formula is ours for the row: then its colour bytes must match.
 bool PeerAgrees(Row r) {
-    return r == Row::Copy32 || r == Row::Copy128 || r == Row::Key32 || r == Row::Add255Mmx || r == Row::Scaled2x;
+    return r == Row::Copy32 || r == Row::Copy128 || r == Row::Key32 || r == Row::Add255Mmx || r == Row::Scaled2x ||
+           r == Row::Copy16;
 }
 
 std::map<int, std::map<int, double>> g_rates;  // row, implementation: megapixels per second
@@ -321,7 +341,7 @@ void Check(Row row) {
     if (PeerAgrees(row)) {
         Runner peer(row, Impl::Pixman);
         peer.Draw();
-        d = Differences(ours.target().Bytes(), peer.target().Bytes(), row != Row::Add255Mmx);
+        d = Differences(ours.target().Bytes(), peer.target().Bytes(), row != Row::Add255Mmx && !Is16(row));
         if (!d.empty())
             out += "pixman: " + d + "; ";
     }

@@ -159,10 +159,10 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
         if constexpr (Op == kCopy) {
             out = KeepFourth(Pack(slo, shi), D);
         } else if constexpr (Op == kAlphaConst) {
-            const V w = Splat16(c.P);
-            out = KeepFourth(Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w)), D);
+            const V w = ColourWeights(c.P);
+            out = Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w));
         } else if constexpr (Op == kPixelAlpha) {
-            V mixed = KeepFourth(Pack(Mix8(slo, Lo(D), AlphaLanes(rawLo)), Mix8(shi, Hi(D), AlphaLanes(rawHi))), D);
+            V mixed = Pack(Mix8(slo, Lo(D), AlphaLanes(rawLo)), Mix8(shi, Hi(D), AlphaLanes(rawHi)));
             if constexpr (Key) {
                 const V opaque = _mm_cmpeq_epi32(_mm_srli_epi32(S, 24), Splat32(255));
                 const V whole = Bright ? KeepFourth(Pack(slo, shi), D) : S;

@@ -47,10 +47,13 @@ inline V KeepFourth(V a, V b) {
     return _mm_or_si128(_mm_and_si128(a, low), _mm_andnot_si128(low, b));
 }
 
-// The fourth lane of each pixel of Lo or Hi repeated over its four lanes: the per-pixel
-// alpha as a weight.
+// Weights for Mix8 that leave the fourth byte as the destination's (weight 0 there).
+inline V ColourWeights(int w) { return _mm_set_epi16(0, (short)w, (short)w, (short)w, 0, (short)w, (short)w, (short)w); }
+// The fourth lane of each pixel of Lo or Hi repeated over its colour lanes, 0 in its own:
+// the per-pixel alpha as a weight that keeps the destination's fourth byte.
 inline V AlphaLanes(V lanes) {
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    V a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    return _mm_and_si128(a, _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1));
 }
 
 // MixChannel at n = 8 with weights w <= 255: d x 256 + (s - d) x w lies in 0..65280, so
