@@ -1,6 +1,7 @@
 // BenchRatios.h: the benchmarks' one way of stating a speed against a peer. The reporter
-// passes every run on to the console and keeps each benchmark's time per iteration; after
-// the runs, each pair prints ours / peer.
+// passes every run on to the console and keeps each benchmark's time per iteration: the
+// median of its repetitions when it has several, else its one run; after the runs, each
+// pair prints ours / peer.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -15,8 +16,16 @@ namespace qzbench {
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times[name] = run.GetAdjustedRealTime();
+                medians[name] = true;
+            } else if (run.run_type == Run::RT_Iteration && !medians[name]) {
+                times[name] = run.GetAdjustedRealTime();
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     // The time per iteration of a benchmark that ran, or 0.
@@ -25,6 +34,7 @@ public:
         return found == times.end() ? 0 : found->second;
     }
     std::map<std::string, double> times;
+    std::map<std::string, bool> medians;
 };
 
 struct RatioPair {

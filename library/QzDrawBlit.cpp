@@ -6,7 +6,8 @@
 // Every setting is examined once per call; each combination then runs a loop of its own
 // (template parameters), so a loop tests only the colour key, the source alpha and the
 // run codes. The pixel arithmetic lives in QzDrawBlitPixel.h, shared with the scaled
-// blitter. Main thread under the library lock.
+// blitter. The fast paths (QzDrawBlitFast.cpp) are asked first, once per call; the
+// loops here are the reference they are tested against. Main thread under the library lock.
 #include "QzDrawBlit.h"
 
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include <type_traits>
 
 #include "QzDraw2D.h"
+#include "QzDrawBlitFast.h"
 #include "QzDrawBlitPixel.h"
 #include "QzDrawDevice.h"
 #include "QzDrawScreen.h"
@@ -480,6 +482,25 @@ void PutMEMIMG(MEMIMG* dst, const MEMIMG* src, int x, int y, int transparent, co
     b.lerpSlice = LerpTable64 + (P / 4) * 4096;
 
     const bool mmx = g_screen.mmxAvailable == 1;
+    FastBlitCall fast{};
+    fast.W = W;
+    fast.H = H;
+    fast.src = b.src;
+    fast.srcPitch = src->pitch;
+    fast.dst = b.dst;
+    fast.dstPitch = dst->pitch;
+    fast.runs = runPath ? src->runs : nullptr;
+    fast.is32 = dst->type == 1;
+    fast.kind = kind;
+    fast.mode = drawMode;
+    fast.P = P;
+    fast.bright = bright;
+    fast.blendGraph = blendImage != nullptr;
+    fast.key = transparent != 0;
+    fast.colorKey = src->colorKey;
+    fast.mmx = mmx;
+    if (PutMEMIMGFast(fast))
+        return;
     if (dst->type == 1)
         Choose<true>(b, kind, runPath, drawMode, blendImage != nullptr, brightOn, transparent != 0, mmx);
     else

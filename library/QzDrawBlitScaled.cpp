@@ -6,7 +6,9 @@
 //
 // Every setting is decided once per call; each combination then runs a loop of its own,
 // instantiated from one template, so a loop tests nothing but the key and the source
-// alpha. Main thread under the library lock: the palette scratch is module state.
+// alpha. The fast paths (QzDrawBlitFast.cpp) are asked first, once per call, after the
+// palette scratch is filled. Main thread under the library lock: the palette scratch is
+// module state.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +16,7 @@
 
 #include "QzDraw2D.h"
 #include "QzDrawBlit.h"
+#include "QzDrawBlitFast.h"
 #include "QzDrawBlitPixel.h"
 #include "QzDrawDevice.h"
 #include "QzDrawScreen.h"
@@ -443,5 +446,29 @@ void PutMEMIMGScaled(MEMIMG* dst, const MEMIMG* src, const RECT* rect, int trans
     choice.key = transparent != 0;
     if (mode == kSub && p == 255 && !choice.blendGraph && !choice.bright && !choice.srcAlpha)
         choice.fast = choice.is32 && g_screen.mmxAvailable == 1 ? kSubSaturating : kSubPacked;
+
+    FastScaledCall fast{};
+    fast.W = walk.width;
+    fast.H = walk.height;
+    fast.srcRow = walk.srcRow;
+    fast.srcStep = walk.srcStep;
+    fast.srcRowStep = walk.srcRowStep;
+    fast.stepX = walk.stepX;
+    fast.stepY = walk.stepY;
+    fast.accX = walk.accX;
+    fast.accY = walk.accY;
+    fast.dstRow = walk.dstRow;
+    fast.dstPitch = walk.dstPitch;
+    fast.is32 = choice.is32;
+    fast.kind = palette ? 2 : choice.srcAlpha ? 1 : 0;
+    fast.mode = mode;
+    fast.P = p;
+    fast.bright = brightColour;
+    fast.blendGraph = choice.blendGraph;
+    fast.key = choice.key;
+    fast.colorKey = src->colorKey;
+    fast.mmx = g_screen.mmxAvailable == 1;
+    if (PutMEMIMGScaledFast(fast))
+        return;
     Dispatch(choice, walk, params);
 }

@@ -369,3 +369,26 @@ TEST(ConvertRows, FastRowsMatchTheirReferences) {
 }
 
 }  // namespace
+
+TEST(ConvertPixelRect, Rgb24KeyToAlphaRowsMatchThePixelRule) {
+    // 24-bit pictures with a colour key become A8R8G8B8 a row at a time: every width from
+    // 1 (all tail) past the four-pixel blocks, the key's pixels scattered through.
+    const ColorFormat rgb24 = Format(24, 0xFF0000, 0xFF00, 0xFF, 0);
+    std::mt19937 gen(24);
+    for (int w = 1; w <= 21; ++w) {
+        Image src(rgb24, w, 3), dst(kArgb8888, w, 3);
+        const uint32_t key = gen() & 0xFFFFFF;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < w; ++x)
+                src.Set(x, y, gen() % 3 == 0 ? key : gen() & 0xFFFFFF);
+        Options o;
+        o.keyToAlpha = 1;
+        o.key = key | 0xAB000000u;  // the key's fourth byte is not compared
+        ASSERT_EQ(Convert(dst, src, o), 0);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t rgb = src.Get(x, y) & 0xFFFFFF;
+                EXPECT_EQ(dst.Get(x, y), rgb == key ? rgb : rgb | 0xFF000000u) << "width " << w << " at " << x << "," << y;
+            }
+    }
+}

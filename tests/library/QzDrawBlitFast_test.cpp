@@ -1,0 +1,273 @@
+// The blitters' fast paths against their general loops: thousands of seeded random
+// calls, each drawn once with the fast paths allowed and once through the general loops
+// only, onto identical random destinations, compared byte for byte. A CRC of every
+// output is pinned so that a change of either path shows even where both agree.
+// A failing case prints its number and settings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "MemImgPixels.h"
+#include "QzDraw2D.h"
+#include "QzDrawBlit.h"
+#include "QzDrawBlitFast.h"
+#include "QzDrawDevice.h"
+#include "QzDrawMemImg.h"
+#include "QzDrawScreen.h"
+#include "QzGraphicsDrawState.h"
+
+namespace {
+
+uint32_t Crc32(uint32_t crc, const uint8_t* p, size_t n) {
+    crc = ~crc;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+struct Rng {
+    std::mt19937 g;
+    explicit Rng(uint32_t seed) : g(seed) {}
+    uint32_t Next() { return g(); }
+    int Below(int n) { return (int)(g() % (uint32_t)n); }
+    bool OneIn(int n) { return Below(n) == 0; }
+};
+
+// The settings of one random call, printed when it fails.
+struct Case {
+    int number = 0;
+    int type = 1, kind = 0;  // kind 0 direct, 1 per-pixel alpha, 2 palette
+    int sw = 1, sh = 1, dw = 1, dh = 1, x = 0, y = 0;
+    RECT area{};
+    int transparent = 0;
+    bool runs = false, blend = false, mmx = false;
+    int mode = 0, P = 255;
+    uint32_t bright = 0xFFFFFF, key = 0;
+    RECT rect{};  // scaled calls only
+};
+
+std::ostream& operator<<(std::ostream& os, const Case& c) {
+    return os << "case " << c.number << ": type " << c.type << " kind " << c.kind << " src " << c.sw << "x" << c.sh
+              << " dst " << c.dw << "x" << c.dh << " at " << c.x << "," << c.y << " area " << c.area.left << ","
+              << c.area.top << "-" << c.area.right << "," << c.area.bottom << " rect " << c.rect.left << ","
+              << c.rect.top << "-" << c.rect.right << "," << c.rect.bottom << " transparent " << c.transparent
+              << " runs " << c.runs << " blend " << c.blend << " mmx " << c.mmx << " mode " << c.mode << " P " << c.P
+              << std::hex << " bright " << c.bright << " key " << c.key << std::dec;
+}
+
+class BlitFastTest : public testing::Test {
+public:
+    void SetUp() override {
+        BuildBlendLookupTables();
+        for (int g = 0; g < 256; ++g)
+            BlendGraphTable[g] = (uint8_t)g;
+        g_blitGeneralOnly = false;
+    }
+    void TearDown() override {
+        g_blitGeneralOnly = false;
+        g_drawState.drawArea = {0, 0, 640, 480};
+        g_drawState.blendMode = 0;
+        g_drawState.blendParam = 255;
+        g_drawState.brightColor = 0xFFFFFF;
+        g_screen.mmxAvailable = 0;
+    }
+
+    struct Image {
+        MEMIMG m{};
+        Image(int w, int h, int type, int palette, int alpha, uint32_t key, int extras) {
+            EXPECT_EQ(SetupMEMIMG(&m, w, h, -1, key, type, palette, alpha, extras), 0);
+            // The padding past each line's pixels goes into the CRC: make it known.
+            std::memset(m.pixels, 0, Bytes());
+        }
+        ~Image() { ReleaseMEMIMG(&m); }
+        size_t Bytes() const { return (size_t)m.pitch * m.height; }
+    };
+
+    // A random call's source: keyed pixels, alphas 0 and 255 among the rest, and for
+    // palette sources random entries.
+    static void FillSource(MEMIMG* s, Rng& rng, const Case& c) {
+        const int pb = s->format->pixelBytes;
+        for (int y = 0; y < s->height; ++y)
+            for (int x = 0; x < s->width; ++x) {
+                uint32_t v = rng.Next();
+                if (c.kind == 2)
+                    v = rng.OneIn(4) ? c.key : v & 0xFF;
+                else if (c.kind == 0 && rng.OneIn(4))
+                    v = c.key;
+                else if (c.kind == 1) {
+                    int pick = rng.Below(4);
+                    uint32_t a = pick == 0 ? 0 : pick == 1 ? 255 : v >> 24;
+                    v = c.type == 1 ? (v & 0xFFFFFF) | a << 24 : (v & 0xFFFF) | a << 16;
+                }
+                std::memcpy(s->pixels + y * s->pitch + x * pb, &v, pb);
+            }
+        // Long runs of one kind, so that the run tables hold long spans and the four-pixel
+        // forms meet whole blocks of transparent and opaque pixels.
+        if (s->height > 1 && s->width > 8) {
+            const int y = rng.Below(s->height);
+            for (int x = 0; x < s->width / 2; ++x) {
+                uint32_t v = c.kind == 1 ? 0u : c.key;
+                std::memcpy(s->pixels + y * s->pitch + x * pb, &v, pb);
+            }
+            if (c.kind == 1)
+                for (int x = s->width / 2; x < s->width; ++x)
+                    s->pixels[y * s->pitch + x * pb + (c.type == 1 ? 3 : 2)] = 0xFF;
+        }
+        if (c.kind == 2)
+            for (int i = 0; i < 256; ++i) {
+                uint32_t e = rng.Next();
+                std::memcpy((uint8_t*)s->palette + i * (c.type == 1 ? 4 : 2), &e, c.type == 1 ? 4 : 2);
+            }
+    }
+
+    static void RandomSettings(Case& c, Rng& rng) {
+        static const int kParams[] = {0, 1, 127, 128, 254, 255};
+        c.type = rng.Below(2);
+        c.kind = rng.Below(3);
+        c.mode = rng.OneIn(20) ? (rng.OneIn(2) ? -1 : 5) : rng.Below(5);
+        c.P = rng.OneIn(3) ? rng.Below(256) : kParams[rng.Below(6)];
+        const int b = rng.Below(6);
+        c.bright = b < 3 ? 0xFFFFFFu : b == 3 ? rng.Next() : b == 4 ? (rng.Next() | 0xFFFFFFu) : 0u;
+        c.blend = rng.OneIn(5);
+        c.mmx = rng.OneIn(2);
+        c.transparent = rng.Below(3);
+        if (c.kind == 2)
+            c.key = (uint32_t)rng.Below(256);
+        else if (c.type == 1)
+            c.key = rng.Next();
+        else
+            c.key = rng.OneIn(8) ? rng.Next() : rng.Next() & 0xFFFF;  // keys beyond 16 bits match nothing
+    }
+
+    static void Apply(const Case& c) {
+        g_drawState.drawArea = c.area;
+        g_drawState.blendMode = c.mode;
+        g_drawState.blendParam = c.P;
+        g_drawState.brightColor = c.bright;
+        g_screen.mmxAvailable = c.mmx ? 1 : 0;
+    }
+
+    // Draws the case both ways; false (with a failure) when the bytes differ.
+    template <class Draw>
+    static bool BothWays(const Case& c, Image& dst, Draw draw, uint32_t* crc) {
+        std::vector<uint8_t> before(dst.m.pixels, dst.m.pixels + dst.Bytes());
+        Apply(c);
+        g_blitGeneralOnly = true;
+        draw(&dst.m);
+        std::vector<uint8_t> general(dst.m.pixels, dst.m.pixels + dst.Bytes());
+        std::memcpy(dst.m.pixels, before.data(), before.size());
+        g_blitGeneralOnly = false;
+        draw(&dst.m);
+        *crc = Crc32(*crc, general.data(), general.size());
+        if (std::memcmp(general.data(), dst.m.pixels, general.size()) != 0) {
+            size_t at = 0;
+            while (general[at] == dst.m.pixels[at])
+                ++at;
+            ADD_FAILURE() << c << ": first differing byte " << at << " (row " << at / dst.m.pitch << ", byte "
+                          << at % dst.m.pitch << "): general " << (int)general[at] << " fast " << (int)dst.m.pixels[at];
+            return false;
+        }
+        return true;
+    }
+};
+
+TEST_F(BlitFastTest, PutMEMIMGFastEqualsGeneral) {
+    Rng rng(20261211);
+    uint32_t crc = 0;
+    for (int n = 0; n < 4000; ++n) {
+        Case c;
+        c.number = n;
+        RandomSettings(c, rng);
+        // Widths 1 to 300 (odd ones and 1 often), heights keeping a case small.
+        c.sw = rng.OneIn(8) ? 1 : 1 + rng.Below(300);
+        c.sh = 1 + rng.Below(std::max(1, std::min(300, 3000 / c.sw)));
+        c.dw = 1 + rng.Below(300);
+        c.dh = 1 + rng.Below(std::max(1, std::min(300, 6000 / c.dw)));
+        c.runs = c.transparent == 1 && !rng.OneIn(4);
+        Image src(c.sw, c.sh, c.type, c.kind == 2, c.kind == 1, c.key, c.runs ? 1 : 0);
+        FillSource(&src.m, rng, c);
+        if (c.runs) {
+            BuildMEMIMGRuns(&src.m);
+            src.m.runsValid = 1;
+        }
+        Image blend(c.sw + rng.Below(3), c.sh + rng.Below(3), 2, 0, 0, 0, 0);
+        qztest::FillMemImgRandomly(&blend.m, rng.g);
+        Image dst(c.dw, c.dh, c.type, 0, 0, 0, 0);
+        qztest::FillMemImgRandomly(&dst.m, rng.g);
+        if (rng.OneIn(2)) {
+            // Wholly inside: the run tables are walked when the call asks for them.
+            c.x = rng.Below(std::max(1, c.dw - c.sw + 1));
+            c.y = rng.Below(std::max(1, c.dh - c.sh + 1));
+            c.area = {0, 0, 640, 480};
+        } else {
+            c.x = rng.Below(c.dw + c.sw + 1) - c.sw;
+            c.y = rng.Below(c.dh + c.sh + 1) - c.sh;
+            c.area.left = rng.Below(c.dw + 1) - 3;
+            c.area.top = rng.Below(c.dh + 1) - 3;
+            c.area.right = c.area.left + rng.Below(c.dw + 5);
+            c.area.bottom = c.area.top + rng.Below(c.dh + 5);
+        }
+        if (!BothWays(
+                c, dst,
+                [&](MEMIMG* d) { PutMEMIMG(d, &src.m, c.x, c.y, c.transparent, c.blend ? &blend.m : nullptr); }, &crc))
+            break;
+    }
+    std::printf("PutMEMIMG outputs CRC %08X\n", crc);
+    EXPECT_EQ(crc, 0xDBDF6056u);
+}
+
+TEST_F(BlitFastTest, PutMEMIMGScaledFastEqualsGeneral) {
+    Rng rng(20261212);
+    uint32_t crc = 0;
+    for (int n = 0; n < 3000; ++n) {
+        Case c;
+        c.number = n;
+        RandomSettings(c, rng);
+        c.sw = rng.OneIn(8) ? 1 : 1 + rng.Below(rng.OneIn(4) ? 300 : 40);
+        c.sh = 1 + rng.Below(std::max(1, std::min(300, 1200 / c.sw)));
+        c.dw = 1 + rng.Below(300);
+        c.dh = 1 + rng.Below(std::max(1, std::min(300, 6000 / c.dw)));
+        Image src(c.sw, c.sh, c.type, c.kind == 2, c.kind == 1, c.key, 0);
+        FillSource(&src.m, rng, c);
+        Image blend(c.sw, c.sh, 2, 0, 0, 0, 0);
+        qztest::FillMemImgRandomly(&blend.m, rng.g);
+        Image dst(c.dw, c.dh, c.type, 0, 0, 0, 0);
+        qztest::FillMemImgRandomly(&dst.m, rng.g);
+        // Integer steps (2x, 3x), fractional ones, shrinks and mirrors, clipped or not.
+        auto extent = [&](int s) {
+            int pick = rng.Below(4);
+            return pick == 0 ? 2 * s : pick == 1 ? 3 * s : pick == 2 ? 1 + rng.Below(3 * s + 2) : std::max(1, s / 2);
+        };
+        const int w = std::min(400, extent(c.sw)), h = std::min(400, extent(c.sh));
+        c.rect.left = rng.Below(c.dw + 40) - 20;
+        c.rect.top = rng.Below(c.dh + 40) - 20;
+        c.rect.right = c.rect.left + w;
+        c.rect.bottom = c.rect.top + h;
+        if (rng.OneIn(4))
+            std::swap(c.rect.left, c.rect.right);
+        if (rng.OneIn(4))
+            std::swap(c.rect.top, c.rect.bottom);
+        c.area = {0, 0, 640, 480};
+        if (rng.OneIn(2)) {
+            c.area.left = rng.Below(c.dw + 1) - 3;
+            c.area.top = rng.Below(c.dh + 1) - 3;
+            c.area.right = c.area.left + rng.Below(c.dw + 5);
+            c.area.bottom = c.area.top + rng.Below(c.dh + 5);
+        }
+        if (!BothWays(
+                c, dst,
+                [&](MEMIMG* d) { PutMEMIMGScaled(d, &src.m, &c.rect, c.transparent, c.blend ? &blend.m : nullptr); },
+                &crc))
+            break;
+    }
+    std::printf("PutMEMIMGScaled outputs CRC %08X\n", crc);
+    EXPECT_EQ(crc, 0xB76F4794u);
+}
+
+}  // namespace
