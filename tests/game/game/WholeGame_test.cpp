@@ -199,15 +199,17 @@ void Watch() {
     }
     for (const CharaData* e = AirEnemyList.head; e; e = e->next)
         if ((e->state == 3 || e->state == 5) && e->stateTimer > 21) g->lingering++;
+    // New bullets around a boss in state 2: only looked for while one is.
+    std::vector<std::pair<const CharaData*, BossSeen*>> firing;
+    for (const CharaData* e = GroundEnemyList.head; e; e = e->next)
+        if (IsBossType(e->type) && e->state == 2) firing.push_back({e, &g->bosses[e]});
     std::set<const CharaData*> now;
-    for (const CharaData* bullet = BulletList.head; bullet; bullet = bullet->next) {
+    for (const CharaData* bullet = firing.empty() ? nullptr : BulletList.head; bullet; bullet = bullet->next) {
         now.insert(bullet);
         if (g->lastBullets.count(bullet)) continue;
-        for (const CharaData* e = GroundEnemyList.head; e; e = e->next) {
-            if (!IsBossType(e->type) || e->state != 2) continue;
+        for (const auto& [e, b] : firing)
             if (std::abs(bullet->x - e->x) <= (e->hitW + 100) * 1024 && std::abs(bullet->y - e->y) <= (e->hitH + 100) * 1024)
-                g->bosses[e].bullets.insert(bullet->type);
-        }
+                b->bullets.insert(bullet->type);
     }
     g->lastBullets.swap(now);
     if (GameState.bossTimer == 0 && GameState.bossLife > 0 && GameState.stage == g->stage) g->timeOver = true;
@@ -379,6 +381,12 @@ TEST_P(WholeGame, ThroughStageSelectToItsEndReplayedFrameForFrameWithItsScreens)
             EXPECT_TRUE(gamerun::ReadFile(replays[0] + shot) == gamerun::ReadFile(replays[1] + shot)) << name;
         }
     }
+    // The screenshots stay in the build folder for a person to look at.
+    const std::filesystem::path kept = std::filesystem::absolute("every-stage/stage" + std::to_string(stage));
+    std::filesystem::create_directories(kept);
+    for (const auto& [name, at] : Shots(harness))
+        std::filesystem::copy_file(replays[0] + "/" + name + ".png", kept / (name + ".png"),
+                                   std::filesystem::copy_options::overwrite_existing);
     const size_t frames = size_t(std::count(first.begin(), first.end(), '\n'));
     std::printf("stage %d: %zu presents, recorded in %.1f s, replayed in %.1f s (%zu process%s); lives at the boss %d, "
                 "%d lost; %s\n",
