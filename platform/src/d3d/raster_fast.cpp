@@ -25,6 +25,10 @@ namespace {
 
 constexpr int kChunk = 64;
 
+// The per-pixel bodies of the span loops: their callers are themselves loops per span,
+// where a call per four pixels costs as much as the pixels.
+#define QZ_ALWAYS_INLINE inline __attribute__((always_inline))
+
 // ---- SSE2 helpers ----------------------------------------------------------------------------------
 inline __m128i Load4(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void Store4(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
@@ -352,7 +356,7 @@ struct SpriteKernel {
           ref(_mm_set1_epi32(p.ref)),
           test(p.test, p.ref) {}
 
-    inline void Quad(__m128i raw, uint8_t* out) const {
+    QZ_ALWAYS_INLINE void Quad(__m128i raw, uint8_t* out) const {
         const __m128i tv = _mm_or_si128(raw, texFill);
         __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
         if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
@@ -361,6 +365,13 @@ struct SpriteKernel {
             if (tested)
                 keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
             if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+            if constexpr (kCopy) {
+                // No branch on the mask: a sprite's edges mix kept and discarded pixels
+                // unpredictably, and a discarded pixel is stored back unchanged.
+                const __m128i d = Load4(out);
+                Store4(out, _mm_or_si128(_mm_and_si128(_mm_and_si128(c, andMask), keep), _mm_andnot_si128(keep, d)));
+                return;
+            }
             const int bits = _mm_movemask_epi8(keep);
             if (bits == 0) return;  // four discarded pixels: nothing to write
             if (bits != 0xFFFF || !kCopy) {
@@ -395,6 +406,15 @@ struct SpriteKernel {
         }
     }
 
+    // The last one to three pixels of a row through the four-pixel body: the lanes are
+    // independent, so the pixels written are the ones Quad would write.
+    QZ_ALWAYS_INLINE void Partial(__m128i raw, uint8_t* out, int count) const {
+        alignas(16) uint8_t pixels[16] = {};
+        std::memcpy(pixels, out, static_cast<size_t>(count) * 4);
+        Quad(raw, pixels);
+        std::memcpy(out, pixels, static_cast<size_t>(count) * 4);
+    }
+
     inline void Pixel(uint32_t raw, uint8_t* out) const {
         const uint32_t tx = raw | p.texFill;
         uint32_t c = p.multiply ? ApplyOp(op::Modulate, tx, p.multiplier) : tx;
@@ -416,18 +436,90 @@ void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
         const uint8_t* tex = rect.texColumn + (t >> 16) * rect.texPitch;
         if (r + 1 < rect.rows) PrefetchRow(dst + rect.dstPitch, 4 * n);
         int k = 0;
-        if (sse2)
+        if (sse2) {
             for (; k + 4 <= n; k += 4) kernel.Quad(Load4(tex + 4 * k), dst + 4 * k);
+            if (k < n) {
+                alignas(16) uint32_t rest[4] = {};
+                std::memcpy(rest, tex + 4 * k, static_cast<size_t>(n - k) * 4);
+                kernel.Partial(Load4(rest), dst + 4 * k, n - k);
+            }
+            continue;
+        }
         for (; k < n; ++k) kernel.Pixel(Load1(tex + 4 * k), dst + 4 * k);
     }
 }
 
 // Whether n coordinates from v in steps of dv all index inside [0, size): they move
 // linearly, so both ends inside means every one between is, and none needs its clamp.
-inline bool RunInside(int64_t v, int64_t dv, int n, int32_t size) {
+QZ_ALWAYS_INLINE bool RunInside(int64_t v, int64_t dv, int n, int32_t size) {
     const int64_t last = v + dv * (n - 1);
     return v >= 0 && last >= 0 && (v >> 16) < size && (last >> 16) < size;
 }
+
+struct RectSpan {
+    int32_t left, top, right, bottom;  // inclusive, inside the clip
+};
+
+int64_t FloorDiv(int64_t a, int64_t d) {  // d > 0
+    int64_t q = a / d;
+    return (a % d != 0 && a < 0) ? q - 1 : q;
+}
+
+// A triangle's span ends row by row from its top. E(i) = C - 256 dy i must reach the
+// edge's bias, so a sloped edge bounds the row at floor(C / (256 |dy|)) (from above when
+// dy > 0, negated from below when dy < 0). C grows by 256 dx a row: its quotient and
+// remainder step exactly, with no division per row.
+class SpanEnds {
+public:
+    explicit SpanEnds(const Triangle& tri) : left_(tri.left), right_(tri.right) {
+        for (int k = 0; k < 3; ++k) {
+            const Edge& e = tri.edges[k];
+            Bound& b = bounds_[k];
+            b.c = e.dx * (static_cast<int64_t>(tri.top) * 256 - e.y) + e.dy * e.x - e.bias;
+            b.step = 256 * e.dx;
+            b.dir = e.dy > 0 ? 1 : (e.dy < 0 ? -1 : 0);
+            if (b.dir == 0) continue;
+            b.d = 256 * (e.dy > 0 ? e.dy : -e.dy);
+            b.q = FloorDiv(b.c, b.d);
+            b.r = b.c - b.q * b.d;
+            b.sq = FloorDiv(b.step, b.d);
+            b.sr = b.step - b.sq * b.d;
+        }
+    }
+    // The span of the next row; false when it is empty.
+    QZ_ALWAYS_INLINE bool Next(int32_t* lo, int32_t* hi) {
+        int64_t l = left_, h = right_;
+        bool empty = false;
+        for (Bound& b : bounds_) {
+            if (b.dir == 0) {
+                empty = empty || b.c < 0;
+                b.c += b.step;
+                continue;
+            }
+            if (b.dir > 0)
+                h = b.q < h ? b.q : h;
+            else
+                l = -b.q > l ? -b.q : l;  // ceil(-C / (256 |dy|))
+            b.q += b.sq;
+            b.r += b.sr;
+            const int64_t carry = b.r >= b.d ? 1 : 0;
+            b.q += carry;
+            b.r -= carry * b.d;
+        }
+        *lo = static_cast<int32_t>(l);
+        *hi = static_cast<int32_t>(h);
+        return !empty && l <= h;
+    }
+
+private:
+    struct Bound {
+        int64_t c = 0, step = 0;  // C at the current row (flat edges); its change per row
+        int64_t q = 0, r = 0, sq = 0, sr = 0, d = 0;  // C = q d + r, 0 <= r < d; step = sq d + sr
+        int dir = 0;  // the sign of dy
+    };
+    Bound bounds_[3];
+    int64_t left_, right_;
+};
 
 // A span whose texel coordinates step by (ds, dt) per pixel (a rotated or scaled sprite),
 // point-sampled from a 32-bit texture.
@@ -439,17 +531,27 @@ struct SpriteWalk {
     uint8_t* dst;
     int n;
 };
-using SpriteSpanFn = void (*)(const SpriteWalk& walk, const SpriteParams& params, bool sse2);
+// The spans of a triangle, or the rows of an upright rectangle, with the texture and the
+// 32-bit target they read and write.
+struct SpriteArea {
+    const Triangle* tri;
+    const RectSpan* rect;  // null: the triangle's own spans
+    const TextureView* tex;
+    uint8_t* pixels;
+    intptr_t pitch;
+};
+// Draws all the spans of an area, so the kernel is made once for them.
+using SpriteSpanFn = void (*)(const SpriteArea& area, const SpriteParams& params, bool sse2);
 
 template <bool kClamp>
-inline uint32_t WalkTexel(const SpriteWalk& w, int64_t s, int64_t t) {
+QZ_ALWAYS_INLINE uint32_t WalkTexel(const SpriteWalk& w, int64_t s, int64_t t) {
     const int64_t x = kClamp ? ClampIndex(s >> 16, w.width) : (s >> 16);
     const int64_t y = kClamp ? ClampIndex(t >> 16, w.height) : (t >> 16);
     return Load1(w.pixels + y * w.pitch + x * 4);
 }
 
 template <bool kClamp, typename Kernel>
-inline void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2) {
+QZ_ALWAYS_INLINE void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2) {
     int64_t s = w.s, t = w.t;
     const int64_t ds = w.ds, dt = w.dt;
     int k = 0;
@@ -465,17 +567,40 @@ inline void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2) {
             s += 4 * ds;
             t += 4 * dt;
         }
+        if (k < w.n) {
+            alignas(16) uint32_t rest[4] = {};
+            for (int i = 0; k + i < w.n; ++i) rest[i] = WalkTexel<kClamp>(w, s + i * ds, t + i * dt);
+            kernel.Partial(Load4(rest), w.dst + 4 * k, w.n - k);
+        }
+        return;
     }
     for (; k < w.n; ++k, s += ds, t += dt) kernel.Pixel(WalkTexel<kClamp>(w, s, t), w.dst + 4 * k);
 }
 
 template <uint32_t SF, uint32_t DF, int Shape>
-void SpriteSpan(const SpriteWalk& w, const SpriteParams& params, bool sse2) {
+void SpriteSpan(const SpriteArea& area, const SpriteParams& params, bool sse2) {
     const SpriteKernel<SF, DF, Shape> kernel(params);
-    if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height))
-        Walk<false>(kernel, w, sse2);
-    else
-        Walk<true>(kernel, w, sse2);
+    const Triangle& tri = *area.tri;
+    const TextureView& tex = *area.tex;
+    auto span = [&](int32_t j, int32_t x0, int32_t x1) {
+        const SpriteWalk w{tex.pixels,        tex.pitch,         tex.width,   tex.height,
+                           tri.s[0].At(x0, j), tri.t[0].At(x0, j), tri.s[0].dx, tri.t[0].dx,
+                           area.pixels + static_cast<intptr_t>(j) * area.pitch + static_cast<intptr_t>(x0) * 4,
+                           x1 - x0 + 1};
+        if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height))
+            Walk<false>(kernel, w, sse2);
+        else
+            Walk<true>(kernel, w, sse2);
+    };
+    if (area.rect != nullptr) {
+        for (int32_t j = area.rect->top; j <= area.rect->bottom; ++j) span(j, area.rect->left, area.rect->right);
+        return;
+    }
+    SpanEnds ends(tri);
+    for (int32_t j = tri.top; j <= tri.bottom; ++j) {
+        int32_t lo, hi;
+        if (ends.Next(&lo, &hi)) span(j, lo, hi);
+    }
 }
 
 template <int S, int... D>
@@ -748,15 +873,6 @@ Src SrcOf(uint32_t a, int stage) {
     case arg::Texture: return static_cast<Src>(kTex0 + stage);
     }
     return kCurrent;
-}
-
-struct RectSpan {
-    int32_t left, top, right, bottom;  // inclusive, inside the clip
-};
-
-int64_t FloorDiv(int64_t a, int64_t d) {  // d > 0
-    int64_t q = a / d;
-    return (a % d != 0 && a < 0) ? q - 1 : q;
 }
 
 class FastDraw {
@@ -1125,7 +1241,12 @@ private:
         if (rect.left > rect.right || rect.top > rect.bottom) return;
         if ((copy_ || sprite_) && RectRows(tri, rect)) return;
         const SpanMode mode = SpanModeFor(tri);
-        for (int32_t j = rect.top; j <= rect.bottom; ++j) SpanIn(mode, tri, j, rect.left, rect.right);
+        if (mode.walk) {
+            const SpriteArea area{&tri, &rect, &st_.textures[0], target_.pixels, target_.pitch};
+            mode.fn(area, mode.params, sse2_);
+            return;
+        }
+        for (int32_t j = rect.top; j <= rect.bottom; ++j) Span(tri, j, rect.left, rect.right);
     }
 
     // Rows of a rectangle whose texels run unscaled along the rows and stay inside the
@@ -1196,69 +1317,17 @@ private:
         return mode;
     }
 
-    void SpanIn(const SpanMode& mode, const Triangle& tri, int32_t j, int32_t x0, int32_t x1) {
-        if (!mode.walk) {
-            Span(tri, j, x0, x1);
+    void DrawTriangle(const Triangle& tri) {
+        const SpanMode mode = SpanModeFor(tri);
+        if (mode.walk) {
+            const SpriteArea area{&tri, nullptr, &st_.textures[0], target_.pixels, target_.pitch};
+            mode.fn(area, mode.params, sse2_);
             return;
         }
-        const TextureView& tex = st_.textures[0];
-        const SpriteWalk w{tex.pixels,
-                           tex.pitch,
-                           tex.width,
-                           tex.height,
-                           tri.s[0].At(x0, j),
-                           tri.t[0].At(x0, j),
-                           tri.s[0].dx,
-                           tri.t[0].dx,
-                           target_.pixels + static_cast<intptr_t>(j) * target_.pitch + static_cast<intptr_t>(x0) * 4,
-                           x1 - x0 + 1};
-        mode.fn(w, mode.params, sse2_);
-    }
-
-    // Span ends from the edges: E(i) = C - 256 dy i must reach the edge's bias, so a sloped
-    // edge bounds the row at floor(C / (256 |dy|)) (from above when dy > 0, negated from
-    // below when dy < 0). C grows by 256 dx a row: its quotient and remainder step exactly,
-    // with no division per row.
-    void DrawTriangle(const Triangle& tri) {
-        struct Bound {
-            int64_t c = 0, step = 0;            // C at the current row; its change per row
-            int64_t q = 0, r = 0, sq = 0, sr = 0, d = 0;  // C = q d + r, 0 <= r < d; step = sq d + sr
-        } bounds[3];
-        for (int k = 0; k < 3; ++k) {
-            const Edge& e = tri.edges[k];
-            Bound& b = bounds[k];
-            b.c = e.dx * (static_cast<int64_t>(tri.top) * 256 - e.y) + e.dy * e.x - e.bias;
-            b.step = 256 * e.dx;
-            if (e.dy == 0) continue;
-            b.d = 256 * (e.dy > 0 ? e.dy : -e.dy);
-            b.q = FloorDiv(b.c, b.d);
-            b.r = b.c - b.q * b.d;
-            b.sq = FloorDiv(b.step, b.d);
-            b.sr = b.step - b.sq * b.d;
-        }
-        const SpanMode mode = SpanModeFor(tri);
+        SpanEnds ends(tri);
         for (int32_t j = tri.top; j <= tri.bottom; ++j) {
-            int64_t lo = tri.left, hi = tri.right;
-            bool empty = false;
-            for (int k = 0; k < 3; ++k) {
-                const Edge& e = tri.edges[k];
-                Bound& b = bounds[k];
-                if (e.dy == 0) {
-                    empty = empty || b.c < 0;
-                } else if (e.dy > 0) {
-                    hi = b.q < hi ? b.q : hi;
-                } else {
-                    lo = -b.q > lo ? -b.q : lo;  // ceil(-C / (256 |dy|))
-                }
-                b.c += b.step;
-                b.q += b.sq;
-                b.r += b.sr;
-                if (b.r >= b.d && e.dy != 0) {
-                    b.r -= b.d;
-                    b.q += 1;
-                }
-            }
-            if (!empty && lo <= hi) SpanIn(mode, tri, j, static_cast<int32_t>(lo), static_cast<int32_t>(hi));
+            int32_t lo, hi;
+            if (ends.Next(&lo, &hi)) Span(tri, j, lo, hi);
         }
     }
 
