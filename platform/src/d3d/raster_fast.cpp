@@ -77,6 +77,11 @@ inline void PrefetchRow(const uint8_t* row, int bytes) {
     for (int k = 0; k < bytes; k += 64) _mm_prefetch(reinterpret_cast<const char*>(row + k), _MM_HINT_T0);
     _mm_prefetch(reinterpret_cast<const char*>(row + bytes - 1), _MM_HINT_T0);
 }
+// Rows are asked for this far ahead, and the first rows before the first is drawn.
+constexpr int kPrefetchRows = 3;
+inline void PrefetchFirstRows(const uint8_t* dst, intptr_t pitch, int rows, int bytes) {
+    for (int r = 0; r < kPrefetchRows && r < rows; ++r) PrefetchRow(dst + r * pitch, bytes);
+}
 
 // ---- stage rows ----------------------------------------------------------------------------------
 // One stage with the same operation on all four channels, or colour and alpha apart.
@@ -432,9 +437,10 @@ void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
     const int n = rect.width;
     int64_t t = rect.t;
     uint8_t* dst = rect.dst;
+    PrefetchFirstRows(dst, rect.dstPitch, rect.rows, 4 * n);
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, dst += rect.dstPitch) {
         const uint8_t* tex = rect.texColumn + (t >> 16) * rect.texPitch;
-        if (r + 1 < rect.rows) PrefetchRow(dst + rect.dstPitch, 4 * n);
+        if (r + kPrefetchRows < rect.rows) PrefetchRow(dst + kPrefetchRows * rect.dstPitch, 4 * n);
         int k = 0;
         if (sse2) {
             for (; k + 4 <= n; k += 4) kernel.Quad(Load4(tex + 4 * k), dst + 4 * k);
@@ -678,9 +684,10 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
     const __m128i opaque = _mm_set1_epi32(255);
     int64_t t = rect.t;
     uint8_t* dst = rect.dst;
+    PrefetchFirstRows(dst, rect.dstPitch, rect.rows, 4 * n);
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, dst += rect.dstPitch) {
         const uint8_t* pre = rect.texColumn + (t >> 16) * rect.texPitch;
-        if (r + 1 < rect.rows) PrefetchRow(dst + rect.dstPitch, 4 * n);
+        if (r + kPrefetchRows < rect.rows) PrefetchRow(dst + kPrefetchRows * rect.dstPitch, 4 * n);
         int k = 0;
         if (sse2 && kAdditive) {
             // A texel of alpha 0 holds colour 0, so the saturating add leaves the destination
