@@ -626,20 +626,23 @@ struct SpriteTable {
 };
 constexpr SpriteTable kSpriteTable{};
 
-// The library's blend rows (copy, alpha blend, additive) in every compile-time shape.
+// The library's blend rows (copy, alpha blend, additive, inverted, multiplied) in every
+// compile-time shape.
 template <uint32_t SF, uint32_t DF, int... Shape>
 constexpr void FillShapes(SpriteRowFn* row, SpriteSpanFn* span, std::integer_sequence<int, Shape...>) {
     ((row[Shape] = &SpriteRows<SF, DF, Shape>), ...);
     ((span[Shape] = &SpriteSpan<SF, DF, Shape>), ...);
 }
 struct HotSpriteTable {
-    SpriteRowFn rows[3][kHotShapes] = {};
-    SpriteSpanFn spans[3][kHotShapes] = {};
+    SpriteRowFn rows[5][kHotShapes] = {};
+    SpriteSpanFn spans[5][kHotShapes] = {};
     constexpr HotSpriteTable() {
         FillShapes<factor::One, factor::Zero>(rows[0], spans[0], std::make_integer_sequence<int, kHotShapes>{});
         FillShapes<factor::SrcAlpha, factor::InvSrcAlpha>(rows[1], spans[1],
                                                           std::make_integer_sequence<int, kHotShapes>{});
         FillShapes<factor::SrcAlpha, factor::One>(rows[2], spans[2], std::make_integer_sequence<int, kHotShapes>{});
+        FillShapes<factor::InvDestColor, factor::Zero>(rows[3], spans[3], std::make_integer_sequence<int, kHotShapes>{});
+        FillShapes<factor::Zero, factor::SrcColor>(rows[4], spans[4], std::make_integer_sequence<int, kHotShapes>{});
     }
 };
 constexpr HotSpriteTable kHotSprites{};
@@ -648,6 +651,8 @@ int HotBlendRow(uint32_t sf, uint32_t df) {
     if (sf == factor::One && df == factor::Zero) return 0;
     if (sf == factor::SrcAlpha && df == factor::InvSrcAlpha) return 1;
     if (sf == factor::SrcAlpha && df == factor::One) return 2;
+    if (sf == factor::InvDestColor && df == factor::Zero) return 3;
+    if (sf == factor::Zero && df == factor::SrcColor) return 4;
     return -1;
 }
 
@@ -1095,7 +1100,7 @@ private:
             spanPlain_ = spanMultiply_ = kSpriteTable.spans[fs][fd];
         }
         sprite_ = true;
-        premulAllowed_ = target_.format == PixelFormat::X8R8G8B8 && !p.key && test_ == Test::None && hot >= 1;
+        premulAllowed_ = target_.format == PixelFormat::X8R8G8B8 && !p.key && test_ == Test::None && (hot == 1 || hot == 2);
         premulAdditive_ = hot == 2;
     }
 
