@@ -6,8 +6,10 @@
 // rectangle with one set of planes goes to a row loop over the rectangle. There an opaque
 // plain copy is a memcpy (or a masked copy) per row, and the library's sprite states (a
 // 32-bit texture, its colour and alpha alone or times the flat diffuse, key, alpha test,
-// any blend row) run as one fused pass per row, compiled for its common shapes. Rows of
-// the general routine run in chunks of 64 pixels. With SSE2 four pixels go at a time, with
+// any blend row) run as one fused pass per row, compiled for its common shapes; the same
+// states on rotated or scaled triangles walk the texture along each span in one pass (no
+// clamp where the span stays inside the texture). Rows of the general routine run in
+// chunks of 64 pixels. With SSE2 four pixels go at a time, with
 // heads and tails from raster_pixel.h; every routine gives the reference path's bytes
 // (raster_reference.cpp).
 #include <emmintrin.h>
