@@ -15,12 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "BenchRatios.h"
+#include "MutexBaseline.h"
 #include "QzApi.h"
 #include "QzDrawPresent.h"
 #include "QzDrawScreenColor.h"
@@ -218,14 +218,6 @@ void BM_GetMillisecondTime(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(GetMillisecondTime(0));
 }
 
-void BM_RecursiveMutexLockUnlock(benchmark::State& state) {
-    std::recursive_mutex mutex;
-    for (auto _ : state) {
-        mutex.lock();
-        mutex.unlock();
-    }
-}
-
 void BM_FrameThroughEntryPoints(benchmark::State& state) {
     const Frame frame(TheLibrary());
     for (auto _ : state) DrawFrame<true>(frame);
@@ -247,7 +239,7 @@ int main(int argc, char** argv) {
     }
     benchmark::RegisterBenchmark("BM_ApiGetMillisecondTime", BM_ApiGetMillisecondTime);
     benchmark::RegisterBenchmark("BM_GetMillisecondTime", BM_GetMillisecondTime);
-    benchmark::RegisterBenchmark("BM_RecursiveMutexLockUnlock", BM_RecursiveMutexLockUnlock);
+    benchmark::RegisterBenchmark("BM_RecursiveMutexLockUnlock", qzbench::BM_RecursiveMutexLockUnlock);
     benchmark::RegisterBenchmark("BM_FrameThroughEntryPoints", BM_FrameThroughEntryPoints)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_FrameCalledDirectly", BM_FrameCalledDirectly)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);

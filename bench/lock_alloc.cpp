@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "BenchRatios.h"
+#include "MutexBaseline.h"
 #include "QzWinLock.h"
 #include "QzWinMemory.h"
 
@@ -25,14 +25,7 @@ void BM_LibraryLockEnterLeave(benchmark::State& state) {
 }
 BENCHMARK(BM_LibraryLockEnterLeave);
 
-void BM_RecursiveMutexLockUnlock(benchmark::State& state) {
-    std::recursive_mutex mutex;
-    for (auto _ : state) {
-        mutex.lock();
-        mutex.unlock();
-    }
-}
-BENCHMARK(BM_RecursiveMutexLockUnlock);
+BENCHMARK(qzbench::BM_RecursiveMutexLockUnlock)->Name("BM_RecursiveMutexLockUnlock");
 
 // Sizes cycle so that neither side always hits one cached size class. Blocks go to
 // DoNotOptimize read-only (std::as_const), here and in the other benchmarks: GCC

@@ -302,6 +302,10 @@ void MarkVideoSurfacesLost();
 // Every Lock moves the surface's pixels to a new block and frees the old one, so a
 // pointer kept past Unlock is caught by AddressSanitizer (default off).
 void SetRelocateOnLock(bool on);
+// While on (default off), fills, copies, stretched copies and presents take DirectDraw's
+// general per-pixel code instead of its row and SIMD fast paths. Both give the same bytes;
+// tests compare them.
+void ForceDDrawGeneralPath(bool on);
 // The strings GetDeviceIdentifier gives ("" and "": the platform's own). A string as long
 // as its 512-byte field or longer fills the field with no terminator, as a driver may.
 // FailCall("GetDeviceIdentifier") makes the call fail with DDERR_GENERIC.

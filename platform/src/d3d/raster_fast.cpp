@@ -6,8 +6,10 @@
 // rectangle with one set of planes goes to a row loop over the rectangle. There an opaque
 // plain copy is a memcpy (or a masked copy) per row, and the library's sprite states (a
 // 32-bit texture, its colour and alpha alone or times the flat diffuse, key, alpha test,
-// any blend row) run as one fused pass per row, compiled for its common shapes. Rows of
-// the general routine run in chunks of 64 pixels. With SSE2 four pixels go at a time, with
+// any blend row) run as one fused pass per row, compiled for its common shapes; the same
+// states on rotated or scaled triangles walk the texture along each span in one pass (no
+// clamp where the span stays inside the texture). Rows of the general routine run in
+// chunks of 64 pixels. With SSE2 four pixels go at a time, with
 // heads and tails from raster_pixel.h; every routine gives the reference path's bytes
 // (raster_reference.cpp).
 #include <emmintrin.h>
@@ -24,6 +26,10 @@ namespace d3d {
 namespace {
 
 constexpr int kChunk = 64;
+
+// The per-pixel bodies of the span loops: their callers are themselves loops per span,
+// where a call per four pixels costs as much as the pixels.
+#define QZ_ALWAYS_INLINE inline __attribute__((always_inline))
 
 // ---- SSE2 helpers ----------------------------------------------------------------------------------
 inline __m128i Load4(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
@@ -65,6 +71,18 @@ inline __m128i OpVec(__m128i a, __m128i b) {
         }
         return _mm_packus_epi16(lo, hi);  // saturates 2X and 4X at 255
     }
+}
+
+// Asks for the next row of a rectangle while this one is drawn: sprite rows lie a target
+// pitch apart, a stride the hardware prefetcher does not follow. (A prefetch never faults.)
+inline void PrefetchRow(const uint8_t* row, int bytes) {
+    for (int k = 0; k < bytes; k += 64) _mm_prefetch(reinterpret_cast<const char*>(row + k), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(row + bytes - 1), _MM_HINT_T0);
+}
+// Rows are asked for this far ahead, and the first rows before the first is drawn.
+constexpr int kPrefetchRows = 3;
+inline void PrefetchFirstRows(const uint8_t* dst, intptr_t pitch, int rows, int bytes) {
+    for (int r = 0; r < kPrefetchRows && r < rows; ++r) PrefetchRow(dst + r * pitch, bytes);
 }
 
 // ---- stage rows ----------------------------------------------------------------------------------
@@ -309,119 +327,324 @@ struct SpriteRect {
     int width, rows;
 };
 
-// Compile-time shapes of the sprite row for the library's common states; kGeneric reads
-// every choice from the parameters at run time.
-enum SpriteShape : int { kGreater = 1, kKey = 2, kMultiply = 4, kGeneric = 8 };
+// Compile-time shapes of the sprite kernel for the library's states (every combination of
+// the first four flags); kGeneric reads every choice from the parameters at run time.
+enum SpriteShape : int { kGreater = 1, kKey = 2, kMultiply = 4, kConstAlpha = 8, kGeneric = 16 };
+constexpr int kHotShapes = 16;
+
+// One sprite state on four pixels (SSE2) or on one: the raw 32-bit texel, its product with
+// the multiplier, the constant alpha, the colour key and the alpha test, then the blend
+// onto the target pixel. Made once per row or span, so its constants stay in registers.
+template <uint32_t SF, uint32_t DF, int Shape>
+struct SpriteKernel {
+    static constexpr bool kRuntime = (Shape & kGeneric) != 0;
+    // A copy needs no destination unless some pixels are discarded.
+    static constexpr bool kCopy = SF == factor::One && DF == factor::Zero;
+    const SpriteParams p;  // a copy: stores to the target cannot alias it
+    const bool multiply, keyed, tested, greater, constAlpha, masked;
+    const __m128i texFill, mul, rgb, alphaBits, key, dstFill, andMask, ref;
+    const TestMasks test;
+
+    explicit SpriteKernel(const SpriteParams& params)
+        : p(params),
+          multiply(kRuntime ? p.multiply : (Shape & kMultiply) != 0),
+          keyed(kRuntime ? p.key : (Shape & kKey) != 0),
+          tested(kRuntime ? p.test != Test::None : (Shape & kGreater) != 0),
+          greater(kRuntime ? p.test == Test::Greater : (Shape & kGreater) != 0),
+          constAlpha(kRuntime ? p.constAlpha : (Shape & kConstAlpha) != 0),
+          masked(keyed || tested),
+          texFill(_mm_set1_epi32(static_cast<int>(p.texFill))),
+          mul(_mm_set1_epi32(static_cast<int>(p.multiplier))),
+          rgb(_mm_set1_epi32(0x00FFFFFF)),
+          alphaBits(_mm_set1_epi32(static_cast<int>(p.alphaBits))),
+          key(_mm_set1_epi32(static_cast<int>(p.keyRgb))),
+          dstFill(_mm_set1_epi32(static_cast<int>(p.dstFill))),
+          andMask(_mm_set1_epi32(static_cast<int>(p.andMask))),
+          ref(_mm_set1_epi32(p.ref)),
+          test(p.test, p.ref) {}
+
+    QZ_ALWAYS_INLINE void Quad(__m128i raw, uint8_t* out) const {
+        const __m128i tv = _mm_or_si128(raw, texFill);
+        __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
+        if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
+        if (masked) {
+            __m128i keep = _mm_set1_epi32(-1);
+            if (tested)
+                keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
+            if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+            if constexpr (kCopy) {
+                // No branch on the mask: a sprite's edges mix kept and discarded pixels
+                // unpredictably, and a discarded pixel is stored back unchanged.
+                const __m128i d = Load4(out);
+                Store4(out, _mm_or_si128(_mm_and_si128(_mm_and_si128(c, andMask), keep), _mm_andnot_si128(keep, d)));
+                return;
+            }
+            const int bits = _mm_movemask_epi8(keep);
+            if (bits == 0) return;  // four discarded pixels: nothing to write
+            if (bits != 0xFFFF || !kCopy) {
+                const __m128i d = Load4(out);
+                const __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
+                Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
+                return;
+            }
+            Store4(out, _mm_and_si128(c, andMask));
+            return;
+        }
+        if constexpr (kCopy) {
+            Store4(out, _mm_and_si128(c, andMask));
+        } else {
+            if constexpr (SF == factor::SrcAlpha && (DF == factor::InvSrcAlpha || DF == factor::One)) {
+                // Alpha 0 leaves the destination (its X bits cleared); alpha 255 over
+                // INVSRCALPHA is the source.
+                const __m128i a = _mm_srli_epi32(c, 24);
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) {
+                    if (p.andMask != 0xFFFFFFFFu) Store4(out, _mm_and_si128(Load4(out), andMask));
+                    return;
+                }
+                if constexpr (DF == factor::InvSrcAlpha) {
+                    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF) {
+                        Store4(out, _mm_and_si128(c, andMask));
+                        return;
+                    }
+                }
+            }
+            const __m128i d = Load4(out);
+            Store4(out, _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask));
+        }
+    }
+
+    // The last one to three pixels of a row through the four-pixel body: the lanes are
+    // independent, so the pixels written are the ones Quad would write.
+    QZ_ALWAYS_INLINE void Partial(__m128i raw, uint8_t* out, int count) const {
+        alignas(16) uint8_t pixels[16] = {};
+        std::memcpy(pixels, out, static_cast<size_t>(count) * 4);
+        Quad(raw, pixels);
+        std::memcpy(out, pixels, static_cast<size_t>(count) * 4);
+    }
+
+    inline void Pixel(uint32_t raw, uint8_t* out) const {
+        const uint32_t tx = raw | p.texFill;
+        uint32_t c = p.multiply ? ApplyOp(op::Modulate, tx, p.multiplier) : tx;
+        if (p.constAlpha) c = (c & 0x00FFFFFFu) | p.alphaBits;
+        if (p.key && (tx & 0x00FFFFFFu) == p.keyRgb) return;
+        if (!AlphaPasses(p.func, c >> 24, p.rawRef)) return;
+        const uint32_t d = Load1(out) | p.dstFill;
+        Store1(out, BlendPixel(SF, DF, c, d) & p.andMask);
+    }
+};
 
 template <uint32_t SF, uint32_t DF, int Shape>
 void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
-    const SpriteParams p = params;  // locals: stores to dst cannot alias them
-    constexpr bool kRuntime = (Shape & kGeneric) != 0;
-    const bool multiply = kRuntime ? p.multiply : (Shape & kMultiply) != 0;
-    const bool keyed = kRuntime ? p.key : (Shape & kKey) != 0;
-    const bool tested = kRuntime ? p.test != Test::None : (Shape & kGreater) != 0;
-    const bool greater = kRuntime ? p.test == Test::Greater : (Shape & kGreater) != 0;
-    const bool constAlpha = kRuntime && p.constAlpha;
-    const bool masked = keyed || tested;
+    const SpriteKernel<SF, DF, Shape> kernel(params);
     const int n = rect.width;
-    const __m128i texFill = _mm_set1_epi32(static_cast<int>(p.texFill));
-    const __m128i mul = _mm_set1_epi32(static_cast<int>(p.multiplier));
-    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i alphaBits = _mm_set1_epi32(static_cast<int>(p.alphaBits));
-    const __m128i key = _mm_set1_epi32(static_cast<int>(p.keyRgb));
-    const __m128i dstFill = _mm_set1_epi32(static_cast<int>(p.dstFill));
-    const __m128i andMask = _mm_set1_epi32(static_cast<int>(p.andMask));
-    const __m128i ref = _mm_set1_epi32(p.ref);
-    const TestMasks test(p.test, p.ref);
-    // A copy needs no destination unless some pixels are discarded.
-    constexpr bool kCopy = SF == factor::One && DF == factor::Zero;
     int64_t t = rect.t;
     uint8_t* dst = rect.dst;
+    PrefetchFirstRows(dst, rect.dstPitch, rect.rows, 4 * n);
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, dst += rect.dstPitch) {
         const uint8_t* tex = rect.texColumn + (t >> 16) * rect.texPitch;
+        if (r + kPrefetchRows < rect.rows) PrefetchRow(dst + kPrefetchRows * rect.dstPitch, 4 * n);
         int k = 0;
         if (sse2) {
-            for (; k + 4 <= n; k += 4) {
-                __m128i tv = _mm_or_si128(Load4(tex + 4 * k), texFill);
-                __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
-                if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
-                uint8_t* out = dst + 4 * k;
-                if (masked) {
-                    __m128i keep = _mm_set1_epi32(-1);
-                    if (tested)
-                        keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
-                    if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
-                    int bits = _mm_movemask_epi8(keep);
-                    if (bits == 0) continue;  // four discarded pixels: nothing to write
-                    if (bits != 0xFFFF || !kCopy) {
-                        __m128i d = Load4(out);
-                        __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
-                        Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
-                        continue;
-                    }
-                    Store4(out, _mm_and_si128(c, andMask));
-                    continue;
-                }
-                if constexpr (kCopy) {
-                    Store4(out, _mm_and_si128(c, andMask));
-                } else {
-                    if constexpr (SF == factor::SrcAlpha && (DF == factor::InvSrcAlpha || DF == factor::One)) {
-                        // Alpha 0 leaves the destination (its X bits cleared); alpha 255 over
-                        // INVSRCALPHA is the source.
-                        __m128i a = _mm_srli_epi32(c, 24);
-                        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) {
-                            if (p.andMask != 0xFFFFFFFFu) Store4(out, _mm_and_si128(Load4(out), andMask));
-                            continue;
-                        }
-                        if constexpr (DF == factor::InvSrcAlpha) {
-                            if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF) {
-                                Store4(out, _mm_and_si128(c, andMask));
-                                continue;
-                            }
-                        }
-                    }
-                    __m128i d = Load4(out);
-                    Store4(out, _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask));
-                }
+            for (; k + 4 <= n; k += 4) kernel.Quad(Load4(tex + 4 * k), dst + 4 * k);
+            if (k < n) {
+                alignas(16) uint32_t rest[4] = {};
+                std::memcpy(rest, tex + 4 * k, static_cast<size_t>(n - k) * 4);
+                kernel.Partial(Load4(rest), dst + 4 * k, n - k);
             }
+            continue;
         }
-        for (; k < n; ++k) {
-            uint32_t tx = Load1(tex + 4 * k) | p.texFill;
-            uint32_t c = p.multiply ? ApplyOp(op::Modulate, tx, p.multiplier) : tx;
-            if (p.constAlpha) c = (c & 0x00FFFFFFu) | p.alphaBits;
-            if (p.key && (tx & 0x00FFFFFFu) == p.keyRgb) continue;
-            if (!AlphaPasses(p.func, c >> 24, p.rawRef)) continue;
-            uint32_t d = Load1(dst + 4 * k) | p.dstFill;
-            Store1(dst + 4 * k, BlendPixel(SF, DF, c, d) & p.andMask);
+        for (; k < n; ++k) kernel.Pixel(Load1(tex + 4 * k), dst + 4 * k);
+    }
+}
+
+// Whether n coordinates from v in steps of dv all index inside [0, size): they move
+// linearly, so both ends inside means every one between is, and none needs its clamp.
+QZ_ALWAYS_INLINE bool RunInside(int64_t v, int64_t dv, int n, int32_t size) {
+    const int64_t last = v + dv * (n - 1);
+    return v >= 0 && last >= 0 && (v >> 16) < size && (last >> 16) < size;
+}
+
+struct RectSpan {
+    int32_t left, top, right, bottom;  // inclusive, inside the clip
+};
+
+int64_t FloorDiv(int64_t a, int64_t d) {  // d > 0
+    int64_t q = a / d;
+    return (a % d != 0 && a < 0) ? q - 1 : q;
+}
+
+// A triangle's span ends row by row from its top. E(i) = C - 256 dy i must reach the
+// edge's bias, so a sloped edge bounds the row at floor(C / (256 |dy|)) (from above when
+// dy > 0, negated from below when dy < 0). C grows by 256 dx a row: its quotient and
+// remainder step exactly, with no division per row.
+class SpanEnds {
+public:
+    explicit SpanEnds(const Triangle& tri) : left_(tri.left), right_(tri.right) {
+        for (int k = 0; k < 3; ++k) {
+            const Edge& e = tri.edges[k];
+            Bound& b = bounds_[k];
+            b.c = e.dx * (static_cast<int64_t>(tri.top) * 256 - e.y) + e.dy * e.x - e.bias;
+            b.step = 256 * e.dx;
+            b.dir = e.dy > 0 ? 1 : (e.dy < 0 ? -1 : 0);
+            if (b.dir == 0) continue;
+            b.d = 256 * (e.dy > 0 ? e.dy : -e.dy);
+            b.q = FloorDiv(b.c, b.d);
+            b.r = b.c - b.q * b.d;
+            b.sq = FloorDiv(b.step, b.d);
+            b.sr = b.step - b.sq * b.d;
         }
+    }
+    // The span of the next row; false when it is empty.
+    QZ_ALWAYS_INLINE bool Next(int32_t* lo, int32_t* hi) {
+        int64_t l = left_, h = right_;
+        bool empty = false;
+        for (Bound& b : bounds_) {
+            if (b.dir == 0) {
+                empty = empty || b.c < 0;
+                b.c += b.step;
+                continue;
+            }
+            if (b.dir > 0)
+                h = b.q < h ? b.q : h;
+            else
+                l = -b.q > l ? -b.q : l;  // ceil(-C / (256 |dy|))
+            b.q += b.sq;
+            b.r += b.sr;
+            const int64_t carry = b.r >= b.d ? 1 : 0;
+            b.q += carry;
+            b.r -= carry * b.d;
+        }
+        *lo = static_cast<int32_t>(l);
+        *hi = static_cast<int32_t>(h);
+        return !empty && l <= h;
+    }
+
+private:
+    struct Bound {
+        int64_t c = 0, step = 0;  // C at the current row (flat edges); its change per row
+        int64_t q = 0, r = 0, sq = 0, sr = 0, d = 0;  // C = q d + r, 0 <= r < d; step = sq d + sr
+        int dir = 0;  // the sign of dy
+    };
+    Bound bounds_[3];
+    int64_t left_, right_;
+};
+
+// A span whose texel coordinates step by (ds, dt) per pixel (a rotated or scaled sprite),
+// point-sampled from a 32-bit texture.
+struct SpriteWalk {
+    const uint8_t* pixels;
+    intptr_t pitch;
+    int32_t width, height;
+    int64_t s, t, ds, dt;
+    uint8_t* dst;
+    int n;
+};
+// The spans of a triangle, or the rows of an upright rectangle, with the texture and the
+// 32-bit target they read and write.
+struct SpriteArea {
+    const Triangle* tri;
+    const RectSpan* rect;  // null: the triangle's own spans
+    const TextureView* tex;
+    uint8_t* pixels;
+    intptr_t pitch;
+};
+// Draws all the spans of an area, so the kernel is made once for them.
+using SpriteSpanFn = void (*)(const SpriteArea& area, const SpriteParams& params, bool sse2);
+
+template <bool kClamp>
+QZ_ALWAYS_INLINE uint32_t WalkTexel(const SpriteWalk& w, int64_t s, int64_t t) {
+    const int64_t x = kClamp ? ClampIndex(s >> 16, w.width) : (s >> 16);
+    const int64_t y = kClamp ? ClampIndex(t >> 16, w.height) : (t >> 16);
+    return Load1(w.pixels + y * w.pitch + x * 4);
+}
+
+template <bool kClamp, typename Kernel>
+QZ_ALWAYS_INLINE void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2) {
+    int64_t s = w.s, t = w.t;
+    const int64_t ds = w.ds, dt = w.dt;
+    int k = 0;
+    if (sse2) {
+        for (; k + 4 <= w.n; k += 4) {
+            const uint32_t a = WalkTexel<kClamp>(w, s, t);
+            const uint32_t b = WalkTexel<kClamp>(w, s + ds, t + dt);
+            const uint32_t c = WalkTexel<kClamp>(w, s + 2 * ds, t + 2 * dt);
+            const uint32_t d = WalkTexel<kClamp>(w, s + 3 * ds, t + 3 * dt);
+            kernel.Quad(_mm_setr_epi32(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c),
+                                       static_cast<int>(d)),
+                        w.dst + 4 * k);
+            s += 4 * ds;
+            t += 4 * dt;
+        }
+        if (k < w.n) {
+            alignas(16) uint32_t rest[4] = {};
+            for (int i = 0; k + i < w.n; ++i) rest[i] = WalkTexel<kClamp>(w, s + i * ds, t + i * dt);
+            kernel.Partial(Load4(rest), w.dst + 4 * k, w.n - k);
+        }
+        return;
+    }
+    for (; k < w.n; ++k, s += ds, t += dt) kernel.Pixel(WalkTexel<kClamp>(w, s, t), w.dst + 4 * k);
+}
+
+template <uint32_t SF, uint32_t DF, int Shape>
+void SpriteSpan(const SpriteArea& area, const SpriteParams& params, bool sse2) {
+    const SpriteKernel<SF, DF, Shape> kernel(params);
+    const Triangle& tri = *area.tri;
+    const TextureView& tex = *area.tex;
+    auto span = [&](int32_t j, int32_t x0, int32_t x1) {
+        const SpriteWalk w{tex.pixels,        tex.pitch,         tex.width,   tex.height,
+                           tri.s[0].At(x0, j), tri.t[0].At(x0, j), tri.s[0].dx, tri.t[0].dx,
+                           area.pixels + static_cast<intptr_t>(j) * area.pitch + static_cast<intptr_t>(x0) * 4,
+                           x1 - x0 + 1};
+        if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height))
+            Walk<false>(kernel, w, sse2);
+        else
+            Walk<true>(kernel, w, sse2);
+    };
+    if (area.rect != nullptr) {
+        for (int32_t j = area.rect->top; j <= area.rect->bottom; ++j) span(j, area.rect->left, area.rect->right);
+        return;
+    }
+    SpanEnds ends(tri);
+    for (int32_t j = tri.top; j <= tri.bottom; ++j) {
+        int32_t lo, hi;
+        if (ends.Next(&lo, &hi)) span(j, lo, hi);
     }
 }
 
 template <int S, int... D>
-constexpr void FillSpriteRow(SpriteRowFn* row, std::integer_sequence<int, D...>) {
+constexpr void FillSpriteRow(SpriteRowFn* row, SpriteSpanFn* span, std::integer_sequence<int, D...>) {
     ((row[D] = &SpriteRows<kFactors[S], kFactors[D], kGeneric>), ...);
+    ((span[D] = &SpriteSpan<kFactors[S], kFactors[D], kGeneric>), ...);
 }
 template <int... S>
-constexpr void FillSprite(SpriteRowFn (*table)[kFactorCount], std::integer_sequence<int, S...>) {
-    ((FillSpriteRow<S>(table[S], std::make_integer_sequence<int, kFactorCount>{})), ...);
+constexpr void FillSprite(SpriteRowFn (*rows)[kFactorCount], SpriteSpanFn (*spans)[kFactorCount],
+                          std::integer_sequence<int, S...>) {
+    ((FillSpriteRow<S>(rows[S], spans[S], std::make_integer_sequence<int, kFactorCount>{})), ...);
 }
 struct SpriteTable {
-    SpriteRowFn fn[kFactorCount][kFactorCount] = {};
-    constexpr SpriteTable() { FillSprite(fn, std::make_integer_sequence<int, kFactorCount>{}); }
+    SpriteRowFn rows[kFactorCount][kFactorCount] = {};
+    SpriteSpanFn spans[kFactorCount][kFactorCount] = {};
+    constexpr SpriteTable() { FillSprite(rows, spans, std::make_integer_sequence<int, kFactorCount>{}); }
 };
 constexpr SpriteTable kSpriteTable{};
 
-// The library's blend rows (copy, alpha blend, additive) in every compile-time shape.
+// The library's blend rows (copy, alpha blend, additive, inverted, multiplied) in every
+// compile-time shape.
 template <uint32_t SF, uint32_t DF, int... Shape>
-constexpr void FillShapes(SpriteRowFn* row, std::integer_sequence<int, Shape...>) {
+constexpr void FillShapes(SpriteRowFn* row, SpriteSpanFn* span, std::integer_sequence<int, Shape...>) {
     ((row[Shape] = &SpriteRows<SF, DF, Shape>), ...);
+    ((span[Shape] = &SpriteSpan<SF, DF, Shape>), ...);
 }
 struct HotSpriteTable {
-    SpriteRowFn fn[3][8] = {};
+    SpriteRowFn rows[5][kHotShapes] = {};
+    SpriteSpanFn spans[5][kHotShapes] = {};
     constexpr HotSpriteTable() {
-        FillShapes<factor::One, factor::Zero>(fn[0], std::make_integer_sequence<int, 8>{});
-        FillShapes<factor::SrcAlpha, factor::InvSrcAlpha>(fn[1], std::make_integer_sequence<int, 8>{});
-        FillShapes<factor::SrcAlpha, factor::One>(fn[2], std::make_integer_sequence<int, 8>{});
+        FillShapes<factor::One, factor::Zero>(rows[0], spans[0], std::make_integer_sequence<int, kHotShapes>{});
+        FillShapes<factor::SrcAlpha, factor::InvSrcAlpha>(rows[1], spans[1],
+                                                          std::make_integer_sequence<int, kHotShapes>{});
+        FillShapes<factor::SrcAlpha, factor::One>(rows[2], spans[2], std::make_integer_sequence<int, kHotShapes>{});
+        FillShapes<factor::InvDestColor, factor::Zero>(rows[3], spans[3], std::make_integer_sequence<int, kHotShapes>{});
+        FillShapes<factor::Zero, factor::SrcColor>(rows[4], spans[4], std::make_integer_sequence<int, kHotShapes>{});
     }
 };
 constexpr HotSpriteTable kHotSprites{};
@@ -430,6 +653,8 @@ int HotBlendRow(uint32_t sf, uint32_t df) {
     if (sf == factor::One && df == factor::Zero) return 0;
     if (sf == factor::SrcAlpha && df == factor::InvSrcAlpha) return 1;
     if (sf == factor::SrcAlpha && df == factor::One) return 2;
+    if (sf == factor::InvDestColor && df == factor::Zero) return 3;
+    if (sf == factor::Zero && df == factor::SrcColor) return 4;
     return -1;
 }
 
@@ -466,9 +691,22 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
     const __m128i opaque = _mm_set1_epi32(255);
     int64_t t = rect.t;
     uint8_t* dst = rect.dst;
+    PrefetchFirstRows(dst, rect.dstPitch, rect.rows, 4 * n);
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, dst += rect.dstPitch) {
         const uint8_t* pre = rect.texColumn + (t >> 16) * rect.texPitch;
+        if (r + kPrefetchRows < rect.rows) PrefetchRow(dst + kPrefetchRows * rect.dstPitch, 4 * n);
         int k = 0;
+        if (sse2 && kAdditive) {
+            // A texel of alpha 0 holds colour 0, so the saturating add leaves the destination
+            // as the blend does: no test is needed.
+            for (; k + 8 <= n; k += 8) {
+                uint8_t* out = dst + 4 * k;
+                const __m128i s0 = _mm_adds_epu8(Load4(pre + 4 * k), Load4(out));
+                const __m128i s1 = _mm_adds_epu8(Load4(pre + 4 * k + 16), Load4(out + 16));
+                Store4(out, _mm_and_si128(s0, rgb));
+                Store4(out + 16, _mm_and_si128(s1, rgb));
+            }
+        }
         if (sse2) {
             for (; k + 4 <= n; k += 4) {
                 __m128i p = Load4(pre + 4 * k);
@@ -592,7 +830,16 @@ const uint32_t* FetchPoint(const TextureView& tex, int64_t s, int64_t t, int64_t
             for (; k < n; ++k) buf[k] = TexelOf<F>(p + k * kBytes);
             return buf;
         }
+        if (RunInside(s, ds, n, tex.width)) {
+            for (int k = 0; k < n; ++k, s += ds) buf[k] = TexelOf<F>(row + (s >> 16) * kBytes);
+            return buf;
+        }
         for (int k = 0; k < n; ++k, s += ds) buf[k] = TexelOf<F>(row + ClampIndex(s >> 16, tex.width) * kBytes);
+        return buf;
+    }
+    if (RunInside(s, ds, n, tex.width) && RunInside(t, dt, n, tex.height)) {
+        for (int k = 0; k < n; ++k, s += ds, t += dt)
+            buf[k] = TexelOf<F>(tex.pixels + (t >> 16) * tex.pitch + (s >> 16) * kBytes);
         return buf;
     }
     for (int k = 0; k < n; ++k, s += ds, t += dt) {
@@ -640,15 +887,6 @@ Src SrcOf(uint32_t a, int stage) {
     case arg::Texture: return static_cast<Src>(kTex0 + stage);
     }
     return kCurrent;
-}
-
-struct RectSpan {
-    int32_t left, top, right, bottom;  // inclusive, inside the clip
-};
-
-int64_t FloorDiv(int64_t a, int64_t d) {  // d > 0
-    int64_t q = a / d;
-    return (a % d != 0 && a < 0) ? q - 1 : q;
 }
 
 class FastDraw {
@@ -851,27 +1089,30 @@ private:
         p.keyRgb = plan_.keyRgb[0];
         p.dstFill = alphaFill_;
         p.andMask = andMask_;
-        spriteRow_ = kSpriteTable.fn[FactorIndex(st_.srcBlend)][FactorIndex(st_.destBlend)];
+        const int fs = FactorIndex(st_.srcBlend), fd = FactorIndex(st_.destBlend);
         int hot = HotBlendRow(st_.srcBlend, st_.destBlend);
-        if (hot >= 0 && !p.constAlpha && (test_ == Test::None || test_ == Test::Greater)) {
-            int shape = (test_ == Test::Greater ? kGreater : 0) | (p.key ? kKey : 0);
-            spritePlain_ = kHotSprites.fn[hot][shape];
-            spriteMultiply_ = kHotSprites.fn[hot][shape | kMultiply];
+        if (hot >= 0 && (test_ == Test::None || test_ == Test::Greater)) {
+            int shape = (test_ == Test::Greater ? kGreater : 0) | (p.key ? kKey : 0) | (p.constAlpha ? kConstAlpha : 0);
+            spritePlain_ = kHotSprites.rows[hot][shape];
+            spriteMultiply_ = kHotSprites.rows[hot][shape | kMultiply];
+            spanPlain_ = kHotSprites.spans[hot][shape];
+            spanMultiply_ = kHotSprites.spans[hot][shape | kMultiply];
         } else {
-            spritePlain_ = spriteMultiply_ = spriteRow_;
+            spritePlain_ = spriteMultiply_ = kSpriteTable.rows[fs][fd];
+            spanPlain_ = spanMultiply_ = kSpriteTable.spans[fs][fd];
         }
         sprite_ = true;
-        premulAllowed_ = target_.format == PixelFormat::X8R8G8B8 && !p.key && test_ == Test::None &&
-                         !p.constAlpha && hot >= 1;
+        premulAllowed_ = target_.format == PixelFormat::X8R8G8B8 && !p.key && test_ == Test::None && (hot == 1 || hot == 2);
         premulAdditive_ = hot == 2;
     }
 
-    // The premultiplied copy for this multiplier, made once the pixels drawn with it
-    // outweigh the texture's texels; null until then.
-    const uint32_t* Premultiplied(uint32_t multiplier, int64_t pixels) {
-        if (premulValid_ && premulMultiplier_ == multiplier) return premul_.data();
-        if (premulPending_ != multiplier) {
-            premulPending_ = multiplier;
+    // The premultiplied copy for this multiplier (and constant alpha), made once the pixels
+    // drawn with it outweigh the texture's texels; null until then.
+    const uint32_t* Premultiplied(uint32_t multiplier, uint32_t alphaBits, int64_t pixels) {
+        const uint64_t which = uint64_t(multiplier) << 32 | (sprite_params_.constAlpha ? alphaBits : 0);
+        if (premulValid_ && premulWhich_ == which) return premul_.data();
+        if (premulPending_ != which) {
+            premulPending_ = which;
             premulCredit_ = 0;
         }
         const TextureView& tex = st_.textures[0];
@@ -879,15 +1120,19 @@ private:
         premulCredit_ += pixels;
         if (premulCredit_ < texels) return nullptr;
         premul_.resize(static_cast<size_t>(texels));
-        uint32_t fill = sprite_params_.texFill;
+        // A constant alpha replaces the texel's before the product (the multiplier's alpha
+        // is then 255), as the sprite kernel does.
+        const uint32_t fill = sprite_params_.texFill;
+        const uint32_t keep = sprite_params_.constAlpha ? 0x00FFFFFFu : 0xFFFFFFFFu;
+        const uint32_t alpha = sprite_params_.constAlpha ? alphaBits : 0;
         std::vector<uint32_t> row(static_cast<size_t>(tex.width));
         for (int32_t y = 0; y < tex.height; ++y) {
             const uint8_t* from = tex.pixels + static_cast<intptr_t>(y) * tex.pitch;
-            for (int32_t x = 0; x < tex.width; ++x) row[x] = Load1(from + 4 * x) | fill;
+            for (int32_t x = 0; x < tex.width; ++x) row[x] = ((Load1(from + 4 * x) | fill) & keep) | alpha;
             Premultiply(row.data(), tex.width, multiplier, premul_.data() + static_cast<size_t>(y) * tex.width, sse2_);
         }
         premulValid_ = true;
-        premulMultiplier_ = multiplier;
+        premulWhich_ = which;
         return premul_.data();
     }
 
@@ -962,7 +1207,8 @@ private:
                 to->iref = from.iref + di;
                 to->jref = from.jref + dj;
             };
-            for (int ch = 0; ch < 8; ++ch) move(pairTri_.color[ch], &rectTri_.color[ch]);
+            if (st_.gouraud)  // flat draws read only the flat colours
+                for (int ch = 0; ch < 8; ++ch) move(pairTri_.color[ch], &rectTri_.color[ch]);
             for (int k = 0; k < plan_.runStages; ++k) {
                 move(pairTri_.s[k], &rectTri_.s[k]);
                 move(pairTri_.t[k], &rectTri_.t[k]);
@@ -1008,6 +1254,12 @@ private:
     void DrawRect(const Triangle& tri, const RectSpan& rect) {
         if (rect.left > rect.right || rect.top > rect.bottom) return;
         if ((copy_ || sprite_) && RectRows(tri, rect)) return;
+        const SpanMode mode = SpanModeFor(tri);
+        if (mode.walk) {
+            const SpriteArea area{&tri, &rect, &st_.textures[0], target_.pixels, target_.pitch};
+            mode.fn(area, mode.params, sse2_);
+            return;
+        }
         for (int32_t j = rect.top; j <= rect.bottom; ++j) Span(tri, j, rect.left, rect.right);
     }
 
@@ -1039,15 +1291,9 @@ private:
             CopyRows(job, bpp_, copyAnd_, copyOr_, sse2_);
             return true;
         }
-        SpriteParams params = sprite_params_;
-        uint32_t dif = tri.flatDiffuse;
-        uint32_t multiplier = (spriteAlphaMul_ ? (dif & 0xFF000000u) : 0xFF000000u) |
-                              (spriteColorMul_ ? (dif & 0x00FFFFFFu) : 0x00FFFFFFu);
-        params.multiply = multiplier != 0xFFFFFFFFu;
-        params.multiplier = multiplier;
-        params.alphaBits = dif & 0xFF000000u;
+        const SpriteParams params = SpriteParamsFor(tri.flatDiffuse);
         if (premulAllowed_) {
-            if (const uint32_t* pre = Premultiplied(multiplier, n * (rows + 1))) {
+            if (const uint32_t* pre = Premultiplied(params.multiplier, params.alphaBits, n * (rows + 1))) {
                 job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
                 job.texPitch = static_cast<intptr_t>(tex.width) * 4;
                 (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_);
@@ -1058,24 +1304,44 @@ private:
         return true;
     }
 
-    // Span ends from the edges: E(i) = C - 256 dy i must reach the edge's bias.
+    // The sprite kernel's parameters for a primitive's flat diffuse.
+    SpriteParams SpriteParamsFor(uint32_t dif) const {
+        SpriteParams params = sprite_params_;
+        uint32_t multiplier = (spriteAlphaMul_ ? (dif & 0xFF000000u) : 0xFF000000u) |
+                              (spriteColorMul_ ? (dif & 0x00FFFFFFu) : 0x00FFFFFFu);
+        params.multiply = multiplier != 0xFFFFFFFFu;
+        params.multiplier = multiplier;
+        params.alphaBits = dif & 0xFF000000u;
+        return params;
+    }
+
+    // The spans of a sprite state with point sampling walk the texture in one pass each;
+    // the others take the general span.
+    struct SpanMode {
+        bool walk = false;
+        SpriteParams params;
+        SpriteSpanFn fn = nullptr;
+    };
+    SpanMode SpanModeFor(const Triangle& tri) const {
+        SpanMode mode;
+        if (!sprite_ || tri.linear[0]) return mode;
+        mode.walk = true;
+        mode.params = SpriteParamsFor(tri.flatDiffuse);
+        mode.fn = mode.params.multiply ? spanMultiply_ : spanPlain_;
+        return mode;
+    }
+
     void DrawTriangle(const Triangle& tri) {
+        const SpanMode mode = SpanModeFor(tri);
+        if (mode.walk) {
+            const SpriteArea area{&tri, nullptr, &st_.textures[0], target_.pixels, target_.pitch};
+            mode.fn(area, mode.params, sse2_);
+            return;
+        }
+        SpanEnds ends(tri);
         for (int32_t j = tri.top; j <= tri.bottom; ++j) {
-            int64_t lo = tri.left, hi = tri.right;
-            bool empty = false;
-            for (const Edge& e : tri.edges) {
-                int64_t c = e.dx * (static_cast<int64_t>(j) * 256 - e.y) + e.dy * e.x - e.bias;
-                if (e.dy == 0) {
-                    empty = empty || c < 0;
-                } else if (e.dy > 0) {
-                    int64_t m = FloorDiv(c, 256 * e.dy);
-                    hi = m < hi ? m : hi;
-                } else {
-                    int64_t m = -FloorDiv(c, -256 * e.dy);  // ceil(-c / (256 |dy|))
-                    lo = m > lo ? m : lo;
-                }
-            }
-            if (!empty && lo <= hi) Span(tri, j, static_cast<int32_t>(lo), static_cast<int32_t>(hi));
+            int32_t lo, hi;
+            if (ends.Next(&lo, &hi)) Span(tri, j, lo, hi);
         }
     }
 
@@ -1251,14 +1517,15 @@ private:
     bool sprite_ = false;
     bool spriteColorMul_ = false, spriteAlphaMul_ = false;
     SpriteParams sprite_params_;
-    SpriteRowFn spriteRow_ = nullptr, spritePlain_ = nullptr, spriteMultiply_ = nullptr;
+    SpriteRowFn spritePlain_ = nullptr, spriteMultiply_ = nullptr;
+    SpriteSpanFn spanPlain_ = nullptr, spanMultiply_ = nullptr;
     bool premulAllowed_ = false, premulAdditive_ = false, premulValid_ = false;
-    uint32_t premulMultiplier_ = 0, premulPending_ = 0;
+    uint64_t premulWhich_ = 0, premulPending_ = 0;
     int64_t premulCredit_ = 0;
     std::vector<uint32_t> premul_;
     Triangle tri_, rectTri_, other_;
     struct PairKey {
-        uint64_t v[2 + 6 * 5] = {};
+        uint64_t v[2 + 6 * 5];  // every entry written before use (a zeroing costs a pair)
         bool operator==(const PairKey& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
     };
     bool pairCached_ = false, pairEqual_ = false;

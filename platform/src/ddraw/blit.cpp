@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ddraw/internal.h"
+#include "simd_pixel.h"
 
 namespace ddraw {
 
@@ -94,6 +95,45 @@ SourceView ViewOf(const Surface& src, const Surface& dst, const RECT& sr) {
     return view;
 }
 
+// ---- fast paths: chosen once per blit from its shape, each giving the general loop's bytes ----
+// (ptest::ForceDDrawGeneralPath turns them off for tests.)
+
+// A fill of 1-, 2- or 4-byte pixels: every row a repeated 16-byte pattern.
+bool FastFill(uint8_t* origin, int pitch, int size, int width, int height, uint32_t value) {
+    if (GeneralPathForced() || (size != 1 && size != 2 && size != 4))
+        return false;
+    uint8_t pattern[16];
+    for (int k = 0; k < 16; k += size)
+        std::memcpy(pattern + k, &value, (size_t)size);
+    for (int y = 0; y < height; ++y)
+        simd::FillPattern(origin + (ptrdiff_t)y * pitch, (size_t)width * size, pattern);
+    return true;
+}
+
+// A row of keyed 2- or 4-byte pixels, unscaled.
+bool FastKeyedRow(const uint8_t* s, uint8_t* d, int size, int n, const DDCOLORKEY& key) {
+    if (size == 4)
+        simd::CopySkipRange32(s, d, n, key.dwColorSpaceLowValue, key.dwColorSpaceHighValue);
+    else if (size == 2)
+        simd::CopySkipRange16(s, d, n, key.dwColorSpaceLowValue, key.dwColorSpaceHighValue);
+    else
+        return false;
+    return true;
+}
+
+// A stretched row through a column table (source column of each destination pixel).
+template <typename Pixel>
+void StretchedRow(const uint8_t* srow, uint8_t* drow, const int32_t* columns, int n, bool keyed, uint32_t low,
+                  uint32_t high) {
+    for (int k = 0; k < n; ++k) {
+        Pixel v;
+        std::memcpy(&v, srow + (ptrdiff_t)columns[k] * sizeof(Pixel), sizeof(Pixel));
+        if (keyed && v >= low && v <= high)
+            continue;
+        std::memcpy(drow + (ptrdiff_t)k * sizeof(Pixel), &v, sizeof(Pixel));
+    }
+}
+
 }  // namespace
 
 HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, DWORD flags, DDBLTFX* fx) {
@@ -131,7 +171,9 @@ HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, 
             // its back surface and depth buffer this way.
             const size_t rowBytes = (size_t)(area.right - area.left) * size;
             const uint8_t* first = nullptr;
-            for (int y = area.top; y < area.bottom; ++y) {
+            const bool done = FastFill(bytes() + (ptrdiff_t)area.top * pitch_ + (ptrdiff_t)area.left * size, pitch_,
+                                       size, area.right - area.left, area.bottom - area.top, value);
+            for (int y = area.top; y < area.bottom && !done; ++y) {
                 uint8_t* row = bytes() + (ptrdiff_t)y * pitch_ + (ptrdiff_t)area.left * size;
                 if (first != nullptr) {
                     std::memcpy(row, first, rowBytes);
@@ -149,6 +191,15 @@ HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, 
             DDCOLORKEY key = src->sourceKey();
             // An unscaled copy without a key is whole rows (every presented frame is one).
             const bool rows = !keyed && dw == sw && dh == sh;
+            const bool fast = !GeneralPathForced() && (size == 2 || size == 4);
+            const bool keyedRows = fast && keyed && dw == sw;
+            // Stretched rows read their source columns from a table made once.
+            std::vector<int32_t> columns;
+            if (fast && !rows && !keyedRows && area.right > area.left) {
+                columns.resize((size_t)(area.right - area.left));
+                for (int x = area.left; x < area.right; ++x)
+                    columns[(size_t)(x - area.left)] = (int32_t)((int64_t)(x - dr.left) * sw / dw);
+            }
             for (int y = area.top; y < area.bottom; ++y) {
                 int sy = (int)((int64_t)(y - dr.top) * sh / dh);
                 const uint8_t* srow = view.base + (ptrdiff_t)sy * view.pitch;
@@ -156,6 +207,22 @@ HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, 
                 if (rows) {
                     std::memcpy(drow + (ptrdiff_t)area.left * size, srow + (ptrdiff_t)(area.left - dr.left) * size,
                                 (size_t)(area.right - area.left) * size);
+                    continue;
+                }
+                if (keyedRows) {
+                    FastKeyedRow(srow + (ptrdiff_t)(area.left - dr.left) * size, drow + (ptrdiff_t)area.left * size,
+                                 size, area.right - area.left, key);
+                    continue;
+                }
+                if (!columns.empty()) {
+                    uint8_t* out = drow + (ptrdiff_t)area.left * size;
+                    const int n = (int)columns.size();
+                    if (size == 4)
+                        StretchedRow<uint32_t>(srow, out, columns.data(), n, keyed, key.dwColorSpaceLowValue,
+                                               key.dwColorSpaceHighValue);
+                    else
+                        StretchedRow<uint16_t>(srow, out, columns.data(), n, keyed, key.dwColorSpaceLowValue,
+                                               key.dwColorSpaceHighValue);
                     continue;
                 }
                 for (int x = area.left; x < area.right; ++x) {
@@ -200,6 +267,8 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* source, RECT* sr
                 std::memcpy(d, s, (size_t)w * size);
                 continue;
             }
+            if (!GeneralPathForced() && FastKeyedRow(s, d, size, w, key))
+                continue;
             for (int col = 0; col < w; ++col) {
                 uint32_t v = Read(s + col * size, size);
                 if (v >= key.dwColorSpaceLowValue && v <= key.dwColorSpaceHighValue)

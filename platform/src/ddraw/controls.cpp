@@ -29,6 +29,7 @@ struct Controls {
     ptest::OverlayCaps overlayCaps;
     ptest::OverlayPlacement overlayPlacement;
     bool relocate = false;
+    bool generalPath = false;
     int lockedSurfaces = 0;
     int serial = 0;
     std::string driver;
@@ -52,6 +53,9 @@ int& LockedSurfaceCount() {
 }
 bool RelocateOnLock() {
     return Get().relocate;
+}
+bool GeneralPathForced() {
+    return Get().generalPath;
 }
 bool NoVerticalBlank() {
     return Get().noBlank;
@@ -210,6 +214,10 @@ void MarkVideoSurfacesLost() {
 
 void SetRelocateOnLock(bool on) {
     ddraw::Get().relocate = on;
+}
+
+void ForceDDrawGeneralPath(bool on) {
+    ddraw::Get().generalPath = on;
 }
 
 void SetDeviceIdentifier(const std::string& driver, const std::string& description) {

@@ -255,6 +255,7 @@ void Note(const std::string& object, const char* method, DWORD flags, const RECT
           HRESULT result);
 int& LockedSurfaceCount();
 bool RelocateOnLock();
+bool GeneralPathForced();  // ptest::ForceDDrawGeneralPath
 bool NoVerticalBlank();
 bool NoScanLine();
 uint64_t VideoMemoryBudget();

@@ -22,6 +22,7 @@
 #include "kernel/controls.h"
 #include "kernel/diag.h"
 #include "platform/testing.h"
+#include "simd_pixel.h"
 
 namespace ddraw {
 namespace {
@@ -218,7 +219,6 @@ void PresentPrimary(Surface* primary) {
     // Two buffers take turns with the last frame's, so no frame allocates and faults in a
     // fresh block. Main thread.
     static std::vector<uint32_t> frame;
-    frame.assign((size_t)width * height, 0);
     int bytes = primary->bytesPerPixel();
     const DDPIXELFORMAT& format = primary->format();
     // The desktop's own X8R8G8B8 needs no per-pixel conversion: every frame goes through
@@ -226,12 +226,34 @@ void PresentPrimary(Surface* primary) {
     const bool xrgb = bytes == 4 && format.dwRBitMask == 0xFF0000 && format.dwGBitMask == 0xFF00 &&
                       format.dwBBitMask == 0xFF;
     const int first = std::max(0, -(int)area.left), last = std::min(width, primary->width() - (int)area.left);
+    // The fast rows: the two 16-bit formats widen eight pixels at a time, X8R8G8B8 four.
+    const bool rgb565 = bytes == 2 && format.dwRBitMask == 0xF800 && format.dwGBitMask == 0x07E0 &&
+                        format.dwBBitMask == 0x001F;
+    const bool rgb555 = bytes == 2 && format.dwRBitMask == 0x7C00 && format.dwGBitMask == 0x03E0 &&
+                        format.dwBBitMask == 0x001F;
+    const bool fast = !GeneralPathForced() && (xrgb || rgb565 || rgb555);
+    // A frame that lies wholly on the primary is overwritten everywhere: no clearing first.
+    const bool covered = fast && first == 0 && last == width && area.top >= 0 && area.bottom <= primary->height();
+    if (covered)
+        frame.resize((size_t)width * height);
+    else
+        frame.assign((size_t)width * height, 0);
     for (int y = 0; y < height; ++y) {
         int sy = area.top + y;
         if (sy < 0 || sy >= primary->height())
             continue;
         const uint8_t* row = primary->bytes() + (ptrdiff_t)sy * primary->pitch();
         uint32_t* out = frame.data() + (size_t)y * width;
+        if (fast && first < last) {
+            const uint8_t* in = row + (ptrdiff_t)(area.left + first) * bytes;
+            if (xrgb)
+                simd::XrgbRow(in, out + first, last - first);
+            else if (rgb565)
+                simd::Widen16Row<true>(in, out + first, last - first);
+            else
+                simd::Widen16Row<false>(in, out + first, last - first);
+            continue;
+        }
         if (xrgb) {
             const uint8_t* in = row + (ptrdiff_t)(area.left + first) * 4;
             for (int x = first; x < last; ++x, in += 4) {
