@@ -14,6 +14,7 @@
 #include "QzDrawBlit.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
+#include "QzDrawPrimitive.h"
 #include "QzDrawScreen.h"
 #include "QzGraphicsDrawState.h"
 
@@ -461,6 +462,67 @@ TEST_F(BlitTest, RefusalsAndDestinationEdges) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(Get(dst, x, y), x != 2 ? 0x77777777u : 0u) << x << "," << y;
+}
+
+// A palette index beyond the entries in use still reads the source's own palette in every
+// drawer's blending loops: an earlier draw's entries left in any copy buffer never show.
+// Indices 1 and 5 hold the same colour; only two entries are in use.
+TEST_F(BlitTest, PaletteIndicesBeyondTheEntriesInUseInEveryDrawer) {
+    using Drawer = void (*)(MEMIMG* dst, const MEMIMG* src);
+    const struct {
+        const char* name;
+        Drawer draw;
+        int x1, y1, x5, y5;  // where indices 1 and 5 land
+    } drawers[] = {
+        {"plain", [](MEMIMG* d, const MEMIMG* s) { PutMEMIMG(d, s, 0, 0, 0, nullptr); }, 0, 0, 1, 0},
+        {"scaled",
+         [](MEMIMG* d, const MEMIMG* s) {
+             const RECT r = {0, 0, s->width * 4, s->height * 4};
+             PutMEMIMGScaled(d, s, &r, 0, nullptr);
+         },
+         1, 1, 6, 1},
+        {"quad",
+         [](MEMIMG* d, const MEMIMG* s) {
+             const MEMIMGPoint corner[4] = {{0, 0}, {s->width * 4, 0}, {0, s->height * 4}, {s->width * 4, s->height * 4}};
+             PutMEMIMGQuad(d, s, corner, 0, nullptr);
+         },
+         1, 0, 5, 0},  // off the diagonal the two triangles share
+        {"rotated", [](MEMIMG* d, const MEMIMG* s) { PutMEMIMGRotated(d, s, 4, 2, 0.0f, 4.0f, 0, 0, nullptr); }, 1, 2, 6,
+         2},
+    };
+    const Settings modes[] = {{0, 255, 0x808080}, {1, 128}, {2, 255}, {3, 100}, {4, 0}};
+    for (int is32 = 0; is32 < 2; ++is32)
+        for (const auto& drawer : drawers)
+            for (const Settings& st : modes) {
+                SCOPED_TRACE(testing::Message() << drawer.name << ", " << (is32 ? 32 : 16) << " bits, mode " << st.mode
+                                                << " P " << st.P);
+                const int bytes = is32 ? 4 : 2;
+                const uint32_t old = is32 ? 0x101010u : 0x0842u, fresh = is32 ? 0x202020u : 0x1084u;
+                // An earlier draw of the same drawer, with entry 5 in use.
+                MEMIMG* before = Image(2, 1, is32, 1, 0);
+                before->paletteCount = 256;
+                std::memcpy(before->paletteStore + 5 * bytes, &old, bytes);
+                Set(before, 0, 0, 5);
+                Set(before, 1, 0, 5);
+                MEMIMG* scratch = Image(8, 4, is32, 0, 0);
+                Apply(Settings{});
+                drawer.draw(scratch, before);
+                MEMIMG* src = Image(2, 1, is32, 1, 0);
+                src->paletteCount = 2;
+                std::memset(src->paletteStore, 0, sizeof src->paletteStore);
+                std::memcpy(src->paletteStore + 1 * bytes, &fresh, bytes);
+                std::memcpy(src->paletteStore + 5 * bytes, &fresh, bytes);
+                Set(src, 0, 0, 1);
+                Set(src, 1, 0, 5);
+                MEMIMG* dst = Image(8, 4, is32, 0, 0);
+                const uint32_t grey = is32 ? 0x808080u : 0x8410u;
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 8; ++x) Set(dst, x, y, grey);
+                Apply(st);
+                drawer.draw(dst, src);
+                EXPECT_NE(Get(dst, drawer.x1, drawer.y1), grey) << "index 1 drawn";
+                EXPECT_EQ(Get(dst, drawer.x5, drawer.y5), Get(dst, drawer.x1, drawer.y1)) << "index 5 as index 1";
+            }
 }
 
 // Worked examples of the blend rules, written out as numbers, so that the model above
