@@ -464,6 +464,49 @@ TEST_F(BlitTest, RefusalsAndDestinationEdges) {
             EXPECT_EQ(Get(dst, x, y), x != 2 ? 0x77777777u : 0u) << x << "," << y;
 }
 
+// The 16-bit add and subtract at 255 take a row's pixels in pairs. A row of odd width (1
+// included) ends on one pixel drawn alone, as a one-pixel draw draws it; the pairs before
+// it are drawn as the even row before it draws them; nothing past the row is read or
+// written (the source is exactly as wide as the row, and ASan watches its end).
+TEST_F(BlitTest, OddWidthsInTheSixteenBitPairLoops) {
+    std::mt19937 rng(21);
+    for (int mode : {2, 3})
+        for (int key = 0; key < 2; ++key)
+            for (int w : {1, 3, 5, 7}) {
+                SCOPED_TRACE(testing::Message() << "mode " << mode << " key " << key << " width " << w);
+                MEMIMG* src = Image(w, 2, 0, 0, 0, 0x1234);
+                for (int y = 0; y < 2; ++y)
+                    for (int x = 0; x < w; ++x) Set(src, x, y, key && x == 1 && y == 1 ? 0x1234u : rng() & 0xFFFF);
+                MEMIMG* dstRow = Image(w + 1, 2, 0, 0, 0);
+                MEMIMG* even = Image(w + 1, 2, 0, 0, 0);
+                MEMIMG* single = Image(1, 2, 0, 0, 0);
+                MEMIMG* lastPixel = Image(1, 2, 0, 0, 0, 0x1234);
+                for (int y = 0; y < 2; ++y) {
+                    for (int x = 0; x <= w; ++x) {
+                        const uint32_t d = rng() & 0xFFFF;
+                        Set(dstRow, x, y, d);
+                        Set(even, x, y, d);
+                        if (x == w - 1) Set(single, 0, y, d);
+                    }
+                    Set(lastPixel, 0, y, Get(src, w - 1, y));
+                }
+                Settings st;
+                st.mode = mode;
+                Apply(st);
+                PutMEMIMG(dstRow, src, 0, 0, key, nullptr);
+                PutMEMIMG(single, lastPixel, 0, 0, key, nullptr);
+                g_drawState.drawArea = {0, 0, w - 1, 2};
+                PutMEMIMG(even, src, 0, 0, key, nullptr);
+                g_drawState.drawArea = {0, 0, 640, 480};
+                for (int y = 0; y < 2; ++y) {
+                    for (int x = 0; x < w - 1; ++x)
+                        EXPECT_EQ(Get(dstRow, x, y), Get(even, x, y)) << "pair pixel " << x << "," << y;
+                    EXPECT_EQ(Get(dstRow, w - 1, y), Get(single, 0, y)) << "last pixel of row " << y;
+                    EXPECT_EQ(Get(dstRow, w, y), Get(even, w, y)) << "past the row " << y;
+                }
+            }
+}
+
 // A palette index beyond the entries in use still reads the source's own palette in every
 // drawer's blending loops: an earlier draw's entries left in any copy buffer never show.
 // Indices 1 and 5 hold the same colour; only two entries are in use.
