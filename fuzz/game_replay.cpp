@@ -1,6 +1,8 @@
 // Fuzz target: arbitrary bytes as a replay, played back headless twice from the same
 // start. The game must neither crash nor trip a sanitizer, and both runs must end in the
-// same logic state. In replay with sound off a frame calls no entry point, so the real
+// same logic state. A replay is one byte per frame, so a playback lasts as many frames as
+// the input holds bytes to play: frames past them would only repeat an idle pad. In
+// replay with sound off a frame calls no entry point, so the real
 // library stays linked but untouched. The stand-in enemies make the stage rows act.
 #include <cstdint>
 #include <cstdlib>
@@ -17,9 +19,12 @@
 
 namespace {
 
-constexpr int kFrames = 3000;
+// The first frame reads the byte after the header.
+constexpr size_t kHeaderBytes = 32;
 
 uint64_t PlayBack(const uint8_t* data, size_t size) {
+    const size_t held = size < sizeof ReplayBuffer ? size : sizeof ReplayBuffer;
+    const int frameLimit = held > kHeaderBytes ? static_cast<int>(held - kHeaderBytes) : 1;
     std::memset(ReplayBuffer, 0, sizeof ReplayBuffer);
     std::memcpy(ReplayBuffer, data, size < sizeof ReplayBuffer ? size : sizeof ReplayBuffer);
     BuildSinCosTables();
@@ -33,12 +38,12 @@ uint64_t PlayBack(const uint8_t* data, size_t size) {
     InstallStandIns();
     SetupGame();
     int frames = 0;
-    while (GameState.stage > 0 && frames < kFrames) {
+    while (GameState.stage > 0 && frames < frameLimit) {
         SetupStage();
         do {
             RunHeadlessFrame();
             frames++;
-        } while (!GameState.stageEnd && frames < kFrames);
+        } while (!GameState.stageEnd && frames < frameLimit);
     }
     return HashLogicState();
 }
@@ -53,13 +58,14 @@ QZ_FUZZ_TARGET(GameReplay)(const uint8_t* data, size_t size) {
 QZ_FUZZ_SEEDS(GameReplay) {
     std::vector<std::string> seeds;
     seeds.push_back(std::string(64, '\0'));
-    // Fire and sweep, with a napalm charge now and then, on stage 1 in ORIGINAL.
-    std::string sweep(4000, '\0');
+    // Fire and sweep, with a napalm charge now and then, on stage 1 in ORIGINAL. Seeds stay
+    // short: every byte is a frame played twice, and mutations keep their lengths.
+    std::string sweep(32 + 480, '\0');
     for (size_t i = 32; i < sweep.size(); i++)
         sweep[i] = static_cast<char>(((i / 40) % 2 ? 0x02 : 0x04) | ((i % 300) < 60 ? 0x20 : 0x10));
     seeds.push_back(sweep);
     // Every byte value in turn, REMIX, SHOOTING GOD, stage 7.
-    std::string all(2048, '\0');
+    std::string all(32 + 256, '\0');
     for (size_t i = 0; i < all.size(); i++) all[i] = static_cast<char>(i * 7);
     all[0] = 1;
     all[1] = 4;

@@ -1,4 +1,4 @@
-// Fuzz target: a multimedia stream over arbitrary bytes written to a file: OpenFile, and
+// Fuzz target: a multimedia stream over arbitrary bytes in a file kept in memory: OpenFile, and
 // for what opens, the frames into a sample's own surface, a seek, and the sound track
 // into the mixer, all on the fast clock. Pictures above four million pixels only have
 // their format read, so the memory limit meets damaged data rather than honest sizes.
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "MemoryFile.h"
 #include "MovieWriter.h"
 #include "platform/ddraw.h"
 #include "platform/dshow.h"
@@ -18,19 +19,10 @@
 
 namespace {
 
-// In memory where the system has a memory file system: the file is written anew for every input.
+// Where the seeds are written by the movie writer.
 std::string ScratchFile(const char* name) {
     static const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     return folder + "/qz-fuzz-" + std::to_string(getpid()) + "-" + name;
-}
-
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return;
-    if (size > 0)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -84,32 +76,42 @@ void Play(IAMMultiMediaStream* stream) {
     video->Release();
 }
 
-}  // namespace
-
-QZ_FUZZ_TARGET(MovieOpen)(const uint8_t* data, size_t size) {
-    static bool once = [] {
+// The DirectDraw object the video streams draw into, made once per process.
+IDirectDraw7* DirectDraw() {
+    static IDirectDraw7* const dd = [] {
         // Headless, as the unit tests run: the null sound device always exists, so the
         // sound track is decoded too (unless the caller chose a backend).
         setenv("QZ_BACKEND", "null", 0);
         ptest::SetClockMode(ptest::ClockMode::Fast);
         CoInitialize(nullptr);
-        return true;
+        IDirectDraw7* made = nullptr;
+        if (CoCreateInstance(CLSID_DirectDraw7, nullptr, CLSCTX_ALL, IID_IDirectDraw7, (void**)&made) != S_OK)
+            std::abort();
+        made->Initialize(nullptr);
+        made->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+        return made;
     }();
-    (void)once;
-    const std::string path = ScratchFile("movie.bin");
-    WriteFile(path, data, size);
+    return dd;
+}
 
-    IDirectDraw7* dd = nullptr;
-    if (CoCreateInstance(CLSID_DirectDraw7, nullptr, CLSCTX_ALL, IID_IDirectDraw7, (void**)&dd) != S_OK)
-        return 0;
-    dd->Initialize(nullptr);
-    dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+// The input, in memory for the whole process.
+const qzfuzz::MemoryFile& Input() {
+    static const qzfuzz::MemoryFile file("qz-movie");
+    return file;
+}
+
+}  // namespace
+
+QZ_FUZZ_TARGET(MovieOpen)(const uint8_t* data, size_t size) {
+    IDirectDraw7* dd = DirectDraw();
+    Input().Write(data, size);
     IAMMultiMediaStream* stream = nullptr;
     CoCreateInstance(CLSID_AMMultiMediaStream, nullptr, CLSCTX_INPROC_SERVER, IID_IAMMultiMediaStream,
                      (void**)&stream);
     if (stream != nullptr && stream->Initialize(STREAMTYPE_READ, AMMSF_NOGRAPHTHREAD, nullptr) == S_OK &&
         stream->AddMediaStream(dd, &MSPID_PrimaryVideo, 0, nullptr) == S_OK) {
         stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio, AMMSF_ADDDEFAULTRENDERER, nullptr);
+        const std::string& path = Input().Path();
         std::vector<WCHAR> name(path.begin(), path.end());
         name.push_back(0);
         if (stream->OpenFile(name.data(), 0) == S_OK)
@@ -117,8 +119,6 @@ QZ_FUZZ_TARGET(MovieOpen)(const uint8_t* data, size_t size) {
     }
     if (stream)
         stream->Release();
-    dd->Release();
-    std::remove(path.c_str());
     return 0;
 }
 

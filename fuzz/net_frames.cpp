@@ -1,6 +1,6 @@
 // Framed connections on hostile bytes: a paired connect's far end writes the input in
-// chunks sized by its first byte and closes; the target pumps and reads until quiet, then
-// disconnects. No length may reserve more than the frame cap, and nothing stays allocated.
+// chunks sized by its first byte (larger for long inputs) and closes; the target pumps
+// and reads until quiet, then disconnects. No length may reserve more than the frame cap, and nothing stays allocated.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,9 +17,11 @@ QZ_FUZZ_TARGET(NetFrames)(const uint8_t* data, size_t size) {
     const int handle = ConnectSocket(static_cast<int>(inet_addr("127.0.0.1")), 9000);
     if (peer < 0 || handle == -1) std::abort();
     qzfuzz::MakeNonBlocking(peer);
-    const size_t chunk = size > 0 ? 1 + data[0] % 61 : 1;
+    // Every piece costs a pump pass, so a long input goes in at most 64 of them.
+    size_t chunk = size > 0 ? 1 + data[0] % 61 : 1;
+    if (chunk < size / 64 + 1) chunk = size / 64 + 1;
     size_t at = size > 0 ? 1 : 0;
-    std::vector<char> buffer(65536);
+    static std::vector<char> buffer(65536);
     // Reads what waits, as a caller would; false once the connection is gone.
     auto drain = [&] {
         PumpNetWorkMessages(1);

@@ -1,8 +1,6 @@
 // Fuzz target: arbitrary bytes as a hi-score, start or sound-mode file, and as a replay.
 // A value is taken only when a whole number was read, so a failed read keeps the old one;
 // a replay holds the file's bytes and 48 after them, never more than its 216000.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,46 +10,37 @@
 
 #include "FuzzSupport.h"
 #include "GameTypes.h"
+#include "MemoryFile.h"
 #include "SaveFiles.h"
 
 namespace {
 
-// One file per process, in the temporary folder, removed when the process ends.
-struct InputFile {
-    std::string path;
-    InputFile() {
-        char name[] = "/tmp/qz-save-files-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) std::abort();
-        close(fd);
-        path = name;
-    }
-    ~InputFile() { unlink(path.c_str()); }
-};
+// One file per process, in memory.
+const qzfuzz::MemoryFile& Input() {
+    static const qzfuzz::MemoryFile file("qz-save-files");
+    return file;
+}
 
-const std::string& InputPath() {
-    static const InputFile file;
-    return file.path;
+// What a replay holds past the file's bytes.
+const uint8_t* Padding() {
+    static const std::vector<uint8_t> padding(sizeof ReplayBuffer, 48);
+    return padding.data();
 }
 
 }  // namespace
 
 QZ_FUZZ_TARGET(SaveFiles)(const uint8_t* data, size_t size) {
-    FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (!file) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-    std::fclose(file);
+    Input().Write(data, size);
 
     // The three readers' starting values: hi-scores and stages 0, the sound mode 1.
     for (int32_t initial : {0, 1}) {
         int32_t value = initial;
-        if (!ReadValueFile(InputPath().c_str(), value) && value != initial) std::abort();
+        if (!ReadValueFile(Input().Path().c_str(), value) && value != initial) std::abort();
     }
-    LoadReplayFile(InputPath());
+    LoadReplayFile(Input().Path());
     const size_t kept = size < sizeof ReplayBuffer ? size : sizeof ReplayBuffer;
     if (kept > 0 && std::memcmp(ReplayBuffer, data, kept) != 0) std::abort();
-    for (size_t i = kept; i < sizeof ReplayBuffer; i++)
-        if (ReplayBuffer[i] != 48) std::abort();
+    if (std::memcmp(ReplayBuffer + kept, Padding(), sizeof ReplayBuffer - kept) != 0) std::abort();
     return 0;
 }
 

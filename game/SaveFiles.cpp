@@ -3,6 +3,7 @@
 #include "SaveFiles.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "GameTypes.h"
 
@@ -80,7 +81,7 @@ void SaveUnlock() {
 }
 
 void LoadReplayFile(const std::string& name) {
-    for (uint8_t& byte : ReplayBuffer) byte = 48;
+    std::memset(ReplayBuffer, 48, sizeof ReplayBuffer);
     SaveInput.open(name, std::ios::binary);
     if (SaveInput.is_open()) SaveInput.read(reinterpret_cast<char*>(ReplayBuffer), sizeof ReplayBuffer);
     SaveInput.close();
@@ -89,7 +90,7 @@ void LoadReplayFile(const std::string& name) {
 
 void LoadReplay() {
     if (!IndexesTables(GameState.mode, GameState.level)) {
-        for (uint8_t& byte : ReplayBuffer) byte = 48;
+        std::memset(ReplayBuffer, 48, sizeof ReplayBuffer);
         return;
     }
     LoadReplayFile(ReplayFileName(GameState.mode, GameState.level));

@@ -171,6 +171,42 @@ TEST_F(BlitScaledTest, ColourKeysWiderThanThePixel) {
     }
 }
 
+// Calls the 16.16 stepping cannot carry are refused, drawing nothing: a rectangle 65536
+// or more across or down (its step would wrap), a shrink whose step comes out 0 (a
+// division by it), and a blend image smaller than the source (read past its rows).
+TEST_F(BlitScaledTest, CallsTheSteppingCannotCarryDrawNothing) {
+    struct Case {
+        const char* name;
+        int sw, sh;
+        RECT rect;
+        int blendW, blendH;  // 0: no blend image
+    };
+    const Case cases[] = {
+        {"65536 across", 4, 4, {-65530, 0, 6, 4}, 0, 0},
+        {"65536 down", 4, 4, {0, -65530, 4, 6}, 0, 0},
+        {"70000 across, mirrored", 4, 4, {8, 0, -69992, 4}, 0, 0},
+        {"a step of 0 across", 65537, 1, {0, 0, 1, 1}, 0, 0},
+        {"a step of 0 down", 1, 65537, {0, 0, 1, 1}, 0, 0},
+        {"a blend image narrower than the source", 8, 8, {0, 0, 16, 16}, 4, 8},
+        {"a blend image shorter than the source", 8, 8, {0, 0, 16, 16}, 8, 4},
+    };
+    for (int type : {0, 1}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << ", type " << type);
+            Img src(c.sw, c.sh, type), dst(16, 16, type);
+            src.fill(3);
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    dst.set(x, y, 0);
+            Img blend(std::max(c.blendW, 1), std::max(c.blendH, 1), kMemImgSingle8);
+            PutMEMIMGScaled(&dst.m, &src.m, &c.rect, 0, c.blendW > 0 ? &blend.m : nullptr);
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    ASSERT_EQ(dst.get(x, y), 0u) << "drawn at " << x << "," << y;
+        }
+    }
+}
+
 // ---- the blend model ------------------------------------------------------------
 
 struct Options {

@@ -14,6 +14,7 @@
 #include "QzDrawBlit.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
+#include "QzDrawPrimitive.h"
 #include "QzDrawScreen.h"
 #include "QzGraphicsDrawState.h"
 
@@ -461,6 +462,110 @@ TEST_F(BlitTest, RefusalsAndDestinationEdges) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(Get(dst, x, y), x != 2 ? 0x77777777u : 0u) << x << "," << y;
+}
+
+// The 16-bit add and subtract at 255 take a row's pixels in pairs. A row of odd width (1
+// included) ends on one pixel drawn alone, as a one-pixel draw draws it; the pairs before
+// it are drawn as the even row before it draws them; nothing past the row is read or
+// written (the source is exactly as wide as the row, and ASan watches its end).
+TEST_F(BlitTest, OddWidthsInTheSixteenBitPairLoops) {
+    std::mt19937 rng(21);
+    for (int mode : {2, 3})
+        for (int key = 0; key < 2; ++key)
+            for (int w : {1, 3, 5, 7}) {
+                SCOPED_TRACE(testing::Message() << "mode " << mode << " key " << key << " width " << w);
+                MEMIMG* src = Image(w, 2, 0, 0, 0, 0x1234);
+                for (int y = 0; y < 2; ++y)
+                    for (int x = 0; x < w; ++x) Set(src, x, y, key && x == 1 && y == 1 ? 0x1234u : rng() & 0xFFFF);
+                MEMIMG* dstRow = Image(w + 1, 2, 0, 0, 0);
+                MEMIMG* even = Image(w + 1, 2, 0, 0, 0);
+                MEMIMG* single = Image(1, 2, 0, 0, 0);
+                MEMIMG* lastPixel = Image(1, 2, 0, 0, 0, 0x1234);
+                for (int y = 0; y < 2; ++y) {
+                    for (int x = 0; x <= w; ++x) {
+                        const uint32_t d = rng() & 0xFFFF;
+                        Set(dstRow, x, y, d);
+                        Set(even, x, y, d);
+                        if (x == w - 1) Set(single, 0, y, d);
+                    }
+                    Set(lastPixel, 0, y, Get(src, w - 1, y));
+                }
+                Settings st;
+                st.mode = mode;
+                Apply(st);
+                PutMEMIMG(dstRow, src, 0, 0, key, nullptr);
+                PutMEMIMG(single, lastPixel, 0, 0, key, nullptr);
+                g_drawState.drawArea = {0, 0, w - 1, 2};
+                PutMEMIMG(even, src, 0, 0, key, nullptr);
+                g_drawState.drawArea = {0, 0, 640, 480};
+                for (int y = 0; y < 2; ++y) {
+                    for (int x = 0; x < w - 1; ++x)
+                        EXPECT_EQ(Get(dstRow, x, y), Get(even, x, y)) << "pair pixel " << x << "," << y;
+                    EXPECT_EQ(Get(dstRow, w - 1, y), Get(single, 0, y)) << "last pixel of row " << y;
+                    EXPECT_EQ(Get(dstRow, w, y), Get(even, w, y)) << "past the row " << y;
+                }
+            }
+}
+
+// A palette index beyond the entries in use still reads the source's own palette in every
+// drawer's blending loops: an earlier draw's entries left in any copy buffer never show.
+// Indices 1 and 5 hold the same colour; only two entries are in use.
+TEST_F(BlitTest, PaletteIndicesBeyondTheEntriesInUseInEveryDrawer) {
+    using Drawer = void (*)(MEMIMG* dst, const MEMIMG* src);
+    const struct {
+        const char* name;
+        Drawer draw;
+        int x1, y1, x5, y5;  // where indices 1 and 5 land
+    } drawers[] = {
+        {"plain", [](MEMIMG* d, const MEMIMG* s) { PutMEMIMG(d, s, 0, 0, 0, nullptr); }, 0, 0, 1, 0},
+        {"scaled",
+         [](MEMIMG* d, const MEMIMG* s) {
+             const RECT r = {0, 0, s->width * 4, s->height * 4};
+             PutMEMIMGScaled(d, s, &r, 0, nullptr);
+         },
+         1, 1, 6, 1},
+        {"quad",
+         [](MEMIMG* d, const MEMIMG* s) {
+             const MEMIMGPoint corner[4] = {{0, 0}, {s->width * 4, 0}, {0, s->height * 4}, {s->width * 4, s->height * 4}};
+             PutMEMIMGQuad(d, s, corner, 0, nullptr);
+         },
+         1, 0, 5, 0},  // off the diagonal the two triangles share
+        {"rotated", [](MEMIMG* d, const MEMIMG* s) { PutMEMIMGRotated(d, s, 4, 2, 0.0f, 4.0f, 0, 0, nullptr); }, 1, 2, 6,
+         2},
+    };
+    const Settings modes[] = {{0, 255, 0x808080}, {1, 128}, {2, 255}, {3, 100}, {4, 0}};
+    for (int is32 = 0; is32 < 2; ++is32)
+        for (const auto& drawer : drawers)
+            for (const Settings& st : modes) {
+                SCOPED_TRACE(testing::Message() << drawer.name << ", " << (is32 ? 32 : 16) << " bits, mode " << st.mode
+                                                << " P " << st.P);
+                const int bytes = is32 ? 4 : 2;
+                const uint32_t old = is32 ? 0x101010u : 0x0842u, fresh = is32 ? 0x202020u : 0x1084u;
+                // An earlier draw of the same drawer, with entry 5 in use.
+                MEMIMG* before = Image(2, 1, is32, 1, 0);
+                before->paletteCount = 256;
+                std::memcpy(before->paletteStore + 5 * bytes, &old, bytes);
+                Set(before, 0, 0, 5);
+                Set(before, 1, 0, 5);
+                MEMIMG* scratch = Image(8, 4, is32, 0, 0);
+                Apply(Settings{});
+                drawer.draw(scratch, before);
+                MEMIMG* src = Image(2, 1, is32, 1, 0);
+                src->paletteCount = 2;
+                std::memset(src->paletteStore, 0, sizeof src->paletteStore);
+                std::memcpy(src->paletteStore + 1 * bytes, &fresh, bytes);
+                std::memcpy(src->paletteStore + 5 * bytes, &fresh, bytes);
+                Set(src, 0, 0, 1);
+                Set(src, 1, 0, 5);
+                MEMIMG* dst = Image(8, 4, is32, 0, 0);
+                const uint32_t grey = is32 ? 0x808080u : 0x8410u;
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 8; ++x) Set(dst, x, y, grey);
+                Apply(st);
+                drawer.draw(dst, src);
+                EXPECT_NE(Get(dst, drawer.x1, drawer.y1), grey) << "index 1 drawn";
+                EXPECT_EQ(Get(dst, drawer.x5, drawer.y5), Get(dst, drawer.x1, drawer.y1)) << "index 5 as index 1";
+            }
 }
 
 // Worked examples of the blend rules, written out as numbers, so that the model above

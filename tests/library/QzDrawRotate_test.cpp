@@ -311,6 +311,41 @@ TEST_F(RotateTest, ShortcutsThatDrawNothing) {
     }
 }
 
+// Sources beyond the row tables (more than 4096 rows) or the unsigned bound test (more
+// than 8192 columns), and blend images smaller than the source, are refused: nothing is
+// drawn. The sides at the limits still draw.
+TEST_F(RotateTest, SourcesBeyondTheTablesAndSmallBlendImagesDrawNothing) {
+    struct Case {
+        const char* name;
+        int w, h;
+        int blendW, blendH;  // 0: no blend image
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"4096 rows", 1, 4096, 0, 0, true},
+        {"4097 rows", 1, 4097, 0, 0, false},
+        {"8192 columns", 8192, 1, 0, 0, true},
+        {"8193 columns", 8193, 1, 0, 0, false},
+        {"a blend image as large", 8, 8, 8, 8, true},
+        {"a blend image narrower", 8, 8, 7, 8, false},
+        {"a blend image shorter", 8, 8, 8, 7, false},
+        {"a blend image of 4097 rows", 8, 8, 8, 4097, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MEMIMG* src = Image(c.w, c.h, 1, 0, 0);
+        std::memset(src->pixels, 0x5A, (size_t)src->pitch * c.h);
+        MEMIMG* blend = c.blendW > 0 ? Image(c.blendW, c.blendH, kMemImgSingle8, 0, 0) : nullptr;
+        MEMIMG* dst = Image(32, 32, 1, 0, 0);
+        PutMEMIMGRotated(dst, src, 16, 16, 0.0f, 1.0f, 0, 0, blend);
+        EXPECT_EQ(Get(dst, 16, 16) != 0, c.drawn);
+        int lit = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) lit += Get(dst, x, y) != 0;
+        EXPECT_EQ(lit != 0, c.drawn);
+    }
+}
+
 // Scale 2: each source pixel fills a 2 x 2 block; the source pixel (w >> 1, h >> 1)
 // fills the block at (cx, cy).
 TEST_F(RotateTest, ScaleTwoDoublesEachPixel) {

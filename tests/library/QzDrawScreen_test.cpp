@@ -280,6 +280,28 @@ TEST_F(ScreenTest, ModesThatCannotBeSetAtAllAreFatal) {
     }
 }
 
+// A mode change releases the DirectDraw object and makes a new one; when the new one
+// cannot be made the process ends with its line, rather than going on without an object.
+TEST_F(ScreenTest, AModeChangeThatCannotRemakeTheObjectIsFatal) {
+    for (int windowMode : {1, 0}) {
+        SCOPED_TRACE(windowMode ? "window" : "full screen");
+        EXPECT_EXIT(
+            {
+                Start(windowMode);
+                ptest::FailCall("CreateDirectDraw");
+                Locked([] { return ChangeScreenMode(640, 480, 32, 1, 0); });
+            },
+            ::testing::ExitedWithCode(255), "");
+        const std::string log = Log();
+        std::string missing;
+        EXPECT_TRUE(InOrder(log,
+                            {"ＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました\r\n",
+                             "DirectDraw オブジェクトの作成処理時にエラーが発生しました\r\n"},
+                            &missing))
+            << missing;
+    }
+}
+
 TEST_F(ScreenTest, WindowModeOnADesktopTooSmallIsFatal) {
     ptest::SetDesktopSize(600, 400);
     EXPECT_EXIT(Start(1), ::testing::ExitedWithCode(255), "");

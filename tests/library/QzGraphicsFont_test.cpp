@@ -378,6 +378,38 @@ TEST_F(FontTest, MemoryDrawClipsAndAdvances) {
     EXPECT_EQ(DrawFontStringCore(1, 0, 0, 0, 1.0, 1.0, "a", white, &c.image, nullptr, 1, font, 0, -1, 0, nullptr), -1);
 }
 
+// A glyph without ink that is no space (GetGlyphOutline gives a size of 0 and a 1 x 1 box)
+// has no rows to take a pitch from: it only advances, in every font type.
+TEST_F(FontTest, AGlyphWithoutInkOnlyAdvances) {
+    Start(32);
+    ptest::SyntheticGlyph empty;
+    empty.advance = 5;
+    RegisterFace("Blank", 16, 14, 16, {{'e', empty}, {'a', Solid(2, 2, 6, 0, 14, 16)}});
+    for (int type = 0; type < 4; ++type) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        int font = CreateFontToHandle("Blank", 16, -1, type, -1, (type & 1) ? 1 : -1, -1, -1);
+        ASSERT_GE(font, 0);
+        Canvas c(kMemImgXrgb8888, 32, 16, (type & 2) ? 1 : 0);
+        c.Fill(0);
+        RECT whole = {0, 0, 32, 16};
+        const int edge = (type & 1) ? 2 : 0;  // an edged font's cells are two pixels wider
+        const int width = DrawFontStringCore(1, 0, 0, 0, 1.0, 1.0, "eae", 0xFFFFFF, &c.image, &whole, 1, font, 0, -1, 0,
+                                             nullptr);
+        EXPECT_EQ(width, 5 + 6 + 5 + 3 * edge);
+        const int aLeft = 5 + edge, aRight = aLeft + 2 + edge;  // the inked glyph's box
+        int lit = 0, litAtA = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x)
+                if (c.At(x, y) != 0) {
+                    ++lit;
+                    litAtA += x >= aLeft && x < aRight;
+                }
+        EXPECT_GT(lit, 0) << "the inked glyph is drawn";
+        EXPECT_EQ(lit, litAtA) << "only the inked glyph is drawn";
+        DeleteFontData(font);
+    }
+}
+
 // Down the page a 3 x 2 glyph turns a quarter clockwise: its top faces right.
 TEST_F(FontTest, VerticalGlyphIsTurned) {
     Start(32);

@@ -13,6 +13,7 @@
 #include "CodecFixtures.h"
 #include "GraphFixture.h"
 #include "QzDrawPresent.h"
+#include "QzDrawScreenColor.h"
 #include "QzDrawScreenMode.h"
 #include "QzGraphicsDraw.h"
 #include "QzGraphicsDrawState.h"
@@ -143,6 +144,63 @@ TEST_F(MovieTest, PlaysTheTenColoursIntoAGraphicOnBothPathsAndForMpeg1) {
         EXPECT_EQ(DeleteOneGraph(graph, 0), 0);
         EXPECT_EQ(GetMovieCount(), 0);
     }
+}
+
+// A frame copied into a 2D store of another layout is converted into the store's own: the
+// same frames copied into an X1R5G5B5 store and into an R5G6B5 one keep red and blue bit
+// for bit, and green loses exactly the lowest of its six bits. A movie's own graphic lives
+// in system memory (the library's 16-bit layout is fixed), so the frames go to a second,
+// video-memory graphic, which takes the screen's layout.
+TEST_F(MovieTest, AFrameConvertsIntoX1R5G5B5AndR5G6B5ExactlyAsTheFormatsDiffer) {
+    struct Copied {
+        std::vector<uint32_t> pixels;  // every frame's picture, 0xRRGGBB as the store holds it
+        int greenWidth = 0;
+    };
+    auto copyFrames = [&](ptest::Display16 format) {
+        Copied out;
+        ptest::SetDisplay16Format(format);
+        ScreenForCase(0, 16);
+        EXPECT_EQ(SetHardwareRenderMode(1), 0);
+        out.greenWidth = GetScreenColorFormat()->greenWidth;
+        const int graph = LoadFileToGraphCore("clip.avi", 1, 0, 2);
+        SetNewGraphSystemMemFlag(0);
+        const int target = MakeEmptyGraph(64, 48, 0, 0, 0);
+        SetNewGraphSystemMemFlag(1);
+        EXPECT_GE(graph, 0);
+        EXPECT_GE(target, 0);
+        if (graph < 0 || target < 0) return out;
+        GraphData* copy = GetGraphData(target);
+        EXPECT_EQ(GetSurfaceData(GetSurface2D(copy->pieces[0])->store)->memImageStore, 0);
+        EXPECT_EQ(PlayGraphMovie(graph), 0);
+        for (int frame = 0; frame < 10; ++frame) {
+            EXPECT_EQ(DrawPlainGraph(0, 0, graph, 0), 0);  // takes the frame now due
+            const MovieData* movie = MovieOf(graph);
+            const MovieFrameSource source = {movie->frameSurface, &movie->frameFormat, movie->mode, movie->width,
+                                             movie->height};
+            EXPECT_EQ(CopyMovieFrameToSurface2D(&source, copy), 0);
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 64; ++x) out.pixels.push_back(GraphPixel(target, x, y));
+            Sleep(100);
+        }
+        EXPECT_EQ(DeleteOneGraph(target, 0), 0);
+        EXPECT_EQ(DeleteOneGraph(graph, 0), 0);
+        return out;
+    };
+    const Copied wide = copyFrames(ptest::Display16::R5G6B5);
+    const Copied narrow = copyFrames(ptest::Display16::X1R5G5B5);
+    ASSERT_EQ(wide.greenWidth, 6);
+    ASSERT_EQ(narrow.greenWidth, 5);
+    ASSERT_EQ(wide.pixels.size(), size_t{10 * 64 * 48});
+    ASSERT_EQ(narrow.pixels.size(), wide.pixels.size());
+    int greenLowBits = 0;
+    for (size_t i = 0; i < wide.pixels.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i / (64 * 48)) + ", pixel " + std::to_string(i % (64 * 48)));
+        ASSERT_EQ(narrow.pixels[i], wide.pixels[i] & 0xF8F8F8u);
+        if (wide.pixels[i] & 0x000400u) ++greenLowBits;
+    }
+    // The copies reached the last colour, and some greens need the sixth bit.
+    EXPECT_EQ(Colour(wide.pixels.back()), 9);
+    EXPECT_GT(greenLowBits, 0);
 }
 
 TEST_F(MovieTest, ASecondDrawInTheSameFrameCopiesNothingAndAPendingUpdateCopiesLater) {

@@ -3,6 +3,7 @@
 // with libpng, libjpeg and libvorbisenc.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -281,6 +282,82 @@ TEST(OggDecoderTest, ChainWithDamagedLaterLinkIsRefusedWithoutLeaking) {
     EXPECT_EQ(DecodeOggMemory(qztest::WriteOggVorbis(1, 8000, 3000, 1) + stray.back()).open, -1);
     EXPECT_EQ(g_windowSystem.tracker.count, 0);
     EXPECT_FALSE(qztest::HasLeakedBlocks());
+}
+
+// A memory stream whose reads fail (-1) once they would start at or past failFrom. After
+// 100 failed reads it gives 0, the end, so a reader that keeps asking still stops; the
+// failed reads are counted.
+struct FailingStream {
+    MemoryStream* memory;
+    int failFrom;
+    int failedReads = 0;
+
+    static FailingStream* Of(void* data) { return static_cast<FailingStream*>(data); }
+    static int Tell(void* data) { return MemoryStreamTell(Of(data)->memory); }
+    static int Seek(void* data, int offset, int origin) { return MemoryStreamSeek(Of(data)->memory, offset, origin); }
+    static int Read(void* buffer, int size, int count, void* data) {
+        FailingStream* self = Of(data);
+        if (MemoryStreamTell(self->memory) < self->failFrom) {
+            // A read is cut at failFrom, so the next one starts there and fails.
+            const int left = self->failFrom - MemoryStreamTell(self->memory);
+            const int items = size > 0 ? std::min(count, std::max(left / size, 1)) : count;
+            return MemoryStreamRead(buffer, size, items, self->memory);
+        }
+        return ++self->failedReads > 100 ? 0 : -1;
+    }
+    static int Eof(void* data) { return MemoryStreamEof(Of(data)->memory); }
+    static int Idle(void*) { return 1; }
+    static int Close(void*) { return 0; }
+    ReadStream Stream() { return ReadStream{{Tell, Seek, Read, Eof, Idle, Close}, this}; }
+};
+
+// A failed read is the end of the data to libvorbisfile (a read callback giving -1 as a
+// size would be taken as a huge count): the open or the decode stops there, at once,
+// with what it had.
+TEST(OggDecoderTest, AFailedReadEndsTheSoundWhereItFails) {
+    const std::string ogg = qztest::WriteOggVorbis(1, 8000, 40000);
+    const OggRun whole = DecodeOggMemory(ogg);
+    ASSERT_EQ(whole.open, 0);
+    for (int failFrom : {0, 100, static_cast<int>(ogg.size()) / 2, static_cast<int>(ogg.size()) - 10}) {
+        SCOPED_TRACE("reads fail from byte " + std::to_string(failFrom));
+        MemoryStream* memory = OpenMemoryStream(ogg.data(), static_cast<int>(ogg.size()));
+        FailingStream failing{memory, failFrom};
+        const OggRun run = DecodeOgg(failing.Stream());
+        CloseMemoryStream(memory);
+        if (failFrom < 200) {
+            EXPECT_EQ(run.open, -1) << "no headers";
+        }
+        EXPECT_LE(failing.failedReads, 10) << "a failed read was asked again and again";
+        EXPECT_LE(run.pcm.size(), whole.pcm.size());
+        EXPECT_TRUE(whole.pcm.compare(0, run.pcm.size(), run.pcm) == 0) << "what came out is the start of the sound";
+    }
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
+}
+
+// A page missing from the middle is a hole: the decode skips it and goes on to the end.
+TEST(OggDecoderTest, AMissingPageIsSkippedAndTheDecodeGoesOn) {
+    const std::string ogg = qztest::WriteOggVorbis(2, 44100, 200000);
+    const std::vector<std::string> pages = OggPages(ogg);
+    ASSERT_GE(pages.size(), 6u);
+    const size_t dropped = pages.size() / 2;
+    std::string holed, beforeHole;
+    for (size_t i = 0; i < pages.size(); i++) {
+        if (i != dropped) holed += pages[i];
+        if (i < dropped) beforeHole += pages[i];
+    }
+    const OggRun whole = DecodeOggMemory(ogg);
+    const OggRun run = DecodeOggMemory(holed);
+    const OggRun cut = DecodeOggMemory(beforeHole);
+    ASSERT_EQ(whole.open, 0);
+    ASSERT_EQ(run.open, 0);
+    ASSERT_EQ(cut.open, 0);
+    EXPECT_GT(run.pcm.size(), cut.pcm.size() + 4000) << "the decode stopped at the hole";
+    EXPECT_LT(run.pcm.size(), whole.pcm.size());
+    const size_t tail = 2000;
+    ASSERT_GT(run.pcm.size(), tail);
+    EXPECT_TRUE(run.pcm.compare(run.pcm.size() - tail, tail, whole.pcm, whole.pcm.size() - tail, tail) == 0)
+        << "the sound after the hole is the sound's own end";
+    EXPECT_EQ(g_windowSystem.tracker.count, 0);
 }
 
 // The same bytes through a memory stream, a plain file and archive members.

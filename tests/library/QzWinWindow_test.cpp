@@ -1,6 +1,9 @@
 // The window system: the client size at each window scale, the style bits in each mode,
 // resizing and mode changes before and after start-up, the caption, the timer test.
 #include "LibraryFixture.h"
+#include "QzDrawScreen.h"
+#include "QzDrawScreenMode.h"
+#include "QzWinTime.h"
 #include "QzWinWindow.h"
 #include "platform/win32.h"
 
@@ -111,6 +114,25 @@ TEST_F(WindowSystemTest, ChangeWindowModeBeforeStartUpIsRecorded) {
                          "ウインドウスタイルをフルスクリーンモード用に変更します... 完了\r\n"},
                         &missing))
         << missing;
+}
+
+// The wait for WM_DISPLAYCHANGE after a mode change is bounded: when none comes (the
+// null display never really changes mode) it ends two seconds on, on the library's clock.
+// The mode change alone, forced with the same pacing, shows what the rest costs.
+TEST_F(WindowSystemTest, AModeChangeWaitsTwoSecondsForADisplayChangeThatNeverComes) {
+    ApiChangeWindowMode(1);
+    ASSERT_EQ(ApiInitializeLibrary(), 0);
+    auto elapsed = [](auto call) {
+        g_screen.lastModeChange = 0;  // no pacing wait beyond the usual 60 ms
+        const int start = Locked([] { return GetMillisecondTime(0); });
+        call();
+        return Locked([] { return GetMillisecondTime(0); }) - start;
+    };
+    const int alone = elapsed([] { Locked([] { return ChangeScreenMode(-1, -1, -1, 1, -1); }); });
+    const int withWait = elapsed([] { EXPECT_EQ(ApiChangeWindowMode(0), 0); });
+    EXPECT_EQ(g_windowSystem.displayChangeSeen, 0);
+    EXPECT_GE(withWait - alone, 2000);
+    EXPECT_LT(withWait - alone, 2300);
 }
 
 TEST_F(WindowSystemTest, ALongJapaneseCaptionIsCutBetweenCharacters) {
