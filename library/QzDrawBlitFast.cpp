@@ -55,6 +55,7 @@ struct Span32Ctx {
     const int32_t* brG;
     const int32_t* brB;
     uint32_t bright;
+    int multiplier;  // ScaleMultiplier(P)
 };
 
 // One pixel, as the general loop computes it. Key: the colour key skips (direct) or
@@ -116,6 +117,14 @@ inline void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
 }
 
 #if QZ_SIMD_PIXEL
+// Bright on 16-bit lanes of two pixels: floor(s x bright / 255), the ScaleTable rows.
+inline simdpx::V Brighten(simdpx::V lanes, uint32_t bright) {
+    using namespace simdpx;
+    const V br = _mm_set_epi16(0, (short)(bright >> 16 & 0xFF), (short)(bright >> 8 & 0xFF), (short)(bright & 0xFF), 0,
+                               (short)(bright >> 16 & 0xFF), (short)(bright >> 8 & 0xFF), (short)(bright & 0xFF));
+    return Div255(_mm_mullo_epi16(lanes, br));
+}
+
 // Four pixels; the same bits as four calls of One32.
 template <int Op, bool Key, bool Bright>
 inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
@@ -131,6 +140,23 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
             Store(dp, S);
             return;
         }
+        const V D = Load(dp);
+        if (!Key && !Bright && AllOnes(opaque)) {
+            Store(dp, MixOpaque(S, D));
+            return;
+        }
+        V slo = Lo(S), shi = Hi(S);
+        if constexpr (Bright) {
+            slo = Brighten(slo, c.bright);
+            shi = Brighten(shi, c.bright);
+        }
+        V wlo, whi;
+        AlphaWeights128(A, wlo, whi);
+        V out = Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi));
+        if constexpr (Key)
+            out = Select(opaque, Bright ? KeepFourth(Pack(slo, shi), D) : S, out);
+        Store(dp, out);
+        return;
     }
     const V D = Load(dp);
     V out;
@@ -146,32 +172,30 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
         out = PackedSubtract32(S, D);
     else if constexpr (Op == kCopy && !Bright)
         out = S;
-    else {
-        const V rawLo = Lo(S), rawHi = Hi(S);
-        V slo = rawLo, shi = rawHi;
+    else if constexpr ((Op == kAddP || Op == kSubP) && !Bright) {
+        // The contribution P x s / 255 on the blue and red lanes and the green and fourth
+        // ones of the words, without unpacking; at 255 the source itself.
+        V v = S;
+        if (c.P != 255) {
+            const V br = ScaleBy(_mm_and_si128(S, Splat32(0x00FF00FFu)), c.multiplier);
+            v = _mm_or_si128(br, _mm_slli_epi16(ScaleBy(_mm_srli_epi16(S, 8), c.multiplier), 8));
+        }
+        v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
+        out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
+    } else {
+        V slo = Lo(S), shi = Hi(S);
         if constexpr (Bright) {
-            const V br = _mm_set_epi16(0, (short)(c.bright >> 16 & 0xFF), (short)(c.bright >> 8 & 0xFF),
-                                       (short)(c.bright & 0xFF), 0, (short)(c.bright >> 16 & 0xFF),
-                                       (short)(c.bright >> 8 & 0xFF), (short)(c.bright & 0xFF));
-            slo = Div255(_mm_mullo_epi16(slo, br));
-            shi = Div255(_mm_mullo_epi16(shi, br));
+            slo = Brighten(slo, c.bright);
+            shi = Brighten(shi, c.bright);
         }
         if constexpr (Op == kCopy) {
             out = KeepFourth(Pack(slo, shi), D);
         } else if constexpr (Op == kAlphaConst) {
             const V w = ColourWeights(c.P);
             out = Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w));
-        } else if constexpr (Op == kPixelAlpha) {
-            V mixed = Pack(Mix8(slo, Lo(D), AlphaLanes(rawLo)), Mix8(shi, Hi(D), AlphaLanes(rawHi)));
-            if constexpr (Key) {
-                const V opaque = _mm_cmpeq_epi32(_mm_srli_epi32(S, 24), Splat32(255));
-                const V whole = Bright ? KeepFourth(Pack(slo, shi), D) : S;
-                mixed = Select(opaque, whole, mixed);
-            }
-            out = mixed;
         } else if constexpr (Op == kAddP || Op == kSubP) {
-            const V p = Splat16(c.P);
-            V v = Pack(Div255(_mm_mullo_epi16(slo, p)), Div255(_mm_mullo_epi16(shi, p)));
+            // P x s / 255 through the ScaleTable row of P; at 255 the source itself.
+            V v = c.P == 255 ? Pack(slo, shi) : Pack(ScaleBy(slo, c.multiplier), ScaleBy(shi, c.multiplier));
             v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
             out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
         } else {
@@ -365,6 +389,9 @@ Span32Ctx MakeCtx(int P, uint32_t key, uint32_t bright) {
     c.brG = ScaleTable[bright >> 8 & 0xFF];
     c.brB = ScaleTable[bright & 0xFF];
     c.bright = bright;
+#if QZ_SIMD_PIXEL
+    c.multiplier = simdpx::ScaleMultiplier(P & 0xFF);
+#endif
     return c;
 }
 
