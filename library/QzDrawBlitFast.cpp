@@ -125,6 +125,22 @@ inline simdpx::V Brighten(simdpx::V lanes, uint32_t bright) {
     return Div255(_mm_mullo_epi16(lanes, br));
 }
 
+// The unkeyed per-pixel alpha mix of four pixels by the alphas A (one a 32-bit lane);
+// slo and shi receive the source lanes, brightened when bright is on.
+template <bool Bright>
+inline simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo, simdpx::V& shi) {
+    using namespace simdpx;
+    slo = Lo(S);
+    shi = Hi(S);
+    if constexpr (Bright) {
+        slo = Brighten(slo, c.bright);
+        shi = Brighten(shi, c.bright);
+    }
+    V wlo, whi;
+    AlphaWeights128(A, wlo, whi);
+    return Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi));
+}
+
 // Four pixels; the same bits as four calls of One32.
 template <int Op, bool Key, bool Bright>
 inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
@@ -145,14 +161,8 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
             Store(dp, MixOpaque(S, D));
             return;
         }
-        V slo = Lo(S), shi = Hi(S);
-        if constexpr (Bright) {
-            slo = Brighten(slo, c.bright);
-            shi = Brighten(shi, c.bright);
-        }
-        V wlo, whi;
-        AlphaWeights128(A, wlo, whi);
-        V out = Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi));
+        V slo, shi;
+        V out = MixByAlpha<Bright>(S, D, A, c, slo, shi);
         if constexpr (Key)
             out = Select(opaque, Bright ? KeepFourth(Pack(slo, shi), D) : S, out);
         Store(dp, out);
@@ -237,60 +247,11 @@ void Rows(const FastBlitCall& b, SpanFn fn, const Span32Ctx& c) {
         fn(dp, sp, b.W, c);
 }
 
-// The run-table walk of the general path, a span at a time: copy runs take opaque,
-// blend runs translucent; skip runs leave the destination.
-void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
-    const uint8_t* rp = b.runs;
-    for (int row = 0; row < b.H; ++row) {
-        const uint8_t* sp = b.src + row * b.srcPitch;
-        uint8_t* dp = b.dst + row * b.dstPitch;
-        int left = b.W;
-        for (;;) {
-            uint8_t code = *rp++;
-            if (code >= kRunEnd)
-                break;
-            int n = (code & 0x3F) + 1;
-            if (n > left)
-                n = left;
-            left -= n;
-            int kind = code >> 6;
-            if (kind != 0)
-                (kind == 2 ? translucent : opaque)(dp, sp, n, c);
-            sp += 4 * n;
-            dp += 4 * n;
-            if (left == 0) {
-                if (*rp >= kRunEnd)
-                    ++rp;
-                break;
-            }
-        }
-    }
-}
-
-#if QZ_SIMD_PIXEL
-// The run tables of a per-pixel alpha source at mode none, walked as RunRows does.
-// Blend runs are mostly shorter than four pixels: their last group is mixed four wide
-// with the alphas past the run cleared (weight 0 gives the destination back exactly)
-// wherever the row holds four more pixels, so it rewrites pixels of the next runs with
-// the bytes it read from them before those runs are drawn. Copy runs move 16 bytes at a
-// time without a call.
-template <bool Bright>
-inline void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx& c) {
-    using namespace simdpx;
-    const V S = Load(sp), D = Load(dp);
-    const V A = _mm_and_si128(_mm_srli_epi32(S, 24), _mm_cmpgt_epi32(Splat32((uint32_t)k), _mm_setr_epi32(0, 1, 2, 3)));
-    V slo = Lo(S), shi = Hi(S);
-    if constexpr (Bright) {
-        slo = Brighten(slo, c.bright);
-        shi = Brighten(shi, c.bright);
-    }
-    V wlo, whi;
-    AlphaWeights128(A, wlo, whi);
-    Store(dp, Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi)));
-}
-
-template <bool Bright>
-void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
+// The run-table walk of the general path, a span at a time: copy runs go to
+// opaque(dp, sp, n), blend runs to translucent(dp, sp, n, room), room the pixels the row
+// holds from the run's start; skip runs leave the destination.
+template <class Opaque, class Translucent>
+void WalkRuns(const FastBlitCall& b, Opaque opaque, Translucent translucent) {
     const uint8_t* rp = b.runs;
     for (int row = 0; row < b.H; ++row) {
         const uint8_t* sp = b.src + row * b.srcPitch;
@@ -304,26 +265,10 @@ void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
             if (n > left)
                 n = left;
             const int kind = code >> 6;
-            if (kind == 2) {
-                int i = 0;
-                for (; i + 4 <= n; i += 4)
-                    MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, 4, c);
-                if (i < n && left - i >= 4)
-                    MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, n - i, c);
-                else
-                    for (; i < n; ++i)
-                        One32<kPixelAlpha, false, Bright>(dp + 4 * i, sp + 4 * i, c);
-            } else if (kind == 1) {
-                if constexpr (Bright) {
-                    Span32<kCopy, false, true>(dp, sp, n, c);
-                } else {
-                    int i = 0;
-                    for (; i + 4 <= n; i += 4)
-                        simdpx::Store(dp + 4 * i, simdpx::Load(sp + 4 * i));
-                    for (; i < n; ++i)
-                        std::memcpy(dp + 4 * i, sp + 4 * i, 4);
-                }
-            }
+            if (kind == 2)
+                translucent(dp, sp, n, left);
+            else if (kind == 1)
+                opaque(dp, sp, n);
             left -= n;
             sp += 4 * n;
             dp += 4 * n;
@@ -334,6 +279,54 @@ void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
             }
         }
     }
+}
+
+void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
+    WalkRuns(
+        b, [&](uint8_t* dp, const uint8_t* sp, int n) { opaque(dp, sp, n, c); },
+        [&](uint8_t* dp, const uint8_t* sp, int n, int) { translucent(dp, sp, n, c); });
+}
+
+#if QZ_SIMD_PIXEL
+// The run tables of a per-pixel alpha source at mode none.
+// Blend runs are mostly shorter than four pixels: their last group is mixed four wide
+// with the alphas past the run cleared (weight 0 gives the destination back exactly)
+// wherever the row holds four more pixels, so it rewrites pixels of the next runs with
+// the bytes it read from them before those runs are drawn. Copy runs move 16 bytes at a
+// time without a call.
+template <bool Bright>
+inline void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx& c) {
+    using namespace simdpx;
+    const V S = Load(sp), D = Load(dp);
+    const V A = _mm_and_si128(_mm_srli_epi32(S, 24), _mm_cmpgt_epi32(Splat32((uint32_t)k), _mm_setr_epi32(0, 1, 2, 3)));
+    V slo, shi;
+    Store(dp, MixByAlpha<Bright>(S, D, A, c, slo, shi));
+}
+
+template <bool Bright>
+void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
+    auto opaque = [&](uint8_t* dp, const uint8_t* sp, int n) {
+        if constexpr (Bright) {
+            Span32<kCopy, false, true>(dp, sp, n, c);
+        } else {
+            int i = 0;
+            for (; i + 4 <= n; i += 4)
+                simdpx::Store(dp + 4 * i, simdpx::Load(sp + 4 * i));
+            for (; i < n; ++i)
+                std::memcpy(dp + 4 * i, sp + 4 * i, 4);
+        }
+    };
+    auto translucent = [&](uint8_t* dp, const uint8_t* sp, int n, int room) {
+        int i = 0;
+        for (; i + 4 <= n; i += 4)
+            MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, 4, c);
+        if (i < n && room - i >= 4)
+            MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, n - i, c);
+        else
+            for (; i < n; ++i)
+                One32<kPixelAlpha, false, Bright>(dp + 4 * i, sp + 4 * i, c);
+    };
+    WalkRuns(b, opaque, translucent);
 }
 #endif
 
