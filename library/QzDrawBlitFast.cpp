@@ -55,6 +55,7 @@ struct Span32Ctx {
     const int32_t* brG;
     const int32_t* brB;
     uint32_t bright;
+    int multiplier;  // ScaleMultiplier(P)
 };
 
 // One pixel, as the general loop computes it. Key: the colour key skips (direct) or
@@ -116,6 +117,30 @@ inline void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
 }
 
 #if QZ_SIMD_PIXEL
+// Bright on 16-bit lanes of two pixels: floor(s x bright / 255), the ScaleTable rows.
+inline simdpx::V Brighten(simdpx::V lanes, uint32_t bright) {
+    using namespace simdpx;
+    const V br = _mm_set_epi16(0, (short)(bright >> 16 & 0xFF), (short)(bright >> 8 & 0xFF), (short)(bright & 0xFF), 0,
+                               (short)(bright >> 16 & 0xFF), (short)(bright >> 8 & 0xFF), (short)(bright & 0xFF));
+    return Div255(_mm_mullo_epi16(lanes, br));
+}
+
+// The unkeyed per-pixel alpha mix of four pixels by the alphas A (one a 32-bit lane);
+// slo and shi receive the source lanes, brightened when bright is on.
+template <bool Bright>
+inline simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo, simdpx::V& shi) {
+    using namespace simdpx;
+    slo = Lo(S);
+    shi = Hi(S);
+    if constexpr (Bright) {
+        slo = Brighten(slo, c.bright);
+        shi = Brighten(shi, c.bright);
+    }
+    V wlo, whi;
+    AlphaWeights128(A, wlo, whi);
+    return Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi));
+}
+
 // Four pixels; the same bits as four calls of One32.
 template <int Op, bool Key, bool Bright>
 inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
@@ -131,6 +156,17 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
             Store(dp, S);
             return;
         }
+        const V D = Load(dp);
+        if (!Key && !Bright && AllOnes(opaque)) {
+            Store(dp, MixOpaque(S, D));
+            return;
+        }
+        V slo, shi;
+        V out = MixByAlpha<Bright>(S, D, A, c, slo, shi);
+        if constexpr (Key)
+            out = Select(opaque, Bright ? KeepFourth(Pack(slo, shi), D) : S, out);
+        Store(dp, out);
+        return;
     }
     const V D = Load(dp);
     V out;
@@ -146,32 +182,30 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
         out = PackedSubtract32(S, D);
     else if constexpr (Op == kCopy && !Bright)
         out = S;
-    else {
-        const V rawLo = Lo(S), rawHi = Hi(S);
-        V slo = rawLo, shi = rawHi;
+    else if constexpr ((Op == kAddP || Op == kSubP) && !Bright) {
+        // The contribution P x s / 255 on the blue and red lanes and the green and fourth
+        // ones of the words, without unpacking; at 255 the source itself.
+        V v = S;
+        if (c.P != 255) {
+            const V br = ScaleBy(_mm_and_si128(S, Splat32(0x00FF00FFu)), c.multiplier);
+            v = _mm_or_si128(br, _mm_slli_epi16(ScaleBy(_mm_srli_epi16(S, 8), c.multiplier), 8));
+        }
+        v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
+        out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
+    } else {
+        V slo = Lo(S), shi = Hi(S);
         if constexpr (Bright) {
-            const V br = _mm_set_epi16(0, (short)(c.bright >> 16 & 0xFF), (short)(c.bright >> 8 & 0xFF),
-                                       (short)(c.bright & 0xFF), 0, (short)(c.bright >> 16 & 0xFF),
-                                       (short)(c.bright >> 8 & 0xFF), (short)(c.bright & 0xFF));
-            slo = Div255(_mm_mullo_epi16(slo, br));
-            shi = Div255(_mm_mullo_epi16(shi, br));
+            slo = Brighten(slo, c.bright);
+            shi = Brighten(shi, c.bright);
         }
         if constexpr (Op == kCopy) {
             out = KeepFourth(Pack(slo, shi), D);
         } else if constexpr (Op == kAlphaConst) {
             const V w = ColourWeights(c.P);
             out = Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w));
-        } else if constexpr (Op == kPixelAlpha) {
-            V mixed = Pack(Mix8(slo, Lo(D), AlphaLanes(rawLo)), Mix8(shi, Hi(D), AlphaLanes(rawHi)));
-            if constexpr (Key) {
-                const V opaque = _mm_cmpeq_epi32(_mm_srli_epi32(S, 24), Splat32(255));
-                const V whole = Bright ? KeepFourth(Pack(slo, shi), D) : S;
-                mixed = Select(opaque, whole, mixed);
-            }
-            out = mixed;
         } else if constexpr (Op == kAddP || Op == kSubP) {
-            const V p = Splat16(c.P);
-            V v = Pack(Div255(_mm_mullo_epi16(slo, p)), Div255(_mm_mullo_epi16(shi, p)));
+            // P x s / 255 through the ScaleTable row of P; at 255 the source itself.
+            V v = c.P == 255 ? Pack(slo, shi) : Pack(ScaleBy(slo, c.multiplier), ScaleBy(shi, c.multiplier));
             v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
             out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
         } else {
@@ -213,9 +247,11 @@ void Rows(const FastBlitCall& b, SpanFn fn, const Span32Ctx& c) {
         fn(dp, sp, b.W, c);
 }
 
-// The run-table walk of the general path, a span at a time: copy runs take opaque,
-// blend runs translucent; skip runs leave the destination.
-void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
+// The run-table walk of the general path, a span at a time: copy runs go to
+// opaque(dp, sp, n), blend runs to translucent(dp, sp, n, room), room the pixels the row
+// holds from the run's start; skip runs leave the destination.
+template <class Opaque, class Translucent>
+void WalkRuns(const FastBlitCall& b, Opaque opaque, Translucent translucent) {
     const uint8_t* rp = b.runs;
     for (int row = 0; row < b.H; ++row) {
         const uint8_t* sp = b.src + row * b.srcPitch;
@@ -228,10 +264,12 @@ void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Spa
             int n = (code & 0x3F) + 1;
             if (n > left)
                 n = left;
+            const int kind = code >> 6;
+            if (kind == 2)
+                translucent(dp, sp, n, left);
+            else if (kind == 1)
+                opaque(dp, sp, n);
             left -= n;
-            int kind = code >> 6;
-            if (kind != 0)
-                (kind == 2 ? translucent : opaque)(dp, sp, n, c);
             sp += 4 * n;
             dp += 4 * n;
             if (left == 0) {
@@ -242,6 +280,55 @@ void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Spa
         }
     }
 }
+
+void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
+    WalkRuns(
+        b, [&](uint8_t* dp, const uint8_t* sp, int n) { opaque(dp, sp, n, c); },
+        [&](uint8_t* dp, const uint8_t* sp, int n, int) { translucent(dp, sp, n, c); });
+}
+
+#if QZ_SIMD_PIXEL
+// The run tables of a per-pixel alpha source at mode none.
+// Blend runs are mostly shorter than four pixels: their last group is mixed four wide
+// with the alphas past the run cleared (weight 0 gives the destination back exactly)
+// wherever the row holds four more pixels, so it rewrites pixels of the next runs with
+// the bytes it read from them before those runs are drawn. Copy runs move 16 bytes at a
+// time without a call.
+template <bool Bright>
+inline void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx& c) {
+    using namespace simdpx;
+    const V S = Load(sp), D = Load(dp);
+    const V A = _mm_and_si128(_mm_srli_epi32(S, 24), _mm_cmpgt_epi32(Splat32((uint32_t)k), _mm_setr_epi32(0, 1, 2, 3)));
+    V slo, shi;
+    Store(dp, MixByAlpha<Bright>(S, D, A, c, slo, shi));
+}
+
+template <bool Bright>
+void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
+    auto opaque = [&](uint8_t* dp, const uint8_t* sp, int n) {
+        if constexpr (Bright) {
+            Span32<kCopy, false, true>(dp, sp, n, c);
+        } else {
+            int i = 0;
+            for (; i + 4 <= n; i += 4)
+                simdpx::Store(dp + 4 * i, simdpx::Load(sp + 4 * i));
+            for (; i < n; ++i)
+                std::memcpy(dp + 4 * i, sp + 4 * i, 4);
+        }
+    };
+    auto translucent = [&](uint8_t* dp, const uint8_t* sp, int n, int room) {
+        int i = 0;
+        for (; i + 4 <= n; i += 4)
+            MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, 4, c);
+        if (i < n && room - i >= 4)
+            MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, n - i, c);
+        else
+            for (; i < n; ++i)
+                One32<kPixelAlpha, false, Bright>(dp + 4 * i, sp + 4 * i, c);
+    };
+    WalkRuns(b, opaque, translucent);
+}
+#endif
 
 template <int Op, bool Key>
 SpanFn PickBright(bool bright) {
@@ -365,6 +452,9 @@ Span32Ctx MakeCtx(int P, uint32_t key, uint32_t bright) {
     c.brG = ScaleTable[bright >> 8 & 0xFF];
     c.brB = ScaleTable[bright & 0xFF];
     c.bright = bright;
+#if QZ_SIMD_PIXEL
+    c.multiplier = simdpx::ScaleMultiplier(P & 0xFF);
+#endif
     return c;
 }
 
@@ -422,6 +512,15 @@ bool PutMEMIMGFast(const FastBlitCall& b) {
         // runs (per-pixel alpha only) the mix with the pixel's alpha.
         if (b.mode != 0)
             return false;
+#if QZ_SIMD_PIXEL
+        if (b.kind == 1) {
+            if (bright)
+                PixelAlphaRunRows<true>(b, c);
+            else
+                PixelAlphaRunRows<false>(b, c);
+            return true;
+        }
+#endif
         SpanFn opaque = PickBright<kCopy, false>(bright);
         SpanFn translucent = b.kind == 1 ? PickBright<kPixelAlpha, false>(bright) : opaque;
         RunRows(b, opaque, translucent, c);

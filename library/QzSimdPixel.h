@@ -49,11 +49,26 @@ inline V KeepFourth(V a, V b) {
 
 // Weights for Mix8 that leave the fourth byte as the destination's (weight 0 there).
 inline V ColourWeights(int w) { return _mm_set_epi16(0, (short)w, (short)w, (short)w, 0, (short)w, (short)w, (short)w); }
-// The fourth lane of each pixel of Lo or Hi repeated over its colour lanes, 0 in its own:
-// the per-pixel alpha as a weight that keeps the destination's fourth byte.
-inline V AlphaLanes(V lanes) {
-    V a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-    return _mm_and_si128(a, _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1));
+// The alphas of four pixels (one per 32-bit lane, 0-255) as MixHigh weights a x 128,
+// pixels 0-1 (lo) and 2-3 (hi): a x 128 in the colour lanes, 0 in the fourth.
+inline void AlphaWeights128(V alpha32, V& lo, V& hi) {
+    const V t = _mm_slli_epi32(alpha32, 7);
+    const V both = _mm_or_si128(t, _mm_slli_epi32(t, 16));
+    lo = _mm_unpacklo_epi32(both, t);
+    hi = _mm_unpackhi_epi32(both, t);
+}
+// MixChannel at n = 8 with weight a (w = a x 128): d + floor((s - d) x a / 256). The
+// product (s - d) x 2 x a x 128 fits 32 bits and its high half is that floor; Mix8's
+// d x 256 adds a multiple of 256 before its shift, so both give the same bits.
+inline V MixHigh(V s, V d, V w) {
+    return _mm_add_epi16(d, _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(s, d), 1), w));
+}
+// MixChannel at n = 8 and weight 255 on bytes: floor((s - d) x 255 / 256) is s - d - 1
+// where s > d and s - d otherwise, so the mix is s less one where s > d. The fourth byte
+// is d's.
+inline V MixOpaque(V s, V d) {
+    const V notAbove = _mm_cmpeq_epi8(_mm_max_epu8(s, d), d);
+    return KeepFourth(_mm_add_epi8(s, _mm_andnot_si128(notAbove, _mm_cmpeq_epi8(s, s))), d);
 }
 
 // MixChannel at n = 8 with weights w <= 255: d x 256 + (s - d) x w lies in 0..65280, so
@@ -63,19 +78,24 @@ inline V Mix8(V s, V d, V w) {
 }
 
 // The word forms of QzDrawBlitPixel.h on four words.
-inline V PackedAdd32(V v, V d) {
-    const V m = Splat32(0x00FEFEFFu);
-    V sum = _mm_add_epi32(_mm_and_si128(v, m), _mm_and_si128(d, m));
-    V carry = _mm_and_si128(sum, Splat32(0x01010100u));
-    V out = _mm_or_si128(sum, _mm_sub_epi32(carry, _mm_srli_epi32(carry, 8)));
-    return _mm_or_si128(out, _mm_and_si128(_mm_or_si128(d, v), Splat32(0x00010100u)));
-}
+// The packed add without its low-bit term, byte by byte: with the low bits of green and
+// red and the whole fourth byte masked off, each byte of the word sum is the byte sum
+// plus the carry out of the byte below, saturated when it carries out itself. The
+// masked byte sums of green, red and the fourth byte are even, so their saturated form
+// ORed with the incoming carry is that byte, and the incoming carry is bit 0 of the
+// byte in the word sum.
 inline V PackedAddNoLowBits32(V v, V d) {
     const V m = Splat32(0x00FEFEFFu);
-    V sum = _mm_add_epi32(_mm_and_si128(v, m), _mm_and_si128(d, m));
-    V carry = _mm_and_si128(sum, Splat32(0x01010100u));
-    return _mm_or_si128(sum, _mm_sub_epi32(carry, _mm_srli_epi32(carry, 8)));
+    const V a = _mm_and_si128(v, m), b = _mm_and_si128(d, m);
+    return _mm_or_si128(_mm_adds_epu8(a, b), _mm_and_si128(_mm_add_epi32(a, b), Splat32(0x01010100u)));
 }
+inline V PackedAdd32(V v, V d) {
+    return _mm_or_si128(PackedAddNoLowBits32(v, d), _mm_and_si128(_mm_or_si128(d, v), Splat32(0x00010100u)));
+}
+// floor(s x P / 255) for 16-bit lanes s <= 255 and P <= 254 is the high half of
+// s x (P x 257 + 1) (P 0 gives 0); checked for every s and P by the tests.
+inline int ScaleMultiplier(int P) { return P == 0 ? 0 : P * 257 + 1; }
+inline V ScaleBy(V s, int multiplier) { return _mm_mulhi_epu16(s, Splat16(multiplier)); }
 inline V PackedSubtract32(V v, V d) {
     V t = _mm_sub_epi32(_mm_or_si128(d, Splat32(0x01010100u)), _mm_and_si128(v, Splat32(0xFEFEFEFFu)));
     V keep = _mm_and_si128(t, Splat32(0x01010100u));

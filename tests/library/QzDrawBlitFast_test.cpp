@@ -14,10 +14,12 @@
 #include "QzDraw2D.h"
 #include "QzDrawBlit.h"
 #include "QzDrawBlitFast.h"
+#include "QzDrawBlitPixel.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
 #include "QzDrawScreen.h"
 #include "QzGraphicsDrawState.h"
+#include "QzSimdPixel.h"
 
 namespace {
 
@@ -269,5 +271,91 @@ TEST_F(BlitFastTest, PutMEMIMGScaledFastEqualsGeneral) {
     std::printf("PutMEMIMGScaled outputs CRC %08X\n", crc);
     EXPECT_EQ(crc, 0xB76F4794u);
 }
+
+#if QZ_SIMD_PIXEL
+// The vector identities of the fast paths against MixChannel, over every input: MixHigh
+// for every source, destination and weight, MixOpaque (weight 255) for every pair.
+TEST(SimdPixelTest, MixFormsEqualMixChannelForEveryInput) {
+    using namespace simdpx;
+    int bad = 0;
+    for (int a = 0; a < 256 && bad == 0; ++a) {
+        V wlo, whi;
+        AlphaWeights128(Splat32((uint32_t)a), wlo, whi);
+        for (int d = 0; d < 256; ++d)
+            for (int s0 = 0; s0 < 256; s0 += 8) {
+                alignas(16) uint16_t out[8];
+                const V s = _mm_setr_epi16((short)s0, (short)(s0 + 1), (short)(s0 + 2), (short)(s0 + 3), (short)(s0 + 4),
+                                           (short)(s0 + 5), (short)(s0 + 6), (short)(s0 + 7));
+                _mm_store_si128((V*)out, MixHigh(s, Splat16(d), wlo));
+                for (int i = 0; i < 8; ++i) {
+                    // Lanes 3 and 7 are the fourth bytes, weight 0: the destination stays.
+                    const int want = i % 4 == 3 ? d : blitpx::MixChannel(s0 + i, d, a, 8);
+                    if (out[i] != want && bad++ < 5)
+                        ADD_FAILURE() << "MixHigh s " << s0 + i << " d " << d << " a " << a << ": " << out[i]
+                                      << ", MixChannel " << want;
+                }
+            }
+    }
+    for (int d = 0; d < 256; ++d)
+        for (int s0 = 0; s0 < 256; s0 += 16) {
+            alignas(16) uint8_t in[16], out[16];
+            for (int i = 0; i < 16; ++i)
+                in[i] = (uint8_t)(s0 + i);
+            _mm_store_si128((V*)out, MixOpaque(_mm_load_si128((const V*)in), _mm_set1_epi8((char)d)));
+            for (int i = 0; i < 16; ++i) {
+                const int want = i % 4 == 3 ? d : blitpx::MixChannel(s0 + i, d, 255, 8);
+                if (out[i] != want && bad++ < 10)
+                    ADD_FAILURE() << "MixOpaque s " << s0 + i << " d " << d << ": " << (int)out[i] << ", MixChannel "
+                                  << want;
+            }
+        }
+}
+
+// The contribution of the add and subtract at P: the ScaleTable entry for every P the
+// multiplier serves and every source byte.
+TEST(SimdPixelTest, ScaleByEqualsScaleTable) {
+    using namespace simdpx;
+    BuildBlendLookupTables();
+    int bad = 0;
+    for (int P = 0; P < 255; ++P)
+        for (int s0 = 0; s0 < 256; s0 += 8) {
+            alignas(16) uint16_t out[8];
+            const V s = _mm_setr_epi16((short)s0, (short)(s0 + 1), (short)(s0 + 2), (short)(s0 + 3), (short)(s0 + 4),
+                                       (short)(s0 + 5), (short)(s0 + 6), (short)(s0 + 7));
+            _mm_store_si128((V*)out, ScaleBy(s, ScaleMultiplier(P)));
+            for (int i = 0; i < 8; ++i)
+                if (out[i] != ScaleTable[P][s0 + i] && bad++ < 5)
+                    ADD_FAILURE() << "P " << P << " s " << s0 + i << ": " << out[i] << ", table " << ScaleTable[P][s0 + i];
+        }
+}
+
+// The packed adds on words holding every pair of bytes in each byte position, the other
+// bytes random (the carries between bytes come from them).
+TEST(SimdPixelTest, PackedAddsEqualWordForms) {
+    using namespace simdpx;
+    std::mt19937 rng(5);
+    int bad = 0;
+    for (int shift = 0; shift < 32; shift += 8)
+        for (uint32_t x = 0; x < 256; ++x)
+            for (uint32_t y0 = 0; y0 < 256; y0 += 4) {
+                alignas(16) uint32_t v[4], d[4], plain[4], low[4];
+                for (int i = 0; i < 4; ++i) {
+                    const uint32_t hole = ~(0xFFu << shift);
+                    v[i] = (rng() & hole) | x << shift;
+                    d[i] = (rng() & hole) | (y0 + i) << shift;
+                }
+                const V vv = _mm_load_si128((const V*)v), dd = _mm_load_si128((const V*)d);
+                _mm_store_si128((V*)plain, PackedAddNoLowBits32(vv, dd));
+                _mm_store_si128((V*)low, PackedAdd32(vv, dd));
+                for (int i = 0; i < 4; ++i)
+                    if ((plain[i] != blitpx::PackedAddNoLowBits32(v[i], d[i]) ||
+                         low[i] != blitpx::PackedAdd32(v[i], d[i])) &&
+                        bad++ < 5)
+                        ADD_FAILURE() << std::hex << "v " << v[i] << " d " << d[i] << ": " << plain[i] << " " << low[i]
+                                      << ", words " << blitpx::PackedAddNoLowBits32(v[i], d[i]) << " "
+                                      << blitpx::PackedAdd32(v[i], d[i]);
+            }
+}
+#endif
 
 }  // namespace
