@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "../platform/dshow_support.h"
+#include "../../platform/dshow_support.h"
+#include "../GraphFixture.h"
 #include "ArchiveWriter.h"
 #include "CodecFixtures.h"
-#include "GraphFixture.h"
 #include "QzDrawPresent.h"
 #include "QzDrawScreenMode.h"
 #include "QzGraphicsDraw.h"
