@@ -25,6 +25,7 @@ constexpr kernel::SharedSymbol kSymbols[] = {
 
 std::mutex g_loadLock;
 bool g_loaded = false;  // under g_loadLock
+bool g_missing = false;  // a load failed: the process goes on without them
 
 }  // namespace
 
@@ -32,18 +33,22 @@ bool LoadFluid() {
     std::lock_guard<std::mutex> hold(g_loadLock);
     if (g_loaded)
         return true;
-    if (kernel::ConsumeFault("MidiLibrary")) {
+    if (g_missing)
+        return false;
+    // Tried once: a machine without it stays without it, with one line said.
+    void* found[std::size(kSymbols)];
+    if (kernel::ConsumeFault("MidiLibrary"))
         kernel::Diag("midi: FluidSynth: %s: cannot open shared object file", kSonames[0]);
+    else if (kernel::OpenSharedLibraries("midi: FluidSynth", kSonames, kSymbols, found))
+        g_loaded = true;
+    if (!g_loaded) {
+        g_missing = true;
         return false;
     }
-    void* found[std::size(kSymbols)];
-    if (!kernel::OpenSharedLibraries("midi: FluidSynth", kSonames, kSymbols, found))
-        return false;
     size_t next = 0;
 #define QZ_FLUID_SET(name) g_fluid.name = reinterpret_cast<decltype(g_fluid.name)>(found[next++]);
     QZ_FLUID_FUNCTIONS(QZ_FLUID_SET)
 #undef QZ_FLUID_SET
-    g_loaded = true;
     return true;
 }
 

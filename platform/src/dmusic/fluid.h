@@ -41,9 +41,9 @@ struct FluidFunctions {
 // and player was made after a successful load.
 extern FluidFunctions g_fluid;
 
-// Loads FluidSynth and fills the table, on the first call that can; false (with a line
-// on standard error) when the library or a function is missing, and the next call tries
-// again. Fault "MidiLibrary": this call finds no library.
+// Loads FluidSynth and fills the table at the first call; false when the library or a
+// function is missing, then and at every later call, with one line on standard error.
+// Fault "MidiLibrary": the first load finds no library.
 bool LoadFluid();
 
 }  // namespace midi

@@ -28,6 +28,7 @@ constexpr kernel::SharedSymbol kSymbols[] = {
 
 std::mutex g_loadLock;
 bool g_loaded = false;  // under g_loadLock
+bool g_missing = false;  // a load failed: the process goes on without them
 
 }  // namespace
 
@@ -35,20 +36,24 @@ bool LoadAv() {
     std::lock_guard<std::mutex> hold(g_loadLock);
     if (g_loaded)
         return true;
-    if (kernel::ConsumeFault("MovieLibraries")) {
+    if (g_missing)
+        return false;
+    // Tried once: a machine without them stays without them, with one line said.
+    void* found[std::size(kSymbols)];
+    if (kernel::ConsumeFault("MovieLibraries"))
         kernel::Diag("dshow: FFmpeg: %s: cannot open shared object file", kSonames[Format]);
+    else if (kernel::OpenSharedLibraries("dshow: FFmpeg", kSonames, kSymbols, found))
+        g_loaded = true;
+    if (!g_loaded) {
+        g_missing = true;
         return false;
     }
-    void* found[std::size(kSymbols)];
-    if (!kernel::OpenSharedLibraries("dshow: FFmpeg", kSonames, kSymbols, found))
-        return false;
     size_t next = 0;
 #define QZ_AV_SET(library, name) g_av.name = reinterpret_cast<decltype(g_av.name)>(found[next++]);
     QZ_AV_FUNCTIONS(QZ_AV_SET)
 #undef QZ_AV_SET
     // FFmpeg's own messages would go to standard error for every damaged file.
     g_av.av_log_set_level(AV_LOG_QUIET);
-    g_loaded = true;
     return true;
 }
 

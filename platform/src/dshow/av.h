@@ -70,9 +70,9 @@ struct AvFunctions {
 // holds an FFmpeg object was made after a successful load.
 extern AvFunctions g_av;
 
-// Loads FFmpeg's libraries and fills the table, on the first call that can; false (with
-// a line on standard error) when a library or a function is missing, and the next call
-// tries again. Fault "MovieLibraries": this call finds no library.
+// Loads FFmpeg's libraries and fills the table at the first call; false when a library
+// or a function is missing, then and at every later call, with one line on standard
+// error. Fault "MovieLibraries": the first load finds no library.
 bool LoadAv();
 
 }  // namespace dshow

@@ -418,6 +418,24 @@ TEST_F(MovieTest, EveryFailureLogsItsLinesAndLeavesNothingBehind) {
     EXPECT_EQ(log.find("右記"), std::string::npos) << log;
 }
 
+// A machine without FFmpeg: both opens, of the file and of its temporary copy, fail as for a
+// file that is no movie, and the library goes on.
+TEST_F(MovieTest, WithoutTheMovieLibrariesTheOpenFailsWithItsLines) {
+    ptest::MapDriveC(dir.path());
+    StartScreen(1, 32);
+    ptest::FailCall("MovieLibraries");
+    const size_t logAt = Log().size();
+    EXPECT_EQ(LoadFileToGraph("clip.avi"), -1);
+    const std::string log = Log().substr(logAt);
+    const std::vector<std::string> lines = {"ファイル:clip.avi が開けませんでした",
+                                            "ムービーファイルオープン処理時にエラーが発生しました",
+                                            "右記のグラフィックファイルのロードに失敗しました：clip.avi \r\n"};
+    std::string missing;
+    EXPECT_TRUE(InOrder(log, lines, &missing)) << "missing: " << missing << "\nlog:\n" << log;
+    EXPECT_EQ(GetMovieCount(), 0);
+    EXPECT_EQ(TempFiles(), 0);
+}
+
 // ---- modes and overlay ------------------------------------------------------------------------
 
 TEST_F(MovieTest, ModesFallBackWhereTheMachineCannotGiveThem) {
