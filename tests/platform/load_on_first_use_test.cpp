@@ -51,18 +51,34 @@ IAMMultiMediaStream* NewMovieStream() {
     return stream;
 }
 
+MCIERROR OpenSong(const char* name) {
+    MCI_OPEN_PARMSA open = {};
+    open.lpstrDeviceType = "sequencer";
+    open.lpstrElementName = name;
+    const MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open));
+    if (e == 0)
+        mciSendCommandA(open.wDeviceID, MCI_CLOSE, 0, 0);
+    return e;
+}
+
 // What start-up maps shows only in a process that runs one test, as CTest runs each.
-#define RUN_ALONE()                                                                       \
-    if (testing::UnitTest::GetInstance()->test_to_run_count() > 1) {                      \
-        GTEST_SKIP() << "run alone (as CTest does): other tests may have loaded the libraries"; \
+class OnFirstUse : public testing::Test {
+protected:
+    void SetUp() override {
+        if (testing::UnitTest::GetInstance()->test_to_run_count() > 1) {
+            GTEST_SKIP() << "run alone (as CTest does): other tests may have loaded the libraries";
+        }
+        ptest::ResetControls();
+        for (const char* library : {"libavcodec.so", "libfluidsynth.so"})
+            EXPECT_FALSE(Mapped(library)) << library << " is loaded at start";
+        WriteY4m(dir.file("grey.y4m"));
+        qztest::WriteWholeFile(dir.file("song.mid"), soundtest::MidiFile(0.5));
     }
 
-TEST(LoadOnFirstUse, FfmpegLoadsAtTheFirstMovieOpen) {
-    RUN_ALONE();
-    ptest::ResetControls();
-    EXPECT_FALSE(Mapped("libavcodec.so")) << "loaded at start";
     qztest::TempDir dir;
-    WriteY4m(dir.file("grey.y4m"));
+};
+
+TEST_F(OnFirstUse, FfmpegLoadsAtTheFirstMovieOpen) {
     IAMMultiMediaStream* stream = NewMovieStream();
     ASSERT_NE(stream, nullptr);
     EXPECT_FALSE(Mapped("libavformat.so")) << "a stream without a file loads nothing";
@@ -73,12 +89,7 @@ TEST(LoadOnFirstUse, FfmpegLoadsAtTheFirstMovieOpen) {
     EXPECT_EQ(ptest::GetLiveMovieObjects(), 0);
 }
 
-TEST(LoadOnFirstUse, WithoutFfmpegEveryMovieOpenFailsWithOneLine) {
-    RUN_ALONE();
-    ptest::ResetControls();
-    EXPECT_FALSE(Mapped("libavcodec.so")) << "loaded at start";
-    qztest::TempDir dir;
-    WriteY4m(dir.file("grey.y4m"));
+TEST_F(OnFirstUse, WithoutFfmpegEveryMovieOpenFailsWithOneLine) {
     ptest::FailCall("MovieLibraries");
     testing::internal::CaptureStderr();
     for (int open = 0; open < 2; ++open) {
@@ -95,35 +106,15 @@ TEST(LoadOnFirstUse, WithoutFfmpegEveryMovieOpenFailsWithOneLine) {
     EXPECT_EQ(ptest::GetLiveMovieObjects(), 0);
 }
 
-MCIERROR OpenSong(const char* name) {
-    MCI_OPEN_PARMSA open = {};
-    open.lpstrDeviceType = "sequencer";
-    open.lpstrElementName = name;
-    const MCIERROR e = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open));
-    if (e == 0)
-        mciSendCommandA(open.wDeviceID, MCI_CLOSE, 0, 0);
-    return e;
-}
-
-TEST(LoadOnFirstUse, FluidSynthLoadsAtTheFirstSong) {
-    RUN_ALONE();
-    ptest::ResetControls();
-    EXPECT_FALSE(Mapped("libfluidsynth.so")) << "loaded at start";
-    qztest::TempDir dir;
+TEST_F(OnFirstUse, FluidSynthLoadsAtTheFirstSong) {
     soundtest::Sound ds;
-    qztest::WriteWholeFile("song.mid", soundtest::MidiFile(0.5));
     EXPECT_FALSE(Mapped("libfluidsynth.so")) << "a sound device loads no synthesizer";
     EXPECT_EQ(OpenSong("song.mid"), 0u);
     EXPECT_TRUE(Mapped("libfluidsynth.so"));
 }
 
-TEST(LoadOnFirstUse, WithoutFluidSynthNoSongOpensAndOneLineSaysWhy) {
-    RUN_ALONE();
-    ptest::ResetControls();
-    EXPECT_FALSE(Mapped("libfluidsynth.so")) << "loaded at start";
-    qztest::TempDir dir;
+TEST_F(OnFirstUse, WithoutFluidSynthNoSongOpensAndOneLineSaysWhy) {
     soundtest::Sound ds;
-    qztest::WriteWholeFile("song.mid", soundtest::MidiFile(0.5));
     ptest::FailCall("MidiLibrary");
     testing::internal::CaptureStderr();
     EXPECT_EQ(OpenSong("song.mid"), static_cast<MCIERROR>(MCIERR_INVALID_FILE));

@@ -1,12 +1,8 @@
 // dshow/av.cpp: loads FFmpeg's libraries on the first movie open. The sonames are those
 // of the libraries the build was made against (QZ_SONAME_*, from CMake), so the table's
-// types, taken from the same headers, match what is loaded. Any thread, under one lock.
+// types, taken from the same headers, match what is loaded. Any thread.
 #include "dshow/av.h"
 
-#include <iterator>
-#include <mutex>
-
-#include "kernel/diag.h"
 #include "kernel/shared_libraries.h"
 
 namespace dshow {
@@ -26,35 +22,21 @@ constexpr kernel::SharedSymbol kSymbols[] = {
 #undef QZ_AV_SYMBOL
 };
 
-std::mutex g_loadLock;
-bool g_loaded = false;  // under g_loadLock
-bool g_missing = false;  // a load failed: the process goes on without them
-
-}  // namespace
-
-bool LoadAv() {
-    std::lock_guard<std::mutex> hold(g_loadLock);
-    if (g_loaded)
-        return true;
-    if (g_missing)
-        return false;
-    // Tried once: a machine without them stays without them, with one line said.
-    void* found[std::size(kSymbols)];
-    if (kernel::ConsumeFault("MovieLibraries"))
-        kernel::Diag("dshow: FFmpeg: %s: cannot open shared object file", kSonames[Format]);
-    else if (kernel::OpenSharedLibraries("dshow: FFmpeg", kSonames, kSymbols, found))
-        g_loaded = true;
-    if (!g_loaded) {
-        g_missing = true;
-        return false;
-    }
+void Fill(void* const* found) {
     size_t next = 0;
 #define QZ_AV_SET(library, name) g_av.name = reinterpret_cast<decltype(g_av.name)>(found[next++]);
     QZ_AV_FUNCTIONS(QZ_AV_SET)
 #undef QZ_AV_SET
     // FFmpeg's own messages would go to standard error for every damaged file.
     g_av.av_log_set_level(AV_LOG_QUIET);
-    return true;
+}
+
+kernel::SharedLibrarySet g_libraries("dshow: FFmpeg", "MovieLibraries", kSonames, kSymbols, Fill);
+
+}  // namespace
+
+bool LoadAv() {
+    return g_libraries.Load();
 }
 
 }  // namespace dshow
