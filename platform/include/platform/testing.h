@@ -179,6 +179,9 @@ HDROP MakeDrop(const std::vector<std::string>& utf8Names);
 //                                    the MIDI mapper
 //   "PlaySegmentEx"                  IDirectMusicPerformance8::PlaySegmentEx: E_FAIL
 //   "SegmentNeverStarts"             PlaySegmentEx succeeds but the segment never sounds
+//   "MidiLibrary"                    FluidSynth, loaded when the first song is checked, is
+//                                    not found: no song opens or plays from then on (one
+//                                    line is logged)
 
 #include <vector>
 
@@ -609,6 +612,9 @@ FontView GetFontView(HFONT font);
 //   "MultiMediaStreamInitialize"    IAMMultiMediaStream::Initialize: E_FAIL
 //   "AddMediaStream:Video", "AddMediaStream:Audio"   AddMediaStream of that purpose: E_FAIL
 //   "OpenFile"                      IAMMultiMediaStream::OpenFile: E_FAIL, the file untouched
+//   "MovieLibraries"                FFmpeg's libraries, loaded at the first OpenFile that
+//                                   reaches them, are not found: that open and every later
+//                                   one give VFW_E_UNSUPPORTED_STREAM (one line is logged)
 //   "GetMediaStream"                MS_E_NOSTREAM
 //   "GetFormat", "CreateSample", "GetSurface"   that call of the video stream or sample: E_FAIL
 //   "SampleUpdate"                  IDirectDrawStreamSample::Update: E_FAIL

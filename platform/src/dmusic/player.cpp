@@ -3,7 +3,6 @@
 // because loading the sound font takes a while.
 #include "dmusic/player.h"
 
-#include <fluidsynth.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "dmusic/fluid.h"
 #include "dsound/mixer.h"
 #include "kernel/diag.h"
 
@@ -23,19 +23,19 @@ constexpr const char* kSoundFontFallback = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 void Quiet(int, const char*, void*) {}
 
 fluid_settings_t* NewSettings(int rate) {
-    fluid_settings_t* settings = new_fluid_settings();
+    fluid_settings_t* settings = g_fluid.new_fluid_settings();
     if (settings == nullptr) return nullptr;
     // The player advances with the samples the synthesizer renders, never with the
     // wall clock; no threads of its own, and no effects whose tails outlive a stop.
-    fluid_settings_setstr(settings, "player.timing-source", "sample");
-    fluid_settings_setint(settings, "synth.cpu-cores", 1);
-    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
-    fluid_settings_setnum(settings, "synth.sample-rate", rate);
-    fluid_settings_setint(settings, "synth.reverb.active", 0);
-    fluid_settings_setint(settings, "synth.chorus.active", 0);
+    g_fluid.fluid_settings_setstr(settings, "player.timing-source", "sample");
+    g_fluid.fluid_settings_setint(settings, "synth.cpu-cores", 1);
+    g_fluid.fluid_settings_setint(settings, "synth.threadsafe-api", 0);
+    g_fluid.fluid_settings_setnum(settings, "synth.sample-rate", rate);
+    g_fluid.fluid_settings_setint(settings, "synth.reverb.active", 0);
+    g_fluid.fluid_settings_setint(settings, "synth.chorus.active", 0);
     // FluidSynth's own default (0.2) leaves a single instrument barely audible beside
     // the sound effects.
-    fluid_settings_setnum(settings, "synth.gain", 0.5);
+    g_fluid.fluid_settings_setnum(settings, "synth.gain", 0.5);
     return settings;
 }
 
@@ -43,7 +43,7 @@ void SilenceFluidLog() {
     static std::once_flag once;
     std::call_once(once, [] {
         for (int level = FLUID_ERR; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, Quiet, nullptr);
+            g_fluid.fluid_set_log_function(level, Quiet, nullptr);
     });
 }
 
@@ -60,12 +60,13 @@ Synth* g_synth = nullptr;  // set once, read under the mixer's lock
 Synth* MakeSynth(int rate) {
     std::lock_guard<std::mutex> hold(g_synthMakeLock);
     if (g_synth != nullptr) return g_synth;
+    if (!LoadFluid()) return nullptr;
     SilenceFluidLog();
     auto* s = new Synth();
     s->settings = NewSettings(rate);
-    s->synth = s->settings != nullptr ? new_fluid_synth(s->settings) : nullptr;
+    s->synth = s->settings != nullptr ? g_fluid.new_fluid_synth(s->settings) : nullptr;
     if (s->synth == nullptr) {
-        if (s->settings != nullptr) delete_fluid_settings(s->settings);
+        if (s->settings != nullptr) g_fluid.delete_fluid_settings(s->settings);
         delete s;
         kernel::Diag("midi: the synthesizer cannot start");
         return nullptr;
@@ -75,7 +76,7 @@ Synth* MakeSynth(int rate) {
     const char* font = stat(kSoundFont, &info) == 0 ? kSoundFont
                        : stat(kSoundFontFallback, &info) == 0 ? kSoundFontFallback
                                                               : nullptr;
-    if (font == nullptr || fluid_synth_sfload(s->synth, font, 1) == FLUID_FAILED)
+    if (font == nullptr || g_fluid.fluid_synth_sfload(s->synth, font, 1) == FLUID_FAILED)
         kernel::Diag("midi: no General MIDI sound font in /usr/share/sounds/sf2; MIDI plays silence");
     std::lock_guard<std::mutex> mix(dsound::MixLock());
     g_synth = s;
@@ -107,12 +108,12 @@ size_t g_ahead = 0;  // frames of g_left/g_right not mixed yet, at their end
 // Under the mixer's lock.
 void EndCurrent() {
     if (g_play.player != nullptr) {
-        fluid_player_stop(g_play.player);
-        delete_fluid_player(g_play.player);
+        g_fluid.fluid_player_stop(g_play.player);
+        g_fluid.delete_fluid_player(g_play.player);
     }
     if (g_synth != nullptr) {
-        fluid_synth_all_sounds_off(g_synth->synth, -1);
-        fluid_synth_system_reset(g_synth->synth);
+        g_fluid.fluid_synth_all_sounds_off(g_synth->synth, -1);
+        g_fluid.fluid_synth_system_reset(g_synth->synth);
     }
     g_play = Play();
     g_ahead = 0;
@@ -147,7 +148,7 @@ bool HasWholeChunks(const uint8_t* data, size_t size) {
 }  // namespace
 
 bool IsPlayable(const uint8_t* data, size_t size) {
-    if (data == nullptr || !HasWholeChunks(data, size)) return false;
+    if (data == nullptr || !HasWholeChunks(data, size) || !LoadFluid()) return false;
     // FluidSynth reads the file when its player first runs: a quiet synthesizer of its
     // own (no sound font) runs one block and tells whether the file loaded.
     static std::mutex lock;
@@ -157,20 +158,20 @@ bool IsPlayable(const uint8_t* data, size_t size) {
         SilenceFluidLog();
         probe.settings = NewSettings(44100);
         if (probe.settings == nullptr) return false;
-        probe.synth = new_fluid_synth(probe.settings);
+        probe.synth = g_fluid.new_fluid_synth(probe.settings);
         if (probe.synth == nullptr) return false;
     }
-    fluid_player_t* player = new_fluid_player(probe.synth);
+    fluid_player_t* player = g_fluid.new_fluid_player(probe.synth);
     if (player == nullptr) return false;
     bool loaded = false;
-    if (fluid_player_add_mem(player, data, size) == FLUID_OK && fluid_player_play(player) == FLUID_OK) {
+    if (g_fluid.fluid_player_add_mem(player, data, size) == FLUID_OK && g_fluid.fluid_player_play(player) == FLUID_OK) {
         float left[64], right[64];
-        fluid_synth_write_float(probe.synth, 64, left, 0, 1, right, 0, 1);
-        loaded = fluid_player_get_status(player) == FLUID_PLAYER_PLAYING || fluid_player_get_total_ticks(player) > 0;
+        g_fluid.fluid_synth_write_float(probe.synth, 64, left, 0, 1, right, 0, 1);
+        loaded = g_fluid.fluid_player_get_status(player) == FLUID_PLAYER_PLAYING || g_fluid.fluid_player_get_total_ticks(player) > 0;
     }
-    fluid_player_stop(player);
-    delete_fluid_player(player);
-    fluid_synth_system_reset(probe.synth);
+    g_fluid.fluid_player_stop(player);
+    g_fluid.delete_fluid_player(player);
+    g_fluid.fluid_synth_system_reset(probe.synth);
     return loaded;
 }
 
@@ -180,12 +181,12 @@ uint64_t Start(SongData song, int plays, std::function<void()> onEnd) {
     if (synth == nullptr) return 0;
     std::lock_guard<std::mutex> hold(dsound::MixLock());
     EndCurrent();
-    fluid_player_t* player = new_fluid_player(synth->synth);
+    fluid_player_t* player = g_fluid.new_fluid_player(synth->synth);
     if (player == nullptr) return 0;
-    if (fluid_player_add_mem(player, song->data(), song->size()) != FLUID_OK ||
-        fluid_player_set_loop(player, plays < 0 ? -1 : std::max(plays, 1)) != FLUID_OK ||
-        fluid_player_play(player) != FLUID_OK) {
-        delete_fluid_player(player);
+    if (g_fluid.fluid_player_add_mem(player, song->data(), song->size()) != FLUID_OK ||
+        g_fluid.fluid_player_set_loop(player, plays < 0 ? -1 : std::max(plays, 1)) != FLUID_OK ||
+        g_fluid.fluid_player_play(player) != FLUID_OK) {
+        g_fluid.delete_fluid_player(player);
         return 0;
     }
     g_play.ticket = g_nextTicket++;
@@ -218,7 +219,7 @@ void RenderInto(int32_t* acc, int frames, int channels, int rate) {
         g_right.erase(g_right.begin(), g_right.end() - static_cast<ptrdiff_t>(g_ahead));
         g_left.resize(g_ahead + fresh);
         g_right.resize(g_ahead + fresh);
-        fluid_synth_write_float(g_synth->synth, static_cast<int>(fresh), g_left.data() + g_ahead, 0, 1,
+        g_fluid.fluid_synth_write_float(g_synth->synth, static_cast<int>(fresh), g_left.data() + g_ahead, 0, 1,
                                 g_right.data() + g_ahead, 0, 1);
         g_ahead += fresh;
     }
@@ -236,9 +237,9 @@ void RenderInto(int32_t* acc, int frames, int channels, int rate) {
     }
     g_ahead -= static_cast<size_t>(frames);
     if (g_play.state == State::Pending) g_play.state = State::Playing;
-    const int tick = fluid_player_get_current_tick(g_play.player);
-    const int total = fluid_player_get_total_ticks(g_play.player);
-    const int status = fluid_player_get_status(g_play.player);
+    const int tick = g_fluid.fluid_player_get_current_tick(g_play.player);
+    const int total = g_fluid.fluid_player_get_total_ticks(g_play.player);
+    const int status = g_fluid.fluid_player_get_status(g_play.player);
     if (tick < g_play.lastTick) ++g_play.playsDone;  // looped back to the start
     g_play.lastTick = tick;
     const bool lastPass = g_play.plays > 0 && g_play.playsDone >= g_play.plays - 1;

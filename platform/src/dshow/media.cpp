@@ -1,18 +1,12 @@
 // dshow/media.cpp: from a wide file name to FFmpeg's open file: the name resolved as
 // CreateFileA resolves it, the demuxer chosen by FFmpeg's probe (with the kinds of file
 // that are no movie refused), the best streams and their decoders. Any thread.
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-}
-
 #include <sys/stat.h>
 
 #include <cstring>
-#include <mutex>
 #include <string_view>
 
+#include "dshow/av.h"
 #include "dshow/internal.h"
 #include "kernel/paths.h"
 #include "platform/dmusic.h"  // WideCharToMultiByte
@@ -68,21 +62,20 @@ HRESULT ResolveMovieName(LPCWSTR name, std::string* linuxPath) {
 
 HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out) {
     *out = nullptr;
-    static std::once_flag quiet;
-    // FFmpeg's own messages would go to standard error for every damaged file.
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-
+    // FFmpeg is loaded here, at the first open: a machine without it has no movie.
+    if (!LoadAv())
+        return VFW_E_UNSUPPORTED_STREAM;
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    g_av.av_dict_set(&options, "protocol_whitelist", "file", 0);
     AVFormatContext* context = nullptr;
     // "file:" keeps a name with a colon from being read as another protocol.
     std::string url = "file:" + linuxPath;
-    int result = avformat_open_input(&context, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
+    int result = g_av.avformat_open_input(&context, url.c_str(), nullptr, &options);
+    g_av.av_dict_free(&options);
     if (result < 0)
         return VFW_E_UNSUPPORTED_STREAM;
-    if (IsRefusedDemuxer(context->iformat->name) || avformat_find_stream_info(context, nullptr) < 0) {
-        avformat_close_input(&context);
+    if (IsRefusedDemuxer(context->iformat->name) || g_av.avformat_find_stream_info(context, nullptr) < 0) {
+        g_av.avformat_close_input(&context);
         return VFW_E_UNSUPPORTED_STREAM;
     }
     *out = context;
@@ -91,27 +84,27 @@ HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out) {
 
 void CloseContainer(AVFormatContext** context) {
     if (*context)
-        avformat_close_input(context);
+        g_av.avformat_close_input(context);
 }
 
 bool DecodeNextFrame(AVFormatContext* container, AVCodecContext* decoder, int stream, AVPacket* packet,
                      AVFrame* frame, bool* draining) {
     int errors = 0;
     for (;;) {
-        int result = avcodec_receive_frame(decoder, frame);
+        int result = g_av.avcodec_receive_frame(decoder, frame);
         if (result == 0)
             return true;
         if (result == AVERROR_EOF || (result != AVERROR(EAGAIN) && (*draining || ++errors > 100)))
             return false;
-        result = av_read_frame(container, packet);
+        result = g_av.av_read_frame(container, packet);
         if (result < 0) {
             *draining = true;
-            avcodec_send_packet(decoder, nullptr);
+            g_av.avcodec_send_packet(decoder, nullptr);
             continue;
         }
         if (packet->stream_index == stream)
-            avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
-        av_packet_unref(packet);
+            g_av.avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
+        g_av.av_packet_unref(packet);
     }
 }
 
@@ -126,14 +119,14 @@ int FindVideoStream(AVFormatContext* context) {
     }
     if (best < 0)
         return -1;
-    int chosen = av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    int chosen = g_av.av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (chosen >= 0 && !(context->streams[chosen]->disposition & AV_DISPOSITION_ATTACHED_PIC))
         return chosen;
     return best;
 }
 
 int FindAudioStream(AVFormatContext* context) {
-    int chosen = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    int chosen = g_av.av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     return chosen >= 0 ? chosen : -1;
 }
 
@@ -141,16 +134,16 @@ AVCodecContext* OpenDecoder(AVFormatContext* context, int stream) {
     if (stream < 0)
         return nullptr;
     const AVCodecParameters* parameters = context->streams[stream]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+    const AVCodec* codec = g_av.avcodec_find_decoder(parameters->codec_id);
     if (codec == nullptr)
         return nullptr;
-    AVCodecContext* decoder = avcodec_alloc_context3(codec);
+    AVCodecContext* decoder = g_av.avcodec_alloc_context3(codec);
     if (decoder == nullptr)
         return nullptr;
     // One thread: decoding stays on the calling thread, in order.
     decoder->thread_count = 1;
-    if (avcodec_parameters_to_context(decoder, parameters) < 0 || avcodec_open2(decoder, codec, nullptr) < 0) {
-        avcodec_free_context(&decoder);
+    if (g_av.avcodec_parameters_to_context(decoder, parameters) < 0 || g_av.avcodec_open2(decoder, codec, nullptr) < 0) {
+        g_av.avcodec_free_context(&decoder);
         return nullptr;
     }
     decoder->pkt_timebase = context->streams[stream]->time_base;

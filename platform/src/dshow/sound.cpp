@@ -7,16 +7,10 @@
 // mix. It has its own open file, so it reads the sound track at its own pace.
 // Threads: made and ended on the library's thread; mixed on the thread that mixes (under
 // the mixer's lock, then its own).
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
-}
-
 #include <algorithm>
 #include <vector>
 
+#include "dshow/av.h"
 #include "dshow/internal.h"
 #include "dsound/mixer.h"
 
@@ -42,11 +36,14 @@ public:
             std::lock_guard<std::mutex> mix(dsound::MixLock());
             dsound::RemoveStreamVoice(this);
         }
-        av_frame_free(&frame_);
-        av_packet_free(&packet_);
-        swr_free(&resampler_);
-        avcodec_free_context(&decoder_);
-        CloseContainer(&container_);
+        // Without an attached file nothing of FFmpeg's was made (nor perhaps loaded).
+        if (container_ != nullptr) {
+            g_av.av_frame_free(&frame_);
+            g_av.av_packet_free(&packet_);
+            g_av.swr_free(&resampler_);
+            g_av.avcodec_free_context(&decoder_);
+            CloseContainer(&container_);
+        }
         dsound::CloseDevice();
         CountObject(-1);
     }
@@ -56,13 +53,13 @@ public:
             return false;
         stream_ = FindAudioStream(container_);
         decoder_ = OpenDecoder(container_, stream_);
-        frame_ = av_frame_alloc();
-        packet_ = av_packet_alloc();
+        frame_ = g_av.av_frame_alloc();
+        packet_ = g_av.av_packet_alloc();
         if (decoder_ == nullptr || frame_ == nullptr || packet_ == nullptr ||
             !IsPlayableSound(decoder_->sample_rate, decoder_->ch_layout.nb_channels)) {
-            av_frame_free(&frame_);
-            av_packet_free(&packet_);
-            avcodec_free_context(&decoder_);
+            g_av.av_frame_free(&frame_);
+            g_av.av_packet_free(&packet_);
+            g_av.avcodec_free_context(&decoder_);
             CloseContainer(&container_);
             return false;
         }
@@ -95,7 +92,7 @@ public:
         if (channels != outChannels_ || rate != outRate_) {
             outChannels_ = channels;
             outRate_ = rate;
-            swr_free(&resampler_);  // made again for the next frame
+            g_av.swr_free(&resampler_);  // made again for the next frame
             buffer_.clear();
             used_ = 0;
         }
@@ -123,12 +120,12 @@ private:
     // Moves the decoder to the time; the samples before it are cut at the next frame.
     void Reposition(STREAM_TIME time) {
         const AVStream* s = container_->streams[stream_];
-        int64_t target = av_rescale_q_rnd(time, kStreamTimeBase, s->time_base, AV_ROUND_DOWN) + (startKnown_ ? startPts_ : 0);
-        if (avformat_seek_file(container_, stream_, INT64_MIN, target, target, 0) < 0 &&
-            av_seek_frame(container_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0)
-            av_seek_frame(container_, -1, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE);
-        avcodec_flush_buffers(decoder_);
-        swr_free(&resampler_);
+        int64_t target = g_av.av_rescale_q_rnd(time, kStreamTimeBase, s->time_base, AV_ROUND_DOWN) + (startKnown_ ? startPts_ : 0);
+        if (g_av.avformat_seek_file(container_, stream_, INT64_MIN, target, target, 0) < 0 &&
+            g_av.av_seek_frame(container_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0)
+            g_av.av_seek_frame(container_, -1, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE);
+        g_av.avcodec_flush_buffers(decoder_);
+        g_av.swr_free(&resampler_);
         buffer_.clear();
         used_ = 0;
         draining_ = false;
@@ -142,22 +139,22 @@ private:
     bool MakeResampler() {
         AVChannelLayout in = {};
         if (frame_->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && frame_->ch_layout.nb_channels > 0)
-            av_channel_layout_copy(&in, &frame_->ch_layout);
+            g_av.av_channel_layout_copy(&in, &frame_->ch_layout);
         else
-            av_channel_layout_default(&in, std::max(1, frame_->ch_layout.nb_channels));
+            g_av.av_channel_layout_default(&in, std::max(1, frame_->ch_layout.nb_channels));
         AVChannelLayout out = {};
-        av_channel_layout_default(&out, outChannels_);
-        int made = swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, outRate_, &in,
+        g_av.av_channel_layout_default(&out, outChannels_);
+        int made = g_av.swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, outRate_, &in,
                                        static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr);
         // A mono track goes to both channels at full level, as the mixer's own voices do.
         if (made >= 0 && in.nb_channels == 1 && outChannels_ == 2) {
             const double both[2] = {1.0, 1.0};
-            swr_set_matrix(resampler_, both, 1);
+            g_av.swr_set_matrix(resampler_, both, 1);
         }
-        av_channel_layout_uninit(&in);
-        av_channel_layout_uninit(&out);
-        if (made < 0 || swr_init(resampler_) < 0) {
-            swr_free(&resampler_);
+        g_av.av_channel_layout_uninit(&in);
+        g_av.av_channel_layout_uninit(&out);
+        if (made < 0 || g_av.swr_init(resampler_) < 0) {
+            g_av.swr_free(&resampler_);
             return false;
         }
         inFormat_ = frame_->format;
@@ -186,7 +183,7 @@ private:
             int64_t drop = 0;
             if (skipUntil_ >= 0 && frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
                 const AVStream* s = container_->streams[stream_];
-                STREAM_TIME start = av_rescale_q(frame_->best_effort_timestamp - (startKnown_ ? startPts_ : 0),
+                STREAM_TIME start = g_av.av_rescale_q(frame_->best_effort_timestamp - (startKnown_ ? startPts_ : 0),
                                                  s->time_base, kStreamTimeBase);
                 STREAM_TIME length = static_cast<STREAM_TIME>(frame_->nb_samples) * 10'000'000 / frame_->sample_rate;
                 if (start + length <= skipUntil_)
@@ -197,7 +194,7 @@ private:
             skipUntil_ = -1;
             if (resampler_ != nullptr && (frame_->format != inFormat_ || frame_->sample_rate != inRate_ ||
                                           frame_->ch_layout.nb_channels != inChannels_))
-                swr_free(&resampler_);
+                g_av.swr_free(&resampler_);
             if (resampler_ == nullptr && !MakeResampler())
                 return false;
             Convert(const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples, drop);
@@ -210,13 +207,13 @@ private:
     // Appends the conversion of `samples` input samples (none: the tail), less the first
     // `drop` output frames.
     void Convert(const uint8_t** input, int samples, int64_t drop) {
-        int room = swr_get_out_samples(resampler_, samples);
+        int room = g_av.swr_get_out_samples(resampler_, samples);
         if (room <= 0)
             return;
         size_t at = buffer_.size();
         buffer_.resize(at + static_cast<size_t>(room) * outChannels_);
         uint8_t* out = reinterpret_cast<uint8_t*>(buffer_.data() + at);
-        int made = swr_convert(resampler_, &out, room, input, samples);
+        int made = g_av.swr_convert(resampler_, &out, room, input, samples);
         if (made < 0)
             made = 0;
         int64_t kept = std::max<int64_t>(0, made - drop);

@@ -6,14 +6,10 @@
 // first video frame is decoded at once. The file opens when its video or its sound track
 // decodes. The video stream then owns the video track; the sound renderer opens the file
 // again for the sound track, so the two read at their own pace.
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <atomic>
 
 #include "com/unknown.h"
+#include "dshow/av.h"
 #include "dshow/internal.h"
 #include "dshow/objects.h"
 #include "kernel/diag.h"
@@ -121,7 +117,7 @@ public:
         int audioIndex = FindAudioStream(container);
         AVCodecContext* soundDecoder = OpenDecoder(container, audioIndex);
         bool soundDecodes = soundDecoder != nullptr;
-        avcodec_free_context(&soundDecoder);
+        g_av.avcodec_free_context(&soundDecoder);
         std::unique_ptr<VideoTrack> track;
         if (videoIndex >= 0)
             track = VideoTrack::Create(container, videoIndex, OpenDecoder(container, videoIndex));

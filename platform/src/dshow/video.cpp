@@ -5,16 +5,10 @@
 // at it: the latest frame whose time has come is written, earlier ones are dropped. A frame
 // is converted with libswscale straight into the locked surface, top row first.
 // Under the Movie's lock.
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
-
 #include <algorithm>
 
 #include "ddraw/internal.h"
+#include "dshow/av.h"
 #include "dshow/internal.h"
 
 namespace dshow {
@@ -43,8 +37,8 @@ std::unique_ptr<VideoTrack> VideoTrack::Create(AVFormatContext* container, int s
     track->stream_ = stream;
     if (container == nullptr || decoder == nullptr || stream < 0)
         return nullptr;
-    track->pending_ = av_frame_alloc();
-    track->ahead_ = av_frame_alloc();
+    track->pending_ = g_av.av_frame_alloc();
+    track->ahead_ = g_av.av_frame_alloc();
     if (track->pending_ == nullptr || track->ahead_ == nullptr)
         return nullptr;
     // Only the video stream's packets are read.
@@ -58,7 +52,7 @@ std::unique_ptr<VideoTrack> VideoTrack::Create(AVFormatContext* container, int s
     }
     AVRational rate = s->avg_frame_rate.num > 0 && s->avg_frame_rate.den > 0 ? s->avg_frame_rate : s->r_frame_rate;
     if (rate.num > 0 && rate.den > 0)
-        track->frameDuration_ = av_rescale_q(1, av_inv_q(rate), kStreamTimeBase);
+        track->frameDuration_ = g_av.av_rescale_q(1, av_inv_q(rate), kStreamTimeBase);
     if (track->frameDuration_ <= 0)
         track->frameDuration_ = 400'000;  // 25 frames a second
     // The first frame now: a file whose video does not decode has no video.
@@ -77,21 +71,21 @@ std::unique_ptr<VideoTrack> VideoTrack::Create(AVFormatContext* container, int s
 VideoTrack::~VideoTrack() {
     if (counted_)
         CountObject(-1);
-    av_frame_free(&pending_);
-    av_frame_free(&ahead_);
-    sws_freeContext(scaler_);
-    avcodec_free_context(&decoder_);
+    g_av.av_frame_free(&pending_);
+    g_av.av_frame_free(&ahead_);
+    g_av.sws_freeContext(scaler_);
+    g_av.avcodec_free_context(&decoder_);
     CloseContainer(&container_);
 }
 
 bool VideoTrack::Decode(AVFrame* frame, STREAM_TIME* time) {
     if (ended_)
         return false;
-    AVPacket* packet = av_packet_alloc();
+    AVPacket* packet = g_av.av_packet_alloc();
     if (packet == nullptr)
         return false;
     const bool got = DecodeNextFrame(container_, decoder_, stream_, packet, frame, &draining_);
-    av_packet_free(&packet);
+    g_av.av_packet_free(&packet);
     if (!got) {
         ended_ = true;
         return false;
@@ -106,7 +100,7 @@ bool VideoTrack::Decode(AVFrame* frame, STREAM_TIME* time) {
             startPts_ = pts;
             startKnown_ = true;
         }
-        t = av_rescale_q(pts - startPts_, container_->streams[stream_]->time_base, kStreamTimeBase);
+        t = g_av.av_rescale_q(pts - startPts_, container_->streams[stream_]->time_base, kStreamTimeBase);
         if (t < 0)
             t = 0;
     }
@@ -150,12 +144,12 @@ HRESULT VideoTrack::Deliver(ddraw::Surface* surface, STREAM_TIME now) {
 
 void VideoTrack::Seek(STREAM_TIME time) {
     const AVStream* s = container_->streams[stream_];
-    int64_t target = av_rescale_q_rnd(time, kStreamTimeBase, s->time_base, AV_ROUND_DOWN) + (startKnown_ ? startPts_ : 0);
+    int64_t target = g_av.av_rescale_q_rnd(time, kStreamTimeBase, s->time_base, AV_ROUND_DOWN) + (startKnown_ ? startPts_ : 0);
     // The key frame at or before the time; else the start, decoding forward from there.
-    if (avformat_seek_file(container_, stream_, INT64_MIN, target, target, 0) < 0 &&
-        av_seek_frame(container_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0)
-        av_seek_frame(container_, -1, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE);
-    avcodec_flush_buffers(decoder_);
+    if (g_av.avformat_seek_file(container_, stream_, INT64_MIN, target, target, 0) < 0 &&
+        g_av.av_seek_frame(container_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0)
+        g_av.av_seek_frame(container_, -1, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE);
+    g_av.avcodec_flush_buffers(decoder_);
     draining_ = false;
     ended_ = false;
     havePending_ = false;
@@ -173,21 +167,21 @@ HRESULT VideoTrack::Write(AVFrame* frame, ddraw::Surface* surface) {
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     AVPixelFormat source = PlainTwin(static_cast<AVPixelFormat>(frame->format), &fullRange);
     if (target != AV_PIX_FMT_NONE && frame->width > 0 && frame->height > 0)
-        scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, source, width_, height_, target,
+        scaler_ = g_av.sws_getCachedContext(scaler_, frame->width, frame->height, source, width_, height_, target,
                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (target == AV_PIX_FMT_NONE || scaler_ == nullptr) {
         surface->Unlock(nullptr);
         return MS_E_INCOMPATIBLE;
     }
     // Ranges as the frame says: RGB targets take the full range, packed YUV the video one.
-    const AVPixFmtDescriptor* targetDesc = av_pix_fmt_desc_get(target);
+    const AVPixFmtDescriptor* targetDesc = g_av.av_pix_fmt_desc_get(target);
     bool targetRgb = targetDesc && (targetDesc->flags & AV_PIX_FMT_FLAG_RGB);
     int colorspace = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
-    sws_setColorspaceDetails(scaler_, sws_getCoefficients(colorspace), fullRange ? 1 : 0,
-                             sws_getCoefficients(SWS_CS_DEFAULT), targetRgb ? 1 : 0, 0, 1 << 16, 1 << 16);
+    g_av.sws_setColorspaceDetails(scaler_, g_av.sws_getCoefficients(colorspace), fullRange ? 1 : 0,
+                             g_av.sws_getCoefficients(SWS_CS_DEFAULT), targetRgb ? 1 : 0, 0, 1 << 16, 1 << 16);
     uint8_t* planes[4] = {static_cast<uint8_t*>(desc.lpSurface), nullptr, nullptr, nullptr};
     int pitches[4] = {desc.lPitch, 0, 0, 0};
-    sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, pitches);
+    g_av.sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, pitches);
     surface->Unlock(nullptr);
     return S_OK;
 }

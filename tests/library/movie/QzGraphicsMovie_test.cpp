@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "../platform/dshow_support.h"
+#include "../../platform/dshow_support.h"
+#include "../GraphFixture.h"
 #include "ArchiveWriter.h"
 #include "CodecFixtures.h"
-#include "GraphFixture.h"
 #include "QzDrawPresent.h"
 #include "QzDrawScreenColor.h"
 #include "QzDrawScreenMode.h"
@@ -474,6 +474,24 @@ TEST_F(MovieTest, EveryFailureLogsItsLinesAndLeavesNothingBehind) {
     EXPECT_NE(log.find("グラフィックファイル missing.avi がありません\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.find(kOpen), std::string::npos) << log;
     EXPECT_EQ(log.find("右記"), std::string::npos) << log;
+}
+
+// A machine without FFmpeg: both opens, of the file and of its temporary copy, fail as for a
+// file that is no movie, and the library goes on.
+TEST_F(MovieTest, WithoutTheMovieLibrariesTheOpenFailsWithItsLines) {
+    ptest::MapDriveC(dir.path());
+    StartScreen(1, 32);
+    ptest::FailCall("MovieLibraries");
+    const size_t logAt = Log().size();
+    EXPECT_EQ(LoadFileToGraph("clip.avi"), -1);
+    const std::string log = Log().substr(logAt);
+    const std::vector<std::string> lines = {"ファイル:clip.avi が開けませんでした",
+                                            "ムービーファイルオープン処理時にエラーが発生しました",
+                                            "右記のグラフィックファイルのロードに失敗しました：clip.avi \r\n"};
+    std::string missing;
+    EXPECT_TRUE(InOrder(log, lines, &missing)) << "missing: " << missing << "\nlog:\n" << log;
+    EXPECT_EQ(GetMovieCount(), 0);
+    EXPECT_EQ(TempFiles(), 0);
 }
 
 // ---- modes and overlay ------------------------------------------------------------------------

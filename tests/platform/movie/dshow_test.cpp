@@ -17,7 +17,7 @@
 #include "CodecFixtures.h"
 #include "MemoryWatch.h"
 #include "SharedFixtures.h"
-#include "dshow_support.h"
+#include "../dshow_support.h"
 
 using namespace movietest;
 
