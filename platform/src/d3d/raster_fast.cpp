@@ -40,6 +40,18 @@ inline uint32_t Load1(const void* p) {
     return v;
 }
 inline void Store1(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
+// One to three pixels' bytes in fixed-size moves: a copy of a run-time length is a library
+// call, paid on the tail of every span.
+inline void CopyTail(void* to, const void* from, int count) {
+    auto* d = static_cast<uint8_t*>(to);
+    const auto* s = static_cast<const uint8_t*>(from);
+    if (count >= 2) {
+        std::memcpy(d, s, 8);
+        d += 8;
+        s += 8;
+    }
+    if (count & 1) std::memcpy(d, s, 4);
+}
 
 // round(a * b / 255) on 16-bit lanes that hold bytes, exactly as Mul255.
 // (t + (t >> 8)) >> 8 with t = a * b + 128 equals (t * 257) >> 16 for every pair of bytes.
@@ -188,8 +200,10 @@ inline __m128i ScaledBytes(__m128i x, __m128i src, __m128i dst) {
     return _mm_packus_epi16(Term<F>(xl, sl, dl), Term<F>(xh, sh, dh));
 }
 
+// Inlined into every sprite kernel: as a call it spills the kernel's constants and costs a
+// rotated span an eighth of its time.
 template <uint32_t SF, uint32_t DF>
-inline __m128i BlendVec(__m128i src, __m128i dst) {
+QZ_ALWAYS_INLINE __m128i BlendVec(__m128i src, __m128i dst) {
     if constexpr (SF == factor::One && DF == factor::Zero) {
         return src;
     } else if constexpr (SF == factor::SrcAlpha && DF == factor::InvSrcAlpha) {
@@ -417,9 +431,9 @@ struct SpriteKernel {
     // independent, so the pixels written are the ones Quad would write.
     QZ_ALWAYS_INLINE void Partial(__m128i raw, uint8_t* out, int count) const {
         alignas(16) uint8_t pixels[16] = {};
-        std::memcpy(pixels, out, static_cast<size_t>(count) * 4);
+        CopyTail(pixels, out, count);
         Quad(raw, pixels);
-        std::memcpy(out, pixels, static_cast<size_t>(count) * 4);
+        CopyTail(out, pixels, count);
     }
 
     inline void Pixel(uint32_t raw, uint8_t* out) const {
@@ -448,7 +462,7 @@ void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
             for (; k + 4 <= n; k += 4) kernel.Quad(Load4(tex + 4 * k), dst + 4 * k);
             if (k < n) {
                 alignas(16) uint32_t rest[4] = {};
-                std::memcpy(rest, tex + 4 * k, static_cast<size_t>(n - k) * 4);
+                CopyTail(rest, tex + 4 * k, n - k);
                 kernel.Partial(Load4(rest), dst + 4 * k, n - k);
             }
             continue;
@@ -558,6 +572,48 @@ QZ_ALWAYS_INLINE uint32_t WalkTexel(const SpriteWalk& w, int64_t s, int64_t t) {
     return Load1(w.pixels + y * w.pitch + x * 4);
 }
 
+// Whether a texture's texel offsets y * pitch + x * 4 come from one 16-bit multiply-add:
+// x * 4, y and the pitch as non-negative 16-bit numbers.
+inline bool GatherFits(const TextureView& tex) {
+    return tex.pitch >= 0 && tex.pitch < 32768 && tex.width < 8192 && tex.height < 32768;
+}
+
+// A span inside the texture, four texels a step: the four lanes hold the coordinates
+// s + i ds and t + i dt as the scalar walk has them (inside the texture they fit 32 bits;
+// the lanes only ever step past the span's end by wrapping adds that are never read), and
+// one multiply-add gives the four texel offsets (x | y << 16 times 4 | pitch << 16).
+template <typename Kernel>
+QZ_ALWAYS_INLINE void WalkGathered(const Kernel& kernel, const SpriteWalk& w) {
+    auto lanes = [](int64_t v, int64_t dv) {
+        const uint32_t a = static_cast<uint32_t>(v), d = static_cast<uint32_t>(dv);
+        return _mm_setr_epi32(static_cast<int>(a), static_cast<int>(a + d), static_cast<int>(a + 2 * d),
+                              static_cast<int>(a + 3 * d));
+    };
+    __m128i s = lanes(w.s, w.ds), t = lanes(w.t, w.dt);
+    const __m128i ds4 = _mm_set1_epi32(static_cast<int>(4 * static_cast<uint32_t>(w.ds)));
+    const __m128i dt4 = _mm_set1_epi32(static_cast<int>(4 * static_cast<uint32_t>(w.dt)));
+    const __m128i high = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
+    const __m128i scale = _mm_set1_epi32(static_cast<int>(4u | static_cast<uint32_t>(w.pitch) << 16));
+    alignas(16) int32_t off[4];
+    int k = 0;
+    for (; k + 4 <= w.n; k += 4) {
+        const __m128i xy = _mm_or_si128(_mm_srli_epi32(s, 16), _mm_and_si128(t, high));
+        Store4(off, _mm_madd_epi16(xy, scale));
+        const __m128i raw =
+            _mm_setr_epi32(static_cast<int>(Load1(w.pixels + off[0])), static_cast<int>(Load1(w.pixels + off[1])),
+                           static_cast<int>(Load1(w.pixels + off[2])), static_cast<int>(Load1(w.pixels + off[3])));
+        kernel.Quad(raw, w.dst + 4 * k);
+        s = _mm_add_epi32(s, ds4);
+        t = _mm_add_epi32(t, dt4);
+    }
+    if (k < w.n) {
+        alignas(16) uint32_t rest[4] = {};
+        const int64_t sk = w.s + k * w.ds, tk = w.t + k * w.dt;
+        for (int i = 0; k + i < w.n; ++i) rest[i] = WalkTexel<false>(w, sk + i * w.ds, tk + i * w.dt);
+        kernel.Partial(Load4(rest), w.dst + 4 * k, w.n - k);
+    }
+}
+
 template <bool kClamp, typename Kernel>
 QZ_ALWAYS_INLINE void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2) {
     int64_t s = w.s, t = w.t;
@@ -590,13 +646,18 @@ void SpriteSpan(const SpriteArea& area, const SpriteParams& params, bool sse2) {
     const SpriteKernel<SF, DF, Shape> kernel(params);
     const Triangle& tri = *area.tri;
     const TextureView& tex = *area.tex;
+    const bool gather = GatherFits(tex);
     auto span = [&](int32_t j, int32_t x0, int32_t x1) {
         const SpriteWalk w{tex.pixels,        tex.pitch,         tex.width,   tex.height,
                            tri.s[0].At(x0, j), tri.t[0].At(x0, j), tri.s[0].dx, tri.t[0].dx,
                            area.pixels + static_cast<intptr_t>(j) * area.pitch + static_cast<intptr_t>(x0) * 4,
                            x1 - x0 + 1};
-        if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height))
-            Walk<false>(kernel, w, sse2);
+        if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height)) {
+            if (sse2 && gather)
+                WalkGathered(kernel, w);
+            else
+                Walk<false>(kernel, w, sse2);
+        }
         else
             Walk<true>(kernel, w, sse2);
     };
