@@ -572,48 +572,6 @@ QZ_ALWAYS_INLINE uint32_t WalkTexel(const SpriteWalk& w, int64_t s, int64_t t) {
     return Load1(w.pixels + y * w.pitch + x * 4);
 }
 
-// Whether a texture's texel offsets y * pitch + x * 4 come from one 16-bit multiply-add:
-// x * 4, y and the pitch as non-negative 16-bit numbers.
-inline bool GatherFits(const TextureView& tex) {
-    return tex.pitch >= 0 && tex.pitch < 32768 && tex.width < 8192 && tex.height < 32768;
-}
-
-// A span inside the texture, four texels a step: the four lanes hold the coordinates
-// s + i ds and t + i dt as the scalar walk has them (inside the texture they fit 32 bits;
-// the lanes only ever step past the span's end by wrapping adds that are never read), and
-// one multiply-add gives the four texel offsets (x | y << 16 times 4 | pitch << 16).
-template <typename Kernel>
-QZ_ALWAYS_INLINE void WalkGathered(const Kernel& kernel, const SpriteWalk& w) {
-    auto lanes = [](int64_t v, int64_t dv) {
-        const uint32_t a = static_cast<uint32_t>(v), d = static_cast<uint32_t>(dv);
-        return _mm_setr_epi32(static_cast<int>(a), static_cast<int>(a + d), static_cast<int>(a + 2 * d),
-                              static_cast<int>(a + 3 * d));
-    };
-    __m128i s = lanes(w.s, w.ds), t = lanes(w.t, w.dt);
-    const __m128i ds4 = _mm_set1_epi32(static_cast<int>(4 * static_cast<uint32_t>(w.ds)));
-    const __m128i dt4 = _mm_set1_epi32(static_cast<int>(4 * static_cast<uint32_t>(w.dt)));
-    const __m128i high = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
-    const __m128i scale = _mm_set1_epi32(static_cast<int>(4u | static_cast<uint32_t>(w.pitch) << 16));
-    alignas(16) int32_t off[4];
-    int k = 0;
-    for (; k + 4 <= w.n; k += 4) {
-        const __m128i xy = _mm_or_si128(_mm_srli_epi32(s, 16), _mm_and_si128(t, high));
-        Store4(off, _mm_madd_epi16(xy, scale));
-        const __m128i raw =
-            _mm_setr_epi32(static_cast<int>(Load1(w.pixels + off[0])), static_cast<int>(Load1(w.pixels + off[1])),
-                           static_cast<int>(Load1(w.pixels + off[2])), static_cast<int>(Load1(w.pixels + off[3])));
-        kernel.Quad(raw, w.dst + 4 * k);
-        s = _mm_add_epi32(s, ds4);
-        t = _mm_add_epi32(t, dt4);
-    }
-    if (k < w.n) {
-        alignas(16) uint32_t rest[4] = {};
-        const int64_t sk = w.s + k * w.ds, tk = w.t + k * w.dt;
-        for (int i = 0; k + i < w.n; ++i) rest[i] = WalkTexel<false>(w, sk + i * w.ds, tk + i * w.dt);
-        kernel.Partial(Load4(rest), w.dst + 4 * k, w.n - k);
-    }
-}
-
 template <bool kClamp, typename Kernel>
 QZ_ALWAYS_INLINE void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2) {
     int64_t s = w.s, t = w.t;
@@ -646,18 +604,13 @@ void SpriteSpan(const SpriteArea& area, const SpriteParams& params, bool sse2) {
     const SpriteKernel<SF, DF, Shape> kernel(params);
     const Triangle& tri = *area.tri;
     const TextureView& tex = *area.tex;
-    const bool gather = GatherFits(tex);
     auto span = [&](int32_t j, int32_t x0, int32_t x1) {
         const SpriteWalk w{tex.pixels,        tex.pitch,         tex.width,   tex.height,
                            tri.s[0].At(x0, j), tri.t[0].At(x0, j), tri.s[0].dx, tri.t[0].dx,
                            area.pixels + static_cast<intptr_t>(j) * area.pitch + static_cast<intptr_t>(x0) * 4,
                            x1 - x0 + 1};
-        if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height)) {
-            if (sse2 && gather)
-                WalkGathered(kernel, w);
-            else
-                Walk<false>(kernel, w, sse2);
-        }
+        if (RunInside(w.s, w.ds, w.n, w.width) && RunInside(w.t, w.dt, w.n, w.height))
+            Walk<false>(kernel, w, sse2);
         else
             Walk<true>(kernel, w, sse2);
     };
