@@ -110,3 +110,78 @@ inline V Halve32(V s, V d) {
 
 }  // namespace simdpx
 #endif
+
+// ---- eight R5G6B5 pixels: the add and subtract word forms ----------------------
+// Each 16-bit lane holds one pixel. The word forms keep the carries and borrows of
+// blue and green inside the word (bits 5 and 11, cleared or set as guards); only red's
+// carry or borrow leaves it, and it depends on the red fields alone (bit 11 is clear in
+// one operand and, for the subtract, set in the other), so one saturating add or
+// subtract of the lanes finds it.
+#if QZ_SIMD_PIXEL
+namespace simdpx {
+
+// floor(c x P / 255) on each field of the pixels, the ScaleTable row of P (below 255).
+inline V ScaleFields16(V s, int multiplier) {
+    const V r = ScaleBy(_mm_srli_epi16(s, 11), multiplier);
+    const V g = ScaleBy(_mm_and_si128(_mm_srli_epi16(s, 5), Splat16(0x3F)), multiplier);
+    const V b = ScaleBy(_mm_and_si128(s, Splat16(0x1F)), multiplier);
+    return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+}
+
+// The masked operands' sum overflows exactly when the saturated sum is all ones: below
+// the overflow the sum's bits 0-5 cannot all be set (blue adds to at most 62).
+inline V RedCarries16(V a, V b) { return _mm_cmpeq_epi16(_mm_adds_epu16(a, b), Splat16(0xFFFF)); }
+// Red keeps no borrow where the guarded destination is at least the masked source.
+inline V RedKept16(V guarded, V b) { return _mm_cmpeq_epi16(_mm_subs_epu16(b, guarded), Zero()); }
+
+// PackedAddNoLowBits16 given the masked operands and red's carries.
+inline V AddMasked16(V a, V b, V redCarries) {
+    const V sum = _mm_add_epi16(a, b);
+    const V carries = _mm_and_si128(sum, Splat16(0x0820));
+    const V saturate = _mm_or_si128(_mm_sub_epi16(carries, _mm_srli_epi16(carries, 5)),
+                                    _mm_and_si128(redCarries, Splat16((short)0xF800)));
+    return _mm_or_si128(sum, saturate);
+}
+// PackedSubtract16 given the guarded destination, the masked source and red's keeps.
+inline V SubtractMasked16(V guarded, V b, V redKept) {
+    const V t = _mm_sub_epi16(guarded, b);
+    const V guards = _mm_and_si128(t, Splat16(0x0820));
+    const V keep = _mm_or_si128(_mm_sub_epi16(guards, _mm_srli_epi16(guards, 5)),
+                                _mm_and_si128(redKept, Splat16((short)0xF800)));
+    return _mm_and_si128(t, keep);
+}
+
+inline V PackedAddNoLowBits16(V v, V d) {
+    const V m = Splat16((short)0xF7DF);
+    const V a = _mm_and_si128(v, m), b = _mm_and_si128(d, m);
+    return AddMasked16(a, b, RedCarries16(a, b));
+}
+inline V PackedAdd16(V v, V d) {
+    return _mm_or_si128(PackedAddNoLowBits16(v, d), _mm_and_si128(_mm_or_si128(d, v), Splat16(0x0820)));
+}
+inline V PackedSubtract16(V v, V d) {
+    const V guarded = _mm_or_si128(d, Splat16(0x0820)), b = _mm_and_si128(v, Splat16((short)0xF7DF));
+    return SubtractMasked16(guarded, b, RedKept16(guarded, b));
+}
+
+// The two-pixel forms (PackedAddNoLowBitsPair16, PackedSubtractPair16) on the lane pairs
+// 0-1, 2-3, 4-5, 6-7. The second pixel of a pair is the one-pixel form of both pixels
+// with their bit 0 cleared, the destination's then set to the first pixel's red carry
+// (add) or red keep (subtract). pairMask: bit 0 of the second lanes whose pair is drawn
+// whole (0x00010000 in each 32-bit lane; clear where the second pixel stands alone).
+inline V PackedAddNoLowBitsPairs16(V v, V d, V pairMask) {
+    const V m = Splat16((short)0xF7DF);
+    const V a = _mm_and_si128(v, m), b = _mm_and_si128(d, m);
+    const V red = RedCarries16(a, b);
+    const V b2 = _mm_or_si128(_mm_andnot_si128(pairMask, b), _mm_and_si128(_mm_slli_epi32(red, 16), pairMask));
+    return AddMasked16(_mm_andnot_si128(pairMask, a), b2, red);
+}
+inline V PackedSubtractPairs16(V v, V d, V pairMask) {
+    const V guarded = _mm_or_si128(d, Splat16(0x0820)), b = _mm_and_si128(v, Splat16((short)0xF7DF));
+    const V red = RedKept16(guarded, b);
+    const V g2 = _mm_or_si128(_mm_andnot_si128(pairMask, guarded), _mm_and_si128(_mm_slli_epi32(red, 16), pairMask));
+    return SubtractMasked16(g2, _mm_andnot_si128(pairMask, b), red);
+}
+
+}  // namespace simdpx
+#endif
