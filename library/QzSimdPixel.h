@@ -134,21 +134,21 @@ inline V RedCarries16(V a, V b) { return _mm_cmpeq_epi16(_mm_adds_epu16(a, b), S
 // Red keeps no borrow where the guarded destination is at least the masked source.
 inline V RedKept16(V guarded, V b) { return _mm_cmpeq_epi16(_mm_subs_epu16(b, guarded), Zero()); }
 
+// The fields a result keeps or saturates, from its bits 5 and 11 (blue's and green's
+// carries or guards: blue 0-4, green 6-10) and red's lanes (bits 11-15).
+inline V FieldMasks16(V x, V red) {
+    const V marks = _mm_and_si128(x, Splat16(0x0820));
+    return _mm_or_si128(_mm_sub_epi16(marks, _mm_srli_epi16(marks, 5)), _mm_and_si128(red, Splat16((short)0xF800)));
+}
 // PackedAddNoLowBits16 given the masked operands and red's carries.
 inline V AddMasked16(V a, V b, V redCarries) {
     const V sum = _mm_add_epi16(a, b);
-    const V carries = _mm_and_si128(sum, Splat16(0x0820));
-    const V saturate = _mm_or_si128(_mm_sub_epi16(carries, _mm_srli_epi16(carries, 5)),
-                                    _mm_and_si128(redCarries, Splat16((short)0xF800)));
-    return _mm_or_si128(sum, saturate);
+    return _mm_or_si128(sum, FieldMasks16(sum, redCarries));
 }
 // PackedSubtract16 given the guarded destination, the masked source and red's keeps.
 inline V SubtractMasked16(V guarded, V b, V redKept) {
     const V t = _mm_sub_epi16(guarded, b);
-    const V guards = _mm_and_si128(t, Splat16(0x0820));
-    const V keep = _mm_or_si128(_mm_sub_epi16(guards, _mm_srli_epi16(guards, 5)),
-                                _mm_and_si128(redKept, Splat16((short)0xF800)));
-    return _mm_and_si128(t, keep);
+    return _mm_and_si128(t, FieldMasks16(t, redKept));
 }
 
 inline V PackedAddNoLowBits16(V v, V d) {
