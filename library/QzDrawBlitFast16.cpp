@@ -4,9 +4,9 @@
 //
 // MEMIMGs are 16-bit only as R5G6B5. Two forms reach a 16-bit target:
 // - the table form at P: each field scaled by the ScaleTable row of P, then the packed
-//   add (with its low-bit term) or the packed subtract; the general loops take it at
-//   every P off the plain blitter's dedicated loops, the run tables and the scaled
-//   blitter included;
+//   add (with its low-bit term) or the packed subtract; the general loops draw it
+//   wherever the plain blitter's dedicated loops do not, so at 255 too on the run
+//   tables and in the scaled blitter;
 // - the plain blitter's dedicated loops at P 255 (with or without the MMX flag: 16-bit
 //   has no saturating form): the add without its low-bit term and the subtract on the
 //   source itself, a row's pixels taken in pairs from its first pixel, a pair drawn
