@@ -8,8 +8,9 @@
 // without a blend graphic and never for palette sources:
 // - 32-bit direct sources in every blend mode, bright on or off, keyed or not;
 // - 32-bit per-pixel alpha sources at mode none, on the run tables too;
-// - 16-bit direct sources without bright: copy, keyed copy, alpha; add and subtract,
-//   plain, scaled and on the run tables (QzDrawBlitFast16.cpp);
+// - 16-bit direct sources without bright: copy, keyed copy, alpha; add and subtract for
+//   direct and per-pixel alpha sources, plain, scaled and on the run tables
+//   (QzDrawBlitFast16.cpp);
 // - scaled: the source pixels of each row gathered through a column table, then the
 //   same spans (32-bit as above, 16-bit copies).
 // Everything else returns false and the general loops draw it. Main thread under the
@@ -567,9 +568,12 @@ bool PutMEMIMGScaledFast(const FastScaledCall& w) {
         return false;
     const bool bright = (w.bright & 0xFFFFFF) != 0xFFFFFF;
     if (!w.is32) {
-        if (w.kind == 0 && !bright && (w.mode == 2 || w.mode == 3)) {
-            const AddSub16Span s = ScaledAddSub16(w.mode, w.P, w.key, w.colorKey);
-            GatherRows<2>(w, s.fn, s.ctx);
+        if (!bright && (w.mode == 2 || w.mode == 3)) {
+            const AddSub16Span s = ScaledAddSub16(w.mode, w.kind, w.P, w.key, w.colorKey);
+            if (w.kind == 1)
+                GatherRows<4>(w, s.fn, s.ctx);
+            else
+                GatherRows<2>(w, s.fn, s.ctx);
             return true;
         }
         // The scaled plain copy compares the pixel with the key's low half.

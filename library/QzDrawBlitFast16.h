@@ -21,9 +21,10 @@ struct AddSub16Span {
     AddSub16Ctx ctx;
 };
 
-// The scaled blitter's span for a direct source, bright off, mode 2 (add) or 3
-// (subtract) at P, keyed or not: every P is the table form there.
-AddSub16Span ScaledAddSub16(int mode, int P, bool key, uint32_t colorKey);
+// The scaled blitter's span for a source of kind 0 (direct, 2 bytes a pixel) or 1
+// (per-pixel alpha, 4 bytes), bright off, mode 2 (add) or 3 (subtract) at P, keyed or
+// not: every P is the table form there.
+AddSub16Span ScaledAddSub16(int mode, int kind, int P, bool key, uint32_t colorKey);
 
 // PutMEMIMG's add and subtract on R5G6B5: true when drawn, false to fall through.
 bool PutMEMIMGFastAddSub16(const FastBlitCall& b);

@@ -120,12 +120,23 @@ inline V Halve32(V s, V d) {
 #if QZ_SIMD_PIXEL
 namespace simdpx {
 
-// floor(c x P / 255) on each field of the pixels, the ScaleTable row of P (below 255).
-inline V ScaleFields16(V s, int multiplier) {
-    const V r = ScaleBy(_mm_srli_epi16(s, 11), multiplier);
-    const V g = ScaleBy(_mm_and_si128(_mm_srli_epi16(s, 5), Splat16(0x3F)), multiplier);
-    const V b = ScaleBy(_mm_and_si128(s, Splat16(0x1F)), multiplier);
+// fn applied to each field of the pixels (red, green, blue as lanes 0-31, 0-63, 0-31);
+// fn must keep a field within its width.
+template <class Fn>
+inline V MapFields16(V s, Fn fn) {
+    const V r = fn(_mm_srli_epi16(s, 11));
+    const V g = fn(_mm_and_si128(_mm_srli_epi16(s, 5), Splat16(0x3F)));
+    const V b = fn(_mm_and_si128(s, Splat16(0x1F)));
     return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+}
+// floor(c x P / 255) on each field c, the ScaleTable row of P (below 255).
+inline V ScaleFields16(V s, int multiplier) {
+    return MapFields16(s, [&](V c) { return ScaleBy(c, multiplier); });
+}
+// floor(c x a / 256) on each field c with the weights a (0-256, one a lane; 256 keeps c):
+// c x a stays below 2^16.
+inline V AlphaFields16(V s, V a) {
+    return MapFields16(s, [&](V c) { return _mm_srli_epi16(_mm_mullo_epi16(c, a), 8); });
 }
 
 // The masked operands' sum overflows exactly when the saturated sum is all ones: below
