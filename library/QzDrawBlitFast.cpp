@@ -8,8 +8,8 @@
 // without a blend graphic and never for palette sources:
 // - 32-bit direct sources in every blend mode, bright on or off, keyed or not;
 // - 32-bit per-pixel alpha sources at mode none, on the run tables too;
-// - 16-bit direct sources without bright: copy, keyed copy, alpha; add and subtract for
-//   direct and per-pixel alpha sources, plain, scaled and on the run tables
+// - 16-bit without bright: direct sources in copy, keyed copy and alpha; direct and
+//   per-pixel alpha sources in add and subtract, plain, scaled and on the run tables
 //   (QzDrawBlitFast16.cpp);
 // - scaled: the source pixels of each row gathered through a column table, then the
 //   same spans (32-bit as above, 16-bit copies).
