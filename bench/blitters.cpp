@@ -6,10 +6,12 @@
 // per-pixel alpha (the general loop and the run tables, keyed as sprites are drawn, and
 // unkeyed), add at 255 (both MMX flags) and 128, subtract at 255, multiply;
 // PutMEMIMGScaled at 2x (opaque and per-pixel alpha); PutMEMIMGRotated at 30 degrees
-// and PutMEMIMGQuad on the same corners; copy and alpha 200 on an R5G6B5 target.
+// and PutMEMIMGQuad on the same corners; copy, alpha 200, add at 255 (both MMX flags)
+// and subtract at 255 on an R5G6B5 target.
 // Columns: ours (fast paths), general (the fast paths switched off: the loops every
 // fast path is tested against, as the blitters drew before them), pixman (SRC for
-// copies, OVER with premultiplied texels for alpha and keys, ADD on a8r8g8b8 for add,
+// copies, OVER with premultiplied texels for alpha and keys, ADD on a8r8g8b8 for add
+// (on r5g6b5 for the R5G6B5 add, whose formula differs from ours: no byte check),
 // nearest-filtered transforms for scale and rotation), memcpy of the sprites' rows.
 //
 // Before timing, each row is drawn once by ours and by the general path (their bytes
@@ -44,18 +46,23 @@ constexpr double kPixelsPerIteration = 2'000'000;
 
 enum class Row {
     Copy32, Copy128, Key32, Alpha128, Alpha200, PixelAlpha, PixelAlphaRuns, Add255, Add255Mmx, Add128,
-    Sub255, Multiply, Scaled2x, Scaled2xAlpha, Rotated, Quad, PixelAlphaUnkeyed, Copy16, Alpha200x16, Count
+    Sub255, Multiply, Scaled2x, Scaled2xAlpha, Rotated, Quad, PixelAlphaUnkeyed, Copy16, Alpha200x16,
+    Add255x16, Add255Mmx16, Sub255x16, Count
 };
 const char* const kRowNames[] = {
     "copy 32x32",        "copy 128x128",       "keyed copy 32x32", "alpha P128 32x32",     "alpha P200 32x32",
     "per-pixel alpha",   "per-pixel alpha runs", "add P255",        "add P255 MMX",         "add P128",
     "subtract P255",     "multiply",           "scaled 2x opaque", "scaled 2x pixel alpha", "rotated 30 deg",
     "quad 30 deg",       "per-pixel alpha unkeyed", "copy 32x32 R5G6B5", "alpha P200 R5G6B5",
+    "add P255 R5G6B5",   "add P255 MMX R5G6B5", "subtract P255 R5G6B5",
 };
 enum class Impl { Ours, General, Pixman, Memcpy, Count };
 const char* const kImplNames[] = {"ours", "general", "pixman", "memcpy"};
 
-bool Is16(Row r) { return r == Row::Copy16 || r == Row::Alpha200x16; }
+bool Is16(Row r) {
+    return r == Row::Copy16 || r == Row::Alpha200x16 || r == Row::Add255x16 || r == Row::Add255Mmx16 ||
+           r == Row::Sub255x16;
+}
 
 int SpriteSize(Row r) {
     return r == Row::Copy128 ? 128 : 32;
@@ -162,7 +169,7 @@ public:
     bool Usable() const {
         if (impl_ != Impl::Pixman)
             return true;
-        return row_ != Row::Sub255 && row_ != Row::Multiply;
+        return row_ != Row::Sub255 && row_ != Row::Multiply && row_ != Row::Sub255x16;
     }
 
     void Draw() {
@@ -201,16 +208,19 @@ private:
     void SetState() {
         g_drawState.drawArea = {0, 0, kWidth, kHeight};
         g_drawState.brightColor = 0xFFFFFF;
-        g_screen.mmxAvailable = row_ == Row::Add255Mmx ? 1 : 0;
+        g_screen.mmxAvailable = row_ == Row::Add255Mmx || row_ == Row::Add255Mmx16 ? 1 : 0;
         int mode = 0, P = 255;
         switch (row_) {
         case Row::Alpha128: mode = 1, P = 128; break;
         case Row::Alpha200:
         case Row::Alpha200x16: mode = 1, P = 200; break;
         case Row::Add255:
-        case Row::Add255Mmx: mode = 2; break;
+        case Row::Add255Mmx:
+        case Row::Add255x16:
+        case Row::Add255Mmx16: mode = 2; break;
         case Row::Add128: mode = 2, P = 128; break;
-        case Row::Sub255: mode = 3; break;
+        case Row::Sub255:
+        case Row::Sub255x16: mode = 3; break;
         case Row::Multiply: mode = 4; break;
         default: break;
         }
@@ -238,7 +248,8 @@ private:
     }
 
     void MakePixman() {
-        const bool additive = row_ == Row::Add255 || row_ == Row::Add255Mmx || row_ == Row::Add128;
+        const bool additive = row_ == Row::Add255 || row_ == Row::Add255Mmx || row_ == Row::Add128 ||
+                              row_ == Row::Add255x16 || row_ == Row::Add255Mmx16;
         dst_ = pixman_image_create_bits(Is16(row_) ? PIXMAN_r5g6b5 : additive ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, kWidth,
                                         kHeight, (uint32_t*)target_.img.pixels, target_.img.pitch);
         const int s = SpriteSize(row_);
@@ -257,9 +268,9 @@ private:
                 t = (t >> 1) & 0x7F7F7F7Fu;
         const bool opaqueCopy = row_ == Row::Copy32 || row_ == Row::Copy128 || row_ == Row::Scaled2x ||
                                 row_ == Row::Rotated || row_ == Row::Quad;
-        if (row_ == Row::Copy16) {
+        if (Is16(row_) && row_ != Row::Alpha200x16) {
             src_ = pixman_image_create_bits(PIXMAN_r5g6b5, s, s, (uint32_t*)sprite_->rgb565.data(), s * 2);
-            op_ = PIXMAN_OP_SRC;
+            op_ = additive ? PIXMAN_OP_ADD : PIXMAN_OP_SRC;
             return;
         }
         src_ = pixman_image_create_bits(opaqueCopy ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8, s, s, peerTexels_.data(), s * 4);

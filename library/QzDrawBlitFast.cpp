@@ -8,7 +8,9 @@
 // without a blend graphic and never for palette sources:
 // - 32-bit direct sources in every blend mode, bright on or off, keyed or not;
 // - 32-bit per-pixel alpha sources at mode none, on the run tables too;
-// - 16-bit direct sources without bright: copy, keyed copy, alpha;
+// - 16-bit without bright: direct sources in copy, keyed copy and alpha; direct and
+//   per-pixel alpha sources in add and subtract, plain, scaled and on the run tables
+//   (QzDrawBlitFast16.cpp);
 // - scaled: the source pixels of each row gathered through a column table, then the
 //   same spans (32-bit as above, 16-bit copies).
 // Everything else returns false and the general loops draw it. Main thread under the
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <vector>
 
+#include "QzDrawBlitFast16.h"
 #include "QzDrawBlitPixel.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
@@ -479,6 +482,8 @@ void Steps(std::vector<ptrdiff_t>& out, int n, ptrdiff_t step, int32_t acc, int3
 
 // 16-bit direct sources without bright at mode none and alpha, off the run tables.
 bool Blit16(const FastBlitCall& b) {
+    if (b.mode == 2 || b.mode == 3)
+        return PutMEMIMGFastAddSub16(b);
     const bool bright = (b.bright & 0xFFFFFF) != 0xFFFFFF;
     if (b.kind != 0 || bright || b.runs != nullptr)
         return false;
@@ -563,6 +568,14 @@ bool PutMEMIMGScaledFast(const FastScaledCall& w) {
         return false;
     const bool bright = (w.bright & 0xFFFFFF) != 0xFFFFFF;
     if (!w.is32) {
+        if (!bright && (w.mode == 2 || w.mode == 3)) {
+            const AddSub16Span s = ScaledAddSub16(w.mode, w.kind, w.P, w.key, w.colorKey);
+            if (w.kind == 1)
+                GatherRows<4>(w, s.fn, s.ctx);
+            else
+                GatherRows<2>(w, s.fn, s.ctx);
+            return true;
+        }
         // The scaled plain copy compares the pixel with the key's low half.
         if (w.kind != 0 || bright || w.mode != 0)
             return false;

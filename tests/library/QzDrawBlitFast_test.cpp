@@ -272,6 +272,167 @@ TEST_F(BlitFastTest, PutMEMIMGScaledFastEqualsGeneral) {
     EXPECT_EQ(crc, 0xB76F4794u);
 }
 
+// Add and subtract on R5G6B5, plain and scaled: direct and per-pixel alpha sources (the
+// 16-bit fast paths' own), with keyed pixels next to drawn ones so that the plain
+// blitter's pairs at P 255 meet every mix of keyed and drawn pixels, and run tables that
+// no longer match every pixel; now and then a palette source, bright or a blend graphic
+// (those fall through).
+TEST_F(BlitFastTest, AddSubtract16FastEqualsGeneral) {
+    Rng rng(20261213);
+    uint32_t crc = 0;
+    for (int n = 0; n < 3000; ++n) {
+        Case c;
+        c.number = n;
+        RandomSettings(c, rng);
+        c.type = 0;
+        const int pick = rng.Below(8);
+        c.kind = pick < 5 ? 0 : pick < 7 ? 1 : 2;
+        c.mode = 2 + rng.Below(2);
+        c.bright = rng.OneIn(8) ? rng.Next() : 0xFFFFFF;
+        c.blend = rng.OneIn(10);
+        c.key = c.kind == 2 ? (uint32_t)rng.Below(256) : rng.OneIn(8) ? rng.Next() : rng.Next() & 0xFFFF;
+        const bool scaled = rng.OneIn(3);
+        c.sw = rng.OneIn(6) ? 1 + rng.Below(3) : 1 + rng.Below(300);
+        c.sh = 1 + rng.Below(std::max(1, std::min(300, 2000 / c.sw)));
+        c.dw = 1 + rng.Below(300);
+        c.dh = 1 + rng.Below(std::max(1, std::min(300, 5000 / c.dw)));
+        c.runs = !scaled && c.transparent == 1 && rng.OneIn(2);
+        Image src(c.sw, c.sh, 0, c.kind == 2, c.kind == 1, c.key, c.runs ? 1 : 0);
+        FillSource(&src.m, rng, c);
+        if (c.runs) {
+            BuildMEMIMGRuns(&src.m);
+            src.m.runsValid = 1;
+            // The tables say what the pixels were: the general path follows them.
+            for (int k = rng.OneIn(3) ? 8 : 0; k > 0; --k) {
+                const uint32_t v = rng.Next();
+                std::memcpy(src.m.pixels + rng.Below(c.sh) * src.m.pitch + rng.Below(c.sw) * src.m.format->pixelBytes,
+                            &v, (size_t)src.m.format->pixelBytes);
+            }
+        }
+        Image blend(c.sw, c.sh, 2, 0, 0, 0, 0);
+        qztest::FillMemImgRandomly(&blend.m, rng.g);
+        Image dst(c.dw, c.dh, 0, 0, 0, 0, 0);
+        qztest::FillMemImgRandomly(&dst.m, rng.g);
+        // Placed anywhere over the destination; half the calls clipped to a random area
+        // as well, the rest whole when they fit (then the run tables are walked).
+        c.x = rng.Below(c.dw + c.sw + 1) - c.sw;
+        c.y = rng.Below(c.dh + c.sh + 1) - c.sh;
+        c.area = {0, 0, 640, 480};
+        if (rng.OneIn(2)) {
+            c.area = {rng.Below(c.dw + 1) - 3, rng.Below(c.dh + 1) - 3, 0, 0};
+            c.area.right = c.area.left + rng.Below(c.dw + 5);
+            c.area.bottom = c.area.top + rng.Below(c.dh + 5);
+        } else if (c.sw <= c.dw && c.sh <= c.dh) {
+            c.x = rng.Below(c.dw - c.sw + 1);
+            c.y = rng.Below(c.dh - c.sh + 1);
+        }
+        // Scaled: up to three times the source's size or down to one pixel, mirrored now and then.
+        c.rect = {c.x, c.y, c.x + 1 + rng.Below(3 * c.sw), c.y + 1 + rng.Below(3 * c.sh)};
+        if (rng.OneIn(4))
+            std::swap(c.rect.left, c.rect.right);
+        const MEMIMG* bg = c.blend ? &blend.m : nullptr;
+        auto draw = [&](MEMIMG* d) {
+            if (scaled)
+                PutMEMIMGScaled(d, &src.m, &c.rect, c.transparent, bg);
+            else
+                PutMEMIMG(d, &src.m, c.x, c.y, c.transparent, bg);
+        };
+        if (!BothWays(c, dst, draw, &crc))
+            break;
+    }
+    std::printf("16-bit add and subtract outputs CRC %08X\n", crc);
+    EXPECT_EQ(crc, 0x5ECCB9BBu);
+}
+
+#if QZ_SIMD_PIXEL
+// The R5G6B5 vector forms against the word forms, on every pair of values of the low
+// eleven bits (blue, green and green's carry into red) and of the high eleven (green's
+// low bit, green and red), the other bits random. The pair forms get the second pixel
+// so and a random first, whose red carries or keeps either way, its partner drawn or
+// keyed; the first pixel of a pair is checked against the two-pixel word too.
+TEST(SimdPixelTest, Packed16FormsEqualWordForms) {
+    using namespace simdpx;
+    std::mt19937 rng(16);
+    int bad = 0;
+    auto check = [&](const char* name, const uint16_t* v, const uint16_t* d, const uint16_t* got, uint32_t want,
+                     int lane) {
+        if (got[lane] != want && bad++ < 8)
+            ADD_FAILURE() << std::hex << name << " lane " << lane << " v " << v[lane] << " d " << d[lane] << ": "
+                          << got[lane] << ", word form " << want;
+    };
+    for (int high = 0; high < 2; ++high) {
+        const int shift = high ? 5 : 0;
+        const uint32_t rest = high ? 0x001Fu : 0xF800u;
+        for (uint32_t x = 0; x < 2048; ++x)
+            for (uint32_t y0 = 0; y0 < 2048; y0 += 4) {
+                alignas(16) uint16_t v[8], d[8], add[8], addLow[8], sub[8], addPair[8], subPair[8];
+                for (int i = 0; i < 8; ++i) {
+                    // Lanes 1, 3, 5, 7 take the values under test; 0, 2, 4, 6 are random.
+                    const uint32_t r = rng();
+                    v[i] = (uint16_t)(i % 2 ? (r & rest) | x << shift : r);
+                    d[i] = (uint16_t)(i % 2 ? (r >> 16 & rest) | (y0 + i / 2) << shift : r >> 16);
+                }
+                const V vv = _mm_load_si128((const V*)v), dd = _mm_load_si128((const V*)d);
+                // Pairs 0-1 and 4-5 drawn whole, 2-3 and 6-7 with a keyed first pixel.
+                const V whole = _mm_setr_epi32(0x10000, 0, 0x10000, 0);
+                _mm_store_si128((V*)add, PackedAddNoLowBits16(vv, dd));
+                _mm_store_si128((V*)addLow, PackedAdd16(vv, dd));
+                _mm_store_si128((V*)sub, PackedSubtract16(vv, dd));
+                _mm_store_si128((V*)addPair, PackedAddNoLowBitsPairs16(vv, dd, whole));
+                _mm_store_si128((V*)subPair, PackedSubtractPairs16(vv, dd, whole));
+                for (int i = 0; i < 8; ++i) {
+                    check("add", v, d, add, blitpx::PackedAddNoLowBits16(v[i], d[i]), i);
+                    check("add with low bits", v, d, addLow, blitpx::PackedAdd16(v[i], d[i]), i);
+                    check("subtract", v, d, sub, blitpx::PackedSubtract16(v[i], d[i]), i);
+                    const int first = i & ~1;
+                    const uint32_t pv = v[first] | (uint32_t)v[first + 1] << 16,
+                                   pd = d[first] | (uint32_t)d[first + 1] << 16;
+                    const bool pair = i % 4 < 2;
+                    const int part = i % 2 * 16;
+                    check("add pair", v, d, addPair,
+                          pair ? blitpx::PackedAddNoLowBitsPair16(pv, pd) >> part & 0xFFFF
+                               : blitpx::PackedAddNoLowBits16(v[i], d[i]),
+                          i);
+                    check("subtract pair", v, d, subPair,
+                          pair ? blitpx::PackedSubtractPair16(pv, pd) >> part & 0xFFFF
+                               : blitpx::PackedSubtract16(v[i], d[i]),
+                          i);
+                }
+            }
+    }
+}
+
+// The fields of every R5G6B5 pixel weighted by every alpha (256 for opaque) and scaled by
+// every P the multiplier serves: floor(c x a / 256), then the ScaleTable row of P.
+TEST(SimdPixelTest, WeightAndScaleFields16EqualTheTables) {
+    using namespace simdpx;
+    BuildBlendLookupTables();
+    int bad = 0;
+    auto check = [&](const char* what, int k, uint32_t s, uint32_t got, uint32_t want) {
+        if (got != want && bad++ < 5)
+            ADD_FAILURE() << what << " " << k << std::hex << " s " << s << ": " << got << ", tables " << want << std::dec;
+    };
+    for (uint32_t s0 = 0; s0 < 65536; s0 += 8) {
+        const V s = _mm_add_epi16(Splat16((int)s0), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+        alignas(16) uint16_t out[8];
+        for (int a = 0; a <= 256; ++a) {
+            _mm_store_si128((V*)out, AlphaFields16(s, Splat16(a)));
+            for (uint32_t i = 0; i < 8; ++i) {
+                const blitpx::Rgb f = blitpx::Split16(s0 + i);
+                check("alpha", a, s0 + i, out[i], blitpx::Pack16({f.r * a >> 8, f.g * a >> 8, f.b * a >> 8}));
+            }
+        }
+        for (int P = 0; P < 255; ++P) {
+            _mm_store_si128((V*)out, ScaleFields16(s, ScaleMultiplier(P)));
+            for (uint32_t i = 0; i < 8; ++i) {
+                const blitpx::Rgb f = blitpx::Split16(s0 + i);
+                check("P", P, s0 + i, out[i], blitpx::Pack16({ScaleTable[P][f.r], ScaleTable[P][f.g], ScaleTable[P][f.b]}));
+            }
+        }
+    }
+}
+#endif
+
 #if QZ_SIMD_PIXEL
 // The vector identities of the fast paths against MixChannel, over every input: MixHigh
 // for every source, destination and weight, MixOpaque (weight 255) for every pair.
