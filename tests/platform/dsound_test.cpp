@@ -249,6 +249,20 @@ TEST(Buffer, NewBufferHoldsSilenceInItsFormatWhateverTheMemoryHeldBefore) {
     }
 }
 
+TEST(Buffer, LocksFromOneOffsetUnlockInAnyOrderWithinTheirOwnSpans) {
+    Sound ds;
+    IDirectSoundBuffer* b = ds.Buffer(Pcm(44100, 2, 16), std::vector<int16_t>(200, 0));
+    void *p = nullptr, *q = nullptr, *p2 = nullptr;
+    DWORD n = 0, m = 0, n2 = 0;
+    ASSERT_EQ(b->Lock(0, 100, &p, &n, &p2, &n2, 0), DS_OK);
+    ASSERT_EQ(b->Lock(0, 400, &q, &m, &p2, &n2, 0), DS_OK);
+    EXPECT_EQ(b->Unlock(q, 400, nullptr, 0), DS_OK);
+    EXPECT_EQ(b->Unlock(p, 200, nullptr, 0), DSERR_INVALIDPARAM);  // more than its lock
+    EXPECT_EQ(b->Unlock(p, 100, nullptr, 0), DS_OK);
+    EXPECT_EQ(b->Unlock(p, 100, nullptr, 0), DSERR_INVALIDPARAM);  // no lock left
+    b->Release();
+}
+
 // A looping buffer of one constant sample on both channels, 100 frames.
 IDirectSoundBuffer* ConstantLoop(Sound& ds, int16_t value) {
     return ds.Buffer(Pcm(44100, 2, 16), std::vector<int16_t>(200, value));

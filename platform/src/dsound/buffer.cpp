@@ -123,10 +123,12 @@ public:
     HRESULT Unlock(LPVOID part1, DWORD bytes1, LPVOID part2, DWORD bytes2) override {
         if (primary_) return DSERR_INVALIDCALL;
         std::lock_guard<std::mutex> hold(MixLock());
-        auto it = std::find_if(locks_.begin(), locks_.end(), [part1](const Staging& s) { return s.part1 == part1; });
+        // Two locks in place from the same offset share their first pointer: the one
+        // whose spans hold what is unlocked is the one meant.
+        auto it = std::find_if(locks_.begin(), locks_.end(), [&](const Staging& s) {
+            return s.part1 == part1 && bytes1 <= s.first && (bytes2 == 0 || (part2 == s.part2 && bytes2 <= s.second));
+        });
         if (it == locks_.end()) return DSERR_INVALIDPARAM;
-        if (bytes1 > it->first || (bytes2 > 0 && (part2 != it->part2 || bytes2 > it->second)))
-            return DSERR_INVALIDPARAM;
         if (it->inPlace) {
             EndInPlaceLock();
         } else {
