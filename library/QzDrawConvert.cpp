@@ -174,12 +174,7 @@ void ConvertFixed(Fixed kind, uint8_t* dst, int dstPitch, const uint8_t* src, in
         case Fixed::Rgb565To8888: convert_rows::kRgb565To8888(d, s, w); break;
         case Fixed::Rgb565To555: convert_rows::kRgb565To555(d, s, w); break;
         case Fixed::Rgb555To565: convert_rows::kRgb555To565(d, s, w); break;
-        case Fixed::Rgb24Key8888:
-            // Opaque first, then the key's pixels lose their alpha again: the same bytes as
-            // rgb == key ? rgb : rgb | 0xFF000000, a row at a time.
-            convert_rows::kRgb24To8888(d, s, w);
-            convert_rows::kKeyAlpha32(d, d, w, 0xFFFFFFu, 0xFF000000u, key);
-            break;
+        case Fixed::Rgb24Key8888: convert_rows::kRgb24Key8888(d, s, w, key); break;
         default:
             for (int x = 0; x < w; ++x) {
                 uint32_t b = s[x * 3], g = s[x * 3 + 1], r = s[x * 3 + 2];

@@ -88,7 +88,34 @@ void KeyAlpha32Ref(void* dst, const void* src, int n, uint32_t rgbMask, uint32_t
     }
 }
 
+void Rgb24Key8888Ref(void* dst, const void* src, int n, uint32_t key) {
+    uint8_t* d = (uint8_t*)dst;
+    const uint8_t* s = (const uint8_t*)src;
+    key &= 0xFFFFFFu;
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* p = s + i * 3;
+        uint32_t rgb = (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
+        Store32(d + i * 4, rgb == key ? rgb : rgb | 0xFF000000u);
+    }
+}
+
 #if defined(__SSE2__)
+
+namespace {
+
+// Four 24-bit pixels from the first twelve bytes of one 16-byte load, each in the low
+// three bytes of its lane (pixel k moves up k bytes), top bytes 0. The load reads four
+// bytes past the pixels: callers stop while six pixels are left.
+inline __m128i Lanes24(const uint8_t* s) {
+    const __m128i lane0 = _mm_set_epi32(0, 0, 0, 0xFFFFFF), lane1 = _mm_set_epi32(0, 0, 0xFFFFFF, 0);
+    const __m128i lane2 = _mm_set_epi32(0, 0xFFFFFF, 0, 0), lane3 = _mm_set_epi32(0xFFFFFF, 0, 0, 0);
+    __m128i v = _mm_loadu_si128((const __m128i*)s);
+    __m128i low = _mm_or_si128(_mm_and_si128(v, lane0), _mm_and_si128(_mm_slli_si128(v, 1), lane1));
+    __m128i high = _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), lane2), _mm_and_si128(_mm_slli_si128(v, 3), lane3));
+    return _mm_or_si128(low, high);
+}
+
+}  // namespace
 
 void Rgb565To8888Sse2(void* dst, const void* src, int n) {
     uint8_t* d = (uint8_t*)dst;
@@ -188,18 +215,25 @@ void Rgb555To565Sse2(void* dst, const void* src, int n) {
 void Rgb24To8888Sse2(void* dst, const void* src, int n) {
     uint8_t* d = (uint8_t*)dst;
     const uint8_t* s = (const uint8_t*)src;
-    // Four pixels are twelve bytes: three 32-bit words, regrouped into four lanes.
     const __m128i opaque = _mm_set1_epi32((int)0xFF000000u);
-    const __m128i low24 = _mm_set1_epi32(0xFFFFFF);
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        uint32_t w[3];
-        std::memcpy(w, s + i * 3, 12);
-        __m128i v = _mm_set_epi32((int)(w[2] >> 8), (int)(w[1] >> 16 | w[2] << 16), (int)(w[0] >> 24 | w[1] << 8),
-                                  (int)w[0]);
-        _mm_storeu_si128((__m128i*)(d + i * 4), _mm_or_si128(_mm_and_si128(v, low24), opaque));
-    }
+    for (; i + 6 <= n; i += 4)
+        _mm_storeu_si128((__m128i*)(d + i * 4), _mm_or_si128(Lanes24(s + i * 3), opaque));
     Rgb24To8888Ref(d + i * 4, s + i * 3, n - i);
+}
+
+void Rgb24Key8888Sse2(void* dst, const void* src, int n, uint32_t key) {
+    uint8_t* d = (uint8_t*)dst;
+    const uint8_t* s = (const uint8_t*)src;
+    const __m128i opaque = _mm_set1_epi32((int)0xFF000000u);
+    const __m128i keyRgb = _mm_set1_epi32((int)(key & 0xFFFFFFu));
+    int i = 0;
+    for (; i + 6 <= n; i += 4) {
+        __m128i v = Lanes24(s + i * 3);
+        __m128i alpha = _mm_andnot_si128(_mm_cmpeq_epi32(v, keyRgb), opaque);
+        _mm_storeu_si128((__m128i*)(d + i * 4), _mm_or_si128(v, alpha));
+    }
+    Rgb24Key8888Ref(d + i * 4, s + i * 3, n - i, key);
 }
 
 void KeyAlpha32Sse2(void* dst, const void* src, int n, uint32_t rgbMask, uint32_t alphaMask, uint32_t key) {
@@ -232,6 +266,7 @@ const Row16To16 kRgb565To555 = Rgb565To555Sse2;
 const Row16To16 kRgb555To565 = Rgb555To565Sse2;
 const Row24To32 kRgb24To8888 = Rgb24To8888Sse2;
 const RowKeyAlpha32 kKeyAlpha32 = KeyAlpha32Sse2;
+const Row24Key32 kRgb24Key8888 = Rgb24Key8888Sse2;
 
 #else
 
@@ -241,6 +276,7 @@ const Row16To16 kRgb565To555 = Rgb565To555Ref;
 const Row16To16 kRgb555To565 = Rgb555To565Ref;
 const Row24To32 kRgb24To8888 = Rgb24To8888Ref;
 const RowKeyAlpha32 kKeyAlpha32 = KeyAlpha32Ref;
+const Row24Key32 kRgb24Key8888 = Rgb24Key8888Ref;
 
 #endif
 

@@ -18,6 +18,7 @@ typedef void (*Row24To32)(void* dst, const void* src, int n);
 // the alpha bits cleared, others set; bits outside rgbMask are set first.
 typedef void (*RowKeyAlpha32)(void* dst, const void* src, int n, uint32_t rgbMask, uint32_t alphaMask,
                               uint32_t key);
+typedef void (*Row24Key32)(void* dst, const void* src, int n, uint32_t key);
 
 // R5G6B5 -> X8R8G8B8 with a zero top byte.
 void Rgb565To8888Ref(void* dst, const void* src, int n);
@@ -29,6 +30,9 @@ void Rgb555To565Ref(void* dst, const void* src, int n);
 // 24-bit b, g, r bytes -> X8R8G8B8 with a 0xFF top byte.
 void Rgb24To8888Ref(void* dst, const void* src, int n);
 void KeyAlpha32Ref(void* dst, const void* src, int n, uint32_t rgbMask, uint32_t alphaMask, uint32_t key);
+// 24-bit b, g, r bytes -> A8R8G8B8: opaque, except pixels equal to the key's low 24 bits,
+// whose top byte stays 0.
+void Rgb24Key8888Ref(void* dst, const void* src, int n, uint32_t key);
 
 #if defined(__SSE2__)
 void Rgb565To8888Sse2(void* dst, const void* src, int n);
@@ -37,6 +41,7 @@ void Rgb565To555Sse2(void* dst, const void* src, int n);
 void Rgb555To565Sse2(void* dst, const void* src, int n);
 void Rgb24To8888Sse2(void* dst, const void* src, int n);
 void KeyAlpha32Sse2(void* dst, const void* src, int n, uint32_t rgbMask, uint32_t alphaMask, uint32_t key);
+void Rgb24Key8888Sse2(void* dst, const void* src, int n, uint32_t key);
 #endif
 
 // The rows the blit uses: the fastest this processor runs.
@@ -46,5 +51,6 @@ extern const Row16To16 kRgb565To555;
 extern const Row16To16 kRgb555To565;
 extern const Row24To32 kRgb24To8888;
 extern const RowKeyAlpha32 kKeyAlpha32;
+extern const Row24Key32 kRgb24Key8888;
 
 }  // namespace convert_rows

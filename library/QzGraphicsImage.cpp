@@ -42,6 +42,41 @@ int MirrorIntoNewBlock(GraphImage* image) {
     return 0;
 }
 
+// PNG and JPEG files are read whole, in one read, and decoded from memory: their
+// decoders ask for a few bytes or 4 KiB at a time, and every file read is a system
+// call. Other files (pictures read in large blocks anyway, movies tried as pictures
+// first) and files of program-registered readers, which may expect a file stream,
+// keep the file stream. Null when the file stays a stream; the position then does
+// not matter, since every reader starts with a seek.
+constexpr int64_t kWholeFileLimit = 256 << 20;
+
+void* ReadWholeImageFile(FileHandle file, int* sizeOut) {
+    if (g_userLoaderCount != 0 || FileAccessSeek(file, 0, kSeekFromEnd) != 0)
+        return nullptr;
+    const int size = FileAccessTell(file);
+    constexpr int kSignatureBytes = 8;
+    if (size < kSignatureBytes || size > kWholeFileLimit || FileAccessSeek(file, 0, kSeekFromStart) != 0)
+        return nullptr;
+    unsigned char head[kSignatureBytes];
+    if (FileAccessRead(head, 1, kSignatureBytes, file) != kSignatureBytes)
+        return nullptr;
+    const bool png = std::memcmp(head, "\x89PNG\r\n\x1a\n", kSignatureBytes) == 0;
+    const bool jpeg = head[0] == 0xFF && head[1] == 0xD8;
+    if (!png && !jpeg)
+        return nullptr;
+    auto* whole = static_cast<unsigned char*>(AllocMemory(size, __FILE_NAME__, __LINE__));
+    if (whole == nullptr)
+        return nullptr;
+    std::memcpy(whole, head, kSignatureBytes);
+    const int rest = size - kSignatureBytes;
+    if (FileAccessRead(whole + kSignatureBytes, 1, rest, file) != rest) {
+        FreeMemory(whole);
+        return nullptr;
+    }
+    *sizeOut = size;
+    return whole;
+}
+
 }  // namespace
 
 int FreeGraphImage(GraphImage* image) {
@@ -80,13 +115,25 @@ int DecodeGraphImage(const char* path, const void* memory, int size, int sourceK
                      GraphImage* out, BITMAPINFO** bmiOut, void** bitsOut) {
     ReadStream stream;
     MemoryStream* memoryStream = nullptr;
+    void* wholeFile = nullptr;
+    bool fileStream = false;
     if (sourceKind == 0) {
         if (path == nullptr)
             return -1;
         FileHandle file = FileAccessOpen(path, 0, 1);
         if (file == 0)
             return -1;
-        MakeFileReadStream(&stream, file);
+        int wholeSize = 0;
+        wholeFile = ReadWholeImageFile(file, &wholeSize);
+        if (wholeFile != nullptr)
+            memoryStream = OpenMemoryStream(wholeFile, wholeSize);
+        if (memoryStream != nullptr) {
+            FileAccessClose(file);
+            MakeMemoryReadStream(&stream, memoryStream);
+        } else {
+            MakeFileReadStream(&stream, file);
+            fileStream = true;
+        }
     } else {
         memoryStream = OpenMemoryStream(memory, size);
         if (memoryStream == nullptr)
@@ -101,6 +148,8 @@ int DecodeGraphImage(const char* path, const void* memory, int size, int sourceK
         stream.functions.close(stream.data);
         memoryStream = nullptr;
     }
+    if (wholeFile != nullptr)
+        FreeMemory(wholeFile);
     if (result == 0 && mirrorFlag == 1)
         result = MirrorIntoNewBlock(&image);
     if (result == 0 && dibFlag != 0) {
@@ -126,7 +175,7 @@ int DecodeGraphImage(const char* path, const void* memory, int size, int sourceK
     }
     if (result != 0)
         FreeGraphImage(&image);
-    if (sourceKind == 0)
+    if (fileStream)
         stream.functions.close(stream.data);
     return result;
 }

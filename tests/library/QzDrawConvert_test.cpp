@@ -361,6 +361,9 @@ TEST(ConvertRows, FastRowsMatchTheirReferences) {
             convert_rows::KeyAlpha32Ref(a.data() + offset, s, n, 0xFFFFFF, 0xFF000000u, key);
             convert_rows::KeyAlpha32Sse2(b.data() + offset, s, n, 0xFFFFFF, 0xFF000000u, key);
             EXPECT_EQ(a, b);
+            convert_rows::Rgb24Key8888Ref(a.data() + offset, s, n, key);
+            convert_rows::Rgb24Key8888Sse2(b.data() + offset, s, n, key);
+            EXPECT_EQ(a, b);
         }
     }
 #else

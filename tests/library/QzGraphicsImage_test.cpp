@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveWriter.h"
 #include "CodecFixtures.h"
 #include "ImageWriters.h"
 #include "LibraryFixture.h"
 #include "QzGraphicsDib.h"
 #include "QzGraphicsImage.h"
 #include "QzGraphicsReaders.h"
+#include "QzArchive_FileSet.h"
+#include "QzWinFileStream.h"
 #include "QzWinMemory.h"
 
 namespace {
@@ -190,6 +193,86 @@ TEST_F(FrontEndTest, UserLoadersComeFirstAndUnknownStreamsLeaveNothing) {
     EXPECT_EQ(g_windowSystem.tracker.count, blocks);
     for (int i = 1; i < kMaxUserGraphImageLoaders; ++i) EXPECT_EQ(AddUserGraphImageLoader(UserLoader), 0);
     EXPECT_EQ(AddUserGraphImageLoader(UserLoader), -1);
+}
+
+// PNG and JPEG files are read whole and decoded from memory: every source must still give
+// what the same bytes give from memory, damaged and cut-off files included, and leave
+// nothing behind.
+TEST_F(FrontEndTest, PngAndJpegFilesDecodeAsTheirBytesDoFromMemory) {
+    ClearArchiveTable();
+    const std::string png = qztest::WritePng([] {
+        qztest::PngSpec spec;
+        spec.width = 40;
+        spec.height = 30;
+        spec.colorType = 2;
+        spec.bitDepth = 8;
+        spec.rows = qztest::GradientRgb(40, 30);
+        return spec;
+    }());
+    const std::string jpeg = qztest::WriteJpeg(40, 30, 3, qztest::GradientRgb(40, 30));
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"png", png},
+        {"jpeg", jpeg},
+        {"jpeg cut in half", jpeg.substr(0, jpeg.size() / 2)},
+        {"png cut in half", png.substr(0, png.size() / 2)},
+        {"png signature alone", png.substr(0, 8)},
+        {"jpeg start alone", jpeg.substr(0, 2)},
+    };
+    const int blocks = g_windowSystem.tracker.count;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GraphImage expected;
+        const int result = DecodeMemory(c.bytes, &expected);
+        qztest::WriteWholeFile(dir.file("picture.bin"), c.bytes);
+        qztest::ArchiveWriter writer;
+        writer.AddFile("STORED.BIN", c.bytes);
+        writer.AddFile("PACKED.BIN", c.bytes, true);
+        qztest::WriteWholeFile(dir.file("pack.qza"), writer.Build(qztest::ArchiveKey::First));
+        for (const char* path : {"picture.bin", "pack\\stored.bin", "pack\\packed.bin"}) {
+            SCOPED_TRACE(path);
+            GraphImage image = {};
+            ASSERT_EQ(DecodeGraphImageRaw(path, nullptr, 0, 0, &image, 0), result);
+            if (result == 0) {
+                EXPECT_EQ(image.width, expected.width);
+                EXPECT_EQ(image.pitch, expected.pitch);
+                EXPECT_EQ(image.colorFormat.colorBitDepth, expected.colorFormat.colorBitDepth);
+                EXPECT_TRUE(Bytes(image) == Bytes(expected));
+            }
+            FreeGraphImage(&image);
+        }
+        FreeGraphImage(&expected);
+        FreeUnusedArchives();
+    }
+    EXPECT_EQ(g_windowSystem.tracker.count, blocks);
+}
+
+// A reader the program registers is handed the file stream itself, as before.
+int g_sawFileStream = 0;
+int FileStreamProbe(ReadStream* stream, GraphImage*) {
+    g_sawFileStream = stream->functions.read == GetFileStreamFunctions()->read;
+    return -1;
+}
+
+TEST_F(FrontEndTest, ProgramReadersOfPngFilesGetTheFileStream) {
+    ASSERT_EQ(AddUserGraphImageLoader(FileStreamProbe), 0);
+    qztest::WriteWholeFile(dir.file("picture.png"), qztest::WritePng([] {
+        qztest::PngSpec spec;
+        spec.width = 2;
+        spec.height = 2;
+        spec.colorType = 2;
+        spec.bitDepth = 8;
+        spec.rows = qztest::GradientRgb(2, 2);
+        return spec;
+    }()));
+    GraphImage image = {};
+    g_sawFileStream = 0;
+    ASSERT_EQ(DecodeGraphImageRaw("picture.png", nullptr, 0, 0, &image, 0), 0);
+    EXPECT_EQ(g_sawFileStream, 1);
+    EXPECT_EQ(image.width, 2);
+    FreeGraphImage(&image);
 }
 
 // ---- mirroring and the pixel reader -----------------------------------------------------------

@@ -1,6 +1,8 @@
 // DirectSound on the null device: the mixing rules, buffers, the device and its faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -208,6 +210,140 @@ TEST(Buffer, LockWrapsIntoTwoPartsAndChecksItsSpan) {
     // A span that wraps needs the second part.
     EXPECT_EQ(b->Lock(300, 200, &p1, &n1, nullptr, nullptr, 0), DSERR_INVALIDPARAM);
     b->Release();
+}
+
+TEST(Buffer, NewBufferHoldsSilenceInItsFormatWhateverTheMemoryHeldBefore) {
+    struct Case {
+        const char* name;
+        int bits;
+        uint8_t silence;
+    };
+    const Case cases[] = {{"16-bit", 16, 0x00}, {"8-bit", 8, 0x80}};
+    constexpr DWORD kBytes = 1 << 20;
+    Sound ds;
+    for (const Case& c : cases) {
+        // A buffer of the same size filled and released first leaves its memory dirty.
+        const std::vector<uint8_t> dirty(kBytes, 0x5A);
+        ds.Buffer(Pcm(44100, 2, c.bits), dirty.data(), kBytes)->Release();
+        WAVEFORMATEX f = Pcm(44100, 2, c.bits);
+        DSBUFFERDESC desc = {};
+        desc.dwSize = sizeof desc;
+        desc.dwFlags = 0x80E2;
+        desc.dwBufferBytes = kBytes;
+        desc.lpwfxFormat = &f;
+        IDirectSoundBuffer* b = nullptr;
+        ASSERT_EQ(ds->CreateSoundBuffer(&desc, &b, nullptr), DS_OK) << c.name;
+        // Heard before anything was written...
+        ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+        for (int16_t s : ptest::PullAudio(static_cast<int>(kBytes / f.nBlockAlign))) ASSERT_EQ(s, 0) << c.name;
+        b->Stop();
+        // ...and read through a lock.
+        void *p1 = nullptr, *p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        ASSERT_EQ(b->Lock(0, kBytes, &p1, &n1, &p2, &n2, 0), DS_OK) << c.name;
+        ASSERT_EQ(n1, kBytes);
+        const auto* bytes = static_cast<const uint8_t*>(p1);
+        for (DWORD i = 0; i < n1; ++i) ASSERT_EQ(bytes[i], c.silence) << c.name << " byte " << i;
+        EXPECT_EQ(b->Unlock(p1, 0, nullptr, 0), DS_OK);
+        b->Release();
+    }
+}
+
+TEST(Buffer, LocksFromOneOffsetUnlockInAnyOrderWithinTheirOwnSpans) {
+    Sound ds;
+    IDirectSoundBuffer* b = ds.Buffer(Pcm(44100, 2, 16), std::vector<int16_t>(200, 0));
+    void *p = nullptr, *q = nullptr, *p2 = nullptr;
+    DWORD n = 0, m = 0, n2 = 0;
+    ASSERT_EQ(b->Lock(0, 100, &p, &n, &p2, &n2, 0), DS_OK);
+    ASSERT_EQ(b->Lock(0, 400, &q, &m, &p2, &n2, 0), DS_OK);
+    EXPECT_EQ(b->Unlock(q, 400, nullptr, 0), DS_OK);
+    EXPECT_EQ(b->Unlock(p, 200, nullptr, 0), DSERR_INVALIDPARAM);  // more than its lock
+    EXPECT_EQ(b->Unlock(p, 100, nullptr, 0), DS_OK);
+    EXPECT_EQ(b->Unlock(p, 100, nullptr, 0), DSERR_INVALIDPARAM);  // no lock left
+    b->Release();
+}
+
+// A looping buffer of one constant sample on both channels, 100 frames.
+IDirectSoundBuffer* ConstantLoop(Sound& ds, int16_t value) {
+    return ds.Buffer(Pcm(44100, 2, 16), std::vector<int16_t>(200, value));
+}
+
+void FillSamples(void* part, DWORD bytes, int16_t value) {
+    const std::vector<int16_t> samples(bytes / 2, value);
+    std::memcpy(part, samples.data(), bytes);
+}
+
+// What 100 output frames (one pass of the loop) hold on the left channel, frame by frame.
+std::vector<int16_t> OneLoop() {
+    const std::vector<int16_t> out = ptest::PullAudio(100);
+    std::vector<int16_t> left;
+    for (size_t i = 0; i < out.size(); i += 2) left.push_back(out[i]);
+    return left;
+}
+
+TEST(Buffer, WritesUnderALockAreHeardWhenItIsUnlockedAndNotBefore) {
+    const std::vector<int16_t> old(100, 1000), half = [] {
+        std::vector<int16_t> v(100, 1000);
+        std::fill(v.begin(), v.begin() + 50, 2000);
+        return v;
+    }();
+    // Locked while playing: the voice goes on with the old samples until the unlock.
+    {
+        Sound ds;
+        IDirectSoundBuffer* b = ConstantLoop(ds, 1000);
+        ASSERT_EQ(b->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+        EXPECT_EQ(OneLoop(), old);
+        void *p1 = nullptr, *p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        ASSERT_EQ(b->Lock(0, 400, &p1, &n1, &p2, &n2, 0), DS_OK);
+        EXPECT_EQ(static_cast<const int16_t*>(p1)[0], 1000);  // the lock reads what the buffer holds
+        FillSamples(p1, 200, 2000);
+        EXPECT_EQ(OneLoop(), old);
+        FillSamples(static_cast<uint8_t*>(p1) + 200, 200, 3000);
+        ASSERT_EQ(b->Unlock(p1, 200, nullptr, 0), DS_OK);  // only the first half counts
+        EXPECT_EQ(OneLoop(), half);
+        b->Release();
+    }
+    // Locked while stopped, then played: the voice plays the samples as they were when it
+    // started until the unlock, then all that was written.
+    {
+        Sound ds;
+        IDirectSoundBuffer* b = ConstantLoop(ds, 1000);
+        void *p1 = nullptr, *p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        ASSERT_EQ(b->Lock(0, 400, &p1, &n1, &p2, &n2, 0), DS_OK);
+        FillSamples(p1, 200, 2000);
+        ASSERT_EQ(b->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+        EXPECT_EQ(OneLoop(), half);
+        FillSamples(static_cast<uint8_t*>(p1) + 200, 200, 2000);
+        EXPECT_EQ(OneLoop(), half);
+        ASSERT_EQ(b->Unlock(p1, n1, nullptr, 0), DS_OK);
+        EXPECT_EQ(OneLoop(), std::vector<int16_t>(100, 2000));
+        // A second lock, taken while playing, still stages.
+        ASSERT_EQ(b->Lock(0, 400, &p1, &n1, &p2, &n2, 0), DS_OK);
+        FillSamples(p1, n1, 3000);
+        EXPECT_EQ(OneLoop(), std::vector<int16_t>(100, 2000));
+        ASSERT_EQ(b->Unlock(p1, n1, nullptr, 0), DS_OK);
+        EXPECT_EQ(OneLoop(), std::vector<int16_t>(100, 3000));
+        b->Release();
+    }
+    // A buffer released with its lock still out ends the lock: its duplicate, started
+    // during the lock, then plays what was written.
+    {
+        Sound ds;
+        IDirectSoundBuffer* a = ConstantLoop(ds, 1000);
+        IDirectSoundBuffer* d = nullptr;
+        ASSERT_EQ(ds->DuplicateSoundBuffer(a, &d), DS_OK);
+        void *p1 = nullptr, *p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        ASSERT_EQ(a->Lock(0, 400, &p1, &n1, &p2, &n2, 0), DS_OK);
+        ASSERT_EQ(d->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+        FillSamples(p1, n1, 2000);
+        EXPECT_EQ(OneLoop(), old);
+        a->Release();
+        EXPECT_EQ(OneLoop(), std::vector<int16_t>(100, 2000));
+        d->Release();
+    }
 }
 
 TEST(Buffer, NonLoopingBufferStopsAtItsEndWithItsCursorAtZero) {

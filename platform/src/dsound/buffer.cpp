@@ -1,7 +1,9 @@
 // dsound/buffer.cpp: IDirectSoundBuffer. A secondary buffer is a voice of the mixer over
 // sample memory it shares with its duplicates; the primary only carries the output's
-// format. Lock hands out a staging copy that Unlock writes back under the mixer's lock,
-// so the mixing thread never reads memory a caller is writing. Any thread.
+// format. The mixing thread never reads memory a caller is writing: a lock taken while
+// a voice over the samples plays hands out a staging copy that Unlock writes back under
+// the mixer's lock; any other lock hands out the samples themselves (mixer.h says what
+// a voice started meanwhile plays), and Unlock has nothing to copy. Any thread.
 #include "com/unknown.h"
 #include "dsound/buffer.h"
 
@@ -42,6 +44,9 @@ public:
             if (!primary_) {
                 std::lock_guard<std::mutex> hold(MixLock());
                 RemoveVoice(&voice_);
+                // Locks never unlocked end with the buffer.
+                for (const Staging& s : locks_)
+                    if (s.inPlace) EndInPlaceLock();
             }
             delete this;
         }
@@ -91,16 +96,26 @@ public:
         const DWORD first = std::min(bytes, size - offset);
         const DWORD second = bytes - first;
         if (second > 0 && (part2 == nullptr || bytes2 == nullptr)) return DSERR_INVALIDPARAM;
+        SampleStore& store = *voice_.store;
         locks_.emplace_back();
         Staging& s = locks_.back();
         s.offset = offset;
         s.first = first;
         s.second = second;
-        s.bytes.assign(voice_.store->bytes.begin() + offset, voice_.store->bytes.begin() + offset + first);
-        s.bytes.insert(s.bytes.end(), voice_.store->bytes.begin(), voice_.store->bytes.begin() + second);
-        *part1 = s.bytes.data();
+        if (IsStorePlaying(&store)) {
+            s.bytes.assign(store.bytes.begin() + offset, store.bytes.begin() + offset + first);
+            s.bytes.insert(s.bytes.end(), store.bytes.begin(), store.bytes.begin() + second);
+            s.part1 = s.bytes.data();
+            s.part2 = s.bytes.data() + first;
+        } else {
+            s.inPlace = true;
+            s.part1 = store.bytes.data() + offset;
+            s.part2 = store.bytes.data();
+            ++store.writers;
+        }
+        *part1 = s.part1;
         *bytes1 = first;
-        if (part2 != nullptr) *part2 = second > 0 ? s.bytes.data() + first : nullptr;
+        if (part2 != nullptr) *part2 = second > 0 ? s.part2 : nullptr;
         if (bytes2 != nullptr) *bytes2 = second;
         return DS_OK;
     }
@@ -108,13 +123,22 @@ public:
     HRESULT Unlock(LPVOID part1, DWORD bytes1, LPVOID part2, DWORD bytes2) override {
         if (primary_) return DSERR_INVALIDCALL;
         std::lock_guard<std::mutex> hold(MixLock());
-        auto it = std::find_if(locks_.begin(), locks_.end(),
-                               [part1](const Staging& s) { return s.bytes.data() == part1; });
+        // Two locks in place from the same offset share their first pointer: the one
+        // whose spans hold what is unlocked is the one meant.
+        auto it = std::find_if(locks_.begin(), locks_.end(), [&](const Staging& s) {
+            return s.part1 == part1 && bytes1 <= s.first && (bytes2 == 0 || (part2 == s.part2 && bytes2 <= s.second));
+        });
         if (it == locks_.end()) return DSERR_INVALIDPARAM;
-        if (bytes1 > it->first || (bytes2 > 0 && (part2 != it->bytes.data() + it->first || bytes2 > it->second)))
-            return DSERR_INVALIDPARAM;
-        std::memcpy(voice_.store->bytes.data() + it->offset, it->bytes.data(), bytes1);
-        if (bytes2 > 0) std::memcpy(voice_.store->bytes.data(), it->bytes.data() + it->first, bytes2);
+        if (it->inPlace) {
+            EndInPlaceLock();
+        } else {
+            // A voice playing the held copy hears the write as well.
+            for (std::vector<uint8_t>* to : {&voice_.store->bytes, &voice_.store->held}) {
+                if (to->empty()) continue;
+                std::memcpy(to->data() + it->offset, it->part1, bytes1);
+                if (bytes2 > 0) std::memcpy(to->data(), it->part2, bytes2);
+            }
+        }
         locks_.erase(it);
         return DS_OK;
     }
@@ -126,6 +150,8 @@ public:
         if (primary_) {
             primaryPlaying_ = true;
         } else {
+            SampleStore& store = *voice_.store;
+            if (store.writers > 0 && store.held.empty()) store.held = store.bytes;
             voice_.playing = true;
             voice_.looping = (flags & DSBPLAY_LOOPING) != 0;
         }
@@ -180,10 +206,21 @@ public:
 private:
     ~SoundBuffer() = default;
 
+    // One lock: in place, or a staging copy of the locked span in `bytes`.
     struct Staging {
         DWORD offset = 0, first = 0, second = 0;
+        bool inPlace = false;
+        uint8_t* part1 = nullptr;
+        uint8_t* part2 = nullptr;
         std::vector<uint8_t> bytes;
     };
+
+    // Under MixLock. The last in-place lock gone, voices play the samples again.
+    void EndInPlaceLock() {
+        SampleStore& store = *voice_.store;
+        if (--store.writers == 0) std::vector<uint8_t>().swap(store.held);
+    }
+
     std::atomic<ULONG> refs_{1};
     std::list<Staging> locks_;  // under MixLock
 };

@@ -46,7 +46,7 @@ inline int32_t Lerp(int32_t a, int32_t b, uint32_t frac) {
 template <int Bits, int Channels, int OutChannels, bool Exact>
 void MixRun(Voice& v, int32_t* acc, int frames, uint64_t step) {
     constexpr int kBytes = Bits / 8;
-    const uint8_t* data = v.store->bytes.data();
+    const uint8_t* data = v.store->MixData();
     const uint32_t n = v.frames;
     const int32_t gain = v.gain;
     uint64_t pos = v.position;
@@ -134,6 +134,11 @@ std::mutex& MixLock() { return g_mixLock; }
 void AddVoice(Voice* voice) { g_voices.push_back(voice); }
 
 void RemoveVoice(Voice* voice) { g_voices.erase(std::remove(g_voices.begin(), g_voices.end(), voice), g_voices.end()); }
+
+bool IsStorePlaying(const SampleStore* store) {
+    return std::any_of(g_voices.begin(), g_voices.end(),
+                       [store](const Voice* v) { return v->playing && v->store.get() == store; });
+}
 
 void AddStreamVoice(StreamVoice* voice) { g_streamVoices.push_back(voice); }
 

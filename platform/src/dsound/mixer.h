@@ -18,9 +18,16 @@
 
 namespace dsound {
 
-// Sample memory shared by a buffer and its duplicates.
+// Sample memory shared by a buffer and its duplicates. A lock taken while none of them
+// plays is handed out in place, straight into `bytes`, and counted in `writers`; a voice
+// that starts while such a lock is out plays `held`, a copy taken as it starts, until
+// the last of those locks is unlocked, so the mixer never reads what a caller writes.
 struct SampleStore {
     std::vector<uint8_t> bytes;
+    int writers = 0;
+    std::vector<uint8_t> held;
+
+    const uint8_t* MixData() const { return held.empty() ? bytes.data() : held.data(); }
 };
 
 struct Voice {
@@ -41,6 +48,8 @@ std::mutex& MixLock();
 // Under MixLock.
 void AddVoice(Voice* voice);
 void RemoveVoice(Voice* voice);
+// Whether any voice over this store is playing. Under MixLock.
+bool IsStorePlaying(const SampleStore* store);
 
 // A voice that makes its samples while it is mixed (a movie's sound track, dshow/): each
 // Render asks it, under MixLock, to add `frames` frames in the output's channels and rate
