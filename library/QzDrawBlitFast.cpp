@@ -267,8 +267,19 @@ void Rect32(const FastBlitCall& b, const Span32Ctx& ctx) {
     uint8_t* dp = b.dst;
     const int W = b.W, H = b.H;
     const ptrdiff_t srcPitch = b.srcPitch, dstPitch = b.dstPitch;
-    for (int row = 0; row < H; ++row, sp += srcPitch, dp += dstPitch)
+    // A sprite's rows lie a target's pitch apart, too far for the hardware to guess the
+    // next one in time: the lines of the next destination row are asked for while this
+    // one is drawn (short rows only; long ones are streams it follows).
+    const int rowBytes = 4 * W;
+    const bool ahead = rowBytes <= 256;
+    for (int row = 0; row < H; ++row, sp += srcPitch, dp += dstPitch) {
+        if (ahead && row + 1 < H) {
+            for (int at = 0; at < rowBytes; at += 64)
+                __builtin_prefetch(dp + dstPitch + at, 1);
+            __builtin_prefetch(dp + dstPitch + rowBytes - 1, 1);
+        }
         SpanAny<Op, Key, Bright>(dp, sp, W, c);
+    }
 }
 
 using SpanFn = void (*)(uint8_t*, const uint8_t*, int, const Span32Ctx&);
