@@ -1,7 +1,8 @@
 // QzDrawBlitFast.cpp: the fast paths of PutMEMIMG and PutMEMIMGScaled, tried before
 // their general loops.
 //
-// A fast path is a span operation (one row, or one run of a run table) with a
+// A fast path is a span operation (one row, or one run of a run table; a plain call's
+// rows run in one function of the operation's, so a sprite pays no call per row) with a
 // four-pixel form (QzSimdPixel.h; eight pixels for 16-bit) and a one-pixel form built
 // from the same helpers of QzDrawBlitPixel.h as the general loops; the one-pixel form
 // draws the ends of a span, and the whole span where SSE2 is missing. Taken, always
@@ -136,7 +137,8 @@ QZ_FAST_INLINE simdpx::V Brighten(simdpx::V lanes, const Span32Ctx& c) {
 // The unkeyed per-pixel alpha mix of four pixels by the alphas A (one a 32-bit lane);
 // slo and shi receive the source lanes, brightened when bright is on.
 template <bool Bright>
-QZ_FAST_INLINE simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo, simdpx::V& shi) {
+QZ_FAST_INLINE simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo,
+                                    simdpx::V& shi) {
     using namespace simdpx;
     slo = Lo(S);
     shi = Hi(S);
@@ -470,7 +472,7 @@ Span16Fn Pick16(bool key, uint32_t colorKey) {
     return key && colorKey <= 0xFFFF ? Span16<Op, true> : Span16<Op, false>;
 }
 
-// The span of a 32-bit direct source in the given mode, or null where the general path
+// The forms of a 32-bit direct source in the given mode, or nulls where the general path
 // keeps the call. The plain blitter has dedicated loops at alpha 128 and add/subtract
 // 255; the scaled one only its saturating subtract, its packed one being the table form.
 Fns32 Direct32(int mode, int P, bool key, bool bright, bool mmx, bool scaled) {

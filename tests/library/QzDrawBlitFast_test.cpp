@@ -343,8 +343,9 @@ TEST(SimdPixelTest, ScaleWordsEqualsScaleTable) {
                 in[i] = rng() << 24 | ((s0 + i + 170) & 0xFF) << 16 | ((s0 + i + 85) & 0xFF) << 8 | (s0 + i);
             _mm_store_si128((V*)out, ScaleWords(_mm_load_si128((const V*)in), Splat16(ScaleMultiplier(P))));
             for (int i = 0; i < 4; ++i) {
-                const uint32_t want = (uint32_t)ScaleTable[P][in[i] >> 16 & 0xFF] << 16 |
-                                      (uint32_t)ScaleTable[P][in[i] >> 8 & 0xFF] << 8 | (uint32_t)ScaleTable[P][in[i] & 0xFF];
+                const int32_t* row = ScaleTable[P];
+                const uint32_t want = (uint32_t)row[in[i] >> 16 & 0xFF] << 16 |
+                                      (uint32_t)row[in[i] >> 8 & 0xFF] << 8 | (uint32_t)row[in[i] & 0xFF];
                 if (out[i] != want && bad++ < 5)
                     ADD_FAILURE() << std::hex << "P " << P << " s " << in[i] << ": " << out[i] << ", table " << want;
             }
