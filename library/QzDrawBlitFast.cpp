@@ -62,7 +62,8 @@ struct Span32Ctx {
     const int32_t* brB;
     uint32_t bright;
 #if QZ_SIMD_PIXEL
-    // The splats of the four-pixel forms, made once per call.
+    // The splats of the four-pixel forms, made once per call by WithLanes, those the
+    // operation reads only.
     simdpx::V multiplier;  // ScaleMultiplier(P) in every 16-bit lane
     simdpx::V keyLanes;    // the key in every pixel
     simdpx::V weights;     // ColourWeights(P)
@@ -126,6 +127,26 @@ QZ_FAST_INLINE void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
             out = blitpx::PackedSubtract32(s, d);
         blitpx::Store32(dp, out);
     }
+}
+
+// The caller's record with the splats its operation reads.
+template <int Op, bool Key, bool Bright>
+QZ_FAST_INLINE Span32Ctx WithLanes(const Span32Ctx& ctx) {
+    Span32Ctx c = ctx;
+#if QZ_SIMD_PIXEL
+    using namespace simdpx;
+    if constexpr (Op == kAddP || Op == kSubP)
+        c.multiplier = Splat16(ScaleMultiplier(c.P & 0xFF));
+    if constexpr (Key)
+        c.keyLanes = Splat32(c.key);
+    if constexpr (Op == kAlphaConst)
+        c.weights = ColourWeights(c.P & 0xFF);
+    if constexpr (Bright) {
+        const short r = (short)(c.bright >> 16 & 0xFF), g = (short)(c.bright >> 8 & 0xFF), b = (short)(c.bright & 0xFF);
+        c.brightLanes = _mm_set_epi16(0, r, g, b, 0, r, g, b);
+    }
+#endif
+    return c;
 }
 
 #if QZ_SIMD_PIXEL
@@ -257,14 +278,14 @@ QZ_FAST_INLINE void SpanAny(uint8_t* dp, const uint8_t* sp, int n, const Span32C
 
 template <int Op, bool Key, bool Bright>
 void Span32(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& ctx) {
-    const Span32Ctx c = ctx;
+    const Span32Ctx c = WithLanes<Op, Key, Bright>(ctx);
     SpanAny<Op, Key, Bright>(dp, sp, n, c);
 }
 
 // A whole call's rows, in one function so that a small sprite pays no call per row.
 template <int Op, bool Key, bool Bright>
 void Rect32(const FastBlitCall& b, const Span32Ctx& ctx) {
-    const Span32Ctx c = ctx;
+    const Span32Ctx c = WithLanes<Op, Key, Bright>(ctx);
     const uint8_t* sp = b.src;
     uint8_t* dp = b.dst;
     const int W = b.W, H = b.H;
@@ -353,7 +374,7 @@ QZ_FAST_INLINE void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const S
 
 template <bool Bright>
 void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& ctx) {
-    const Span32Ctx c = ctx;
+    const Span32Ctx c = WithLanes<kPixelAlpha, false, Bright>(ctx);
     auto opaque = [&](uint8_t* dp, const uint8_t* sp, int n) {
         if constexpr (Bright) {
             SpanAny<kCopy, false, true>(dp, sp, n, c);
@@ -505,13 +526,6 @@ Span32Ctx MakeCtx(int P, uint32_t key, uint32_t bright) {
     c.brG = ScaleTable[bright >> 8 & 0xFF];
     c.brB = ScaleTable[bright & 0xFF];
     c.bright = bright;
-#if QZ_SIMD_PIXEL
-    c.multiplier = simdpx::Splat16(simdpx::ScaleMultiplier(P & 0xFF));
-    c.keyLanes = simdpx::Splat32(key);
-    c.weights = simdpx::ColourWeights(P & 0xFF);
-    const short r = (short)(bright >> 16 & 0xFF), g = (short)(bright >> 8 & 0xFF), bl = (short)(bright & 0xFF);
-    c.brightLanes = _mm_set_epi16(0, r, g, bl, 0, r, g, bl);
-#endif
     return c;
 }
 
