@@ -459,12 +459,35 @@ void PutMEMIMG(MEMIMG* dst, const MEMIMG* src, int x, int y, int transparent, co
 
     const int sb = src->format->pixelBytes;
     const int db = dst->format->pixelBytes;
+    const uint8_t* srcAt = src->pixels + (ptrdiff_t)sb * offX + (ptrdiff_t)src->pitch * offY;
+    uint8_t* dstAt = dst->pixels + (ptrdiff_t)db * area.left + (ptrdiff_t)dst->pitch * area.top;
+    const bool mmx = g_screen.mmxAvailable == 1;
+    // Every field named: no zeroing of the record before its fields are written.
+    const FastBlitCall fast = {.W = W,
+                               .H = H,
+                               .src = srcAt,
+                               .srcPitch = src->pitch,
+                               .dst = dstAt,
+                               .dstPitch = dst->pitch,
+                               .runs = runPath ? src->runs : nullptr,
+                               .is32 = dst->type == 1,
+                               .kind = kind,
+                               .mode = drawMode,
+                               .P = P,
+                               .bright = bright,
+                               .blendGraph = blendImage != nullptr,
+                               .key = transparent != 0,
+                               .colorKey = src->colorKey,
+                               .mmx = mmx};
+    if (PutMEMIMGFast(fast))
+        return;
+
     Blit b{};
     b.W = W;
     b.H = H;
-    b.src = src->pixels + (ptrdiff_t)sb * offX + (ptrdiff_t)src->pitch * offY;
+    b.src = srcAt;
     b.srcSkip = src->pitch - (ptrdiff_t)sb * W;
-    b.dst = dst->pixels + (ptrdiff_t)db * area.left + (ptrdiff_t)dst->pitch * area.top;
+    b.dst = dstAt;
     b.dstSkip = dst->pitch - (ptrdiff_t)db * W;
     if (blendImage != nullptr) {
         b.blend = blendImage->pixels + offX + (ptrdiff_t)blendImage->pitch * offY;
@@ -480,27 +503,6 @@ void PutMEMIMG(MEMIMG* dst, const MEMIMG* src, int x, int y, int transparent, co
     b.brightG = ScaleTable[bright >> 8 & 0xFF];
     b.brightB = ScaleTable[bright & 0xFF];
     b.lerpSlice = LerpTable64 + (P / 4) * 4096;
-
-    const bool mmx = g_screen.mmxAvailable == 1;
-    FastBlitCall fast{};
-    fast.W = W;
-    fast.H = H;
-    fast.src = b.src;
-    fast.srcPitch = src->pitch;
-    fast.dst = b.dst;
-    fast.dstPitch = dst->pitch;
-    fast.runs = runPath ? src->runs : nullptr;
-    fast.is32 = dst->type == 1;
-    fast.kind = kind;
-    fast.mode = drawMode;
-    fast.P = P;
-    fast.bright = bright;
-    fast.blendGraph = blendImage != nullptr;
-    fast.key = transparent != 0;
-    fast.colorKey = src->colorKey;
-    fast.mmx = mmx;
-    if (PutMEMIMGFast(fast))
-        return;
     if (dst->type == 1)
         Choose<true>(b, kind, runPath, drawMode, blendImage != nullptr, brightOn, transparent != 0, mmx);
     else

@@ -1,7 +1,8 @@
 // QzDrawBlitFast.cpp: the fast paths of PutMEMIMG and PutMEMIMGScaled, tried before
 // their general loops.
 //
-// A fast path is a span operation (one row, or one run of a run table) with a
+// A fast path is a span operation (one row, or one run of a run table; a plain call's
+// rows run in one function of the operation's, so a sprite pays no call per row) with a
 // four-pixel form (QzSimdPixel.h; eight pixels for 16-bit) and a one-pixel form built
 // from the same helpers of QzDrawBlitPixel.h as the general loops; the one-pixel form
 // draws the ends of a span, and the whole span where SSE2 is missing. Taken, always
@@ -50,6 +51,11 @@ enum Op32 {
     kPixelAlpha,
 };
 
+// The hot loops force their helpers inline and take this record as a local copy, so
+// the stores through the pixel pointers (which may alias anything) cannot make the
+// compiler reload its fields, the vector splats included, every four pixels.
+#define QZ_FAST_INLINE inline __attribute__((always_inline))
+
 struct Span32Ctx {
     int P;
     uint32_t key;
@@ -58,13 +64,20 @@ struct Span32Ctx {
     const int32_t* brG;
     const int32_t* brB;
     uint32_t bright;
-    int multiplier;  // ScaleMultiplier(P)
+#if QZ_SIMD_PIXEL
+    // The splats of the four-pixel forms, made once per call by WithLanes, those the
+    // operation reads only.
+    simdpx::V multiplier;  // ScaleMultiplier(P) in every 16-bit lane
+    simdpx::V keyLanes;    // the key in every pixel
+    simdpx::V weights;     // ColourWeights(P)
+    simdpx::V brightLanes; // the bright colour's channels on the colour lanes of two pixels
+#endif
 };
 
 // One pixel, as the general loop computes it. Key: the colour key skips (direct) or
 // the alpha decides (per-pixel alpha: 0 skips, 255 draws the opaque form).
 template <int Op, bool Key, bool Bright>
-inline void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
+QZ_FAST_INLINE void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
     const uint32_t s = blitpx::Load32(sp);
     if constexpr (Op == kPixelAlpha) {
         const int A = (int)(s >> 24);
@@ -119,34 +132,53 @@ inline void One32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
     }
 }
 
+// The caller's record with the splats its operation reads.
+template <int Op, bool Key, bool Bright>
+QZ_FAST_INLINE Span32Ctx WithLanes(const Span32Ctx& ctx) {
+    Span32Ctx c = ctx;
+#if QZ_SIMD_PIXEL
+    using namespace simdpx;
+    if constexpr (Op == kAddP || Op == kSubP)
+        c.multiplier = Splat16(ScaleMultiplier(c.P & 0xFF));
+    if constexpr (Key)
+        c.keyLanes = Splat32(c.key);
+    if constexpr (Op == kAlphaConst)
+        c.weights = ColourWeights(c.P & 0xFF);
+    if constexpr (Bright) {
+        const short r = (short)(c.bright >> 16 & 0xFF), g = (short)(c.bright >> 8 & 0xFF), b = (short)(c.bright & 0xFF);
+        c.brightLanes = _mm_set_epi16(0, r, g, b, 0, r, g, b);
+    }
+#endif
+    return c;
+}
+
 #if QZ_SIMD_PIXEL
 // Bright on 16-bit lanes of two pixels: floor(s x bright / 255), the ScaleTable rows.
-inline simdpx::V Brighten(simdpx::V lanes, uint32_t bright) {
-    using namespace simdpx;
-    const V br = _mm_set_epi16(0, (short)(bright >> 16 & 0xFF), (short)(bright >> 8 & 0xFF), (short)(bright & 0xFF), 0,
-                               (short)(bright >> 16 & 0xFF), (short)(bright >> 8 & 0xFF), (short)(bright & 0xFF));
-    return Div255(_mm_mullo_epi16(lanes, br));
+QZ_FAST_INLINE simdpx::V Brighten(simdpx::V lanes, const Span32Ctx& c) {
+    return simdpx::Div255(_mm_mullo_epi16(lanes, c.brightLanes));
 }
 
 // The unkeyed per-pixel alpha mix of four pixels by the alphas A (one a 32-bit lane);
 // slo and shi receive the source lanes, brightened when bright is on.
 template <bool Bright>
-inline simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo, simdpx::V& shi) {
+QZ_FAST_INLINE simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo,
+                                    simdpx::V& shi) {
     using namespace simdpx;
     slo = Lo(S);
     shi = Hi(S);
     if constexpr (Bright) {
-        slo = Brighten(slo, c.bright);
-        shi = Brighten(shi, c.bright);
+        slo = Brighten(slo, c);
+        shi = Brighten(shi, c);
     }
     V wlo, whi;
     AlphaWeights128(A, wlo, whi);
     return Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi));
 }
 
-// Four pixels; the same bits as four calls of One32.
-template <int Op, bool Key, bool Bright>
-inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
+// Four pixels; the same bits as four calls of One32. Full: the add or subtract at
+// parameter 255, whose contribution is the source itself.
+template <int Op, bool Key, bool Bright, bool Full>
+QZ_FAST_INLINE void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
     using namespace simdpx;
     const V S = Load(sp);
     if constexpr (Op == kPixelAlpha) {
@@ -186,69 +218,104 @@ inline void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
     else if constexpr (Op == kCopy && !Bright)
         out = S;
     else if constexpr ((Op == kAddP || Op == kSubP) && !Bright) {
-        // The contribution P x s / 255 on the blue and red lanes and the green and fourth
-        // ones of the words, without unpacking; at 255 the source itself.
-        V v = S;
-        if (c.P != 255) {
-            const V br = ScaleBy(_mm_and_si128(S, Splat32(0x00FF00FFu)), c.multiplier);
-            v = _mm_or_si128(br, _mm_slli_epi16(ScaleBy(_mm_srli_epi16(S, 8), c.multiplier), 8));
-        }
-        v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
-        out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
+        // The contribution P x s / 255 in the words, without unpacking.
+        const V v = Full ? _mm_and_si128(S, Splat32(0x00FFFFFFu)) : ScaleWords(S, c.multiplier);
+        out = Op == kAddP ? PackedAdd32ClearFourth(v, D) : PackedSubtract32(v, D);
     } else {
         V slo = Lo(S), shi = Hi(S);
         if constexpr (Bright) {
-            slo = Brighten(slo, c.bright);
-            shi = Brighten(shi, c.bright);
+            slo = Brighten(slo, c);
+            shi = Brighten(shi, c);
         }
         if constexpr (Op == kCopy) {
             out = KeepFourth(Pack(slo, shi), D);
         } else if constexpr (Op == kAlphaConst) {
-            const V w = ColourWeights(c.P);
-            out = Pack(Mix8(slo, Lo(D), w), Mix8(shi, Hi(D), w));
+            out = Pack(Mix8(slo, Lo(D), c.weights), Mix8(shi, Hi(D), c.weights));
         } else if constexpr (Op == kAddP || Op == kSubP) {
-            // P x s / 255 through the ScaleTable row of P; at 255 the source itself.
-            V v = c.P == 255 ? Pack(slo, shi) : Pack(ScaleBy(slo, c.multiplier), ScaleBy(shi, c.multiplier));
+            // P x s / 255 through the ScaleTable row of P.
+            V v = Full ? Pack(slo, shi) : Pack(ScaleBy(slo, c.multiplier), ScaleBy(shi, c.multiplier));
             v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
-            out = Op == kAddP ? PackedAdd32(v, D) : PackedSubtract32(v, D);
+            out = Op == kAddP ? PackedAdd32ClearFourth(v, D) : PackedSubtract32(v, D);
         } else {
             out = KeepFourth(
                 Pack(_mm_srli_epi16(_mm_mullo_epi16(slo, Lo(D)), 8), _mm_srli_epi16(_mm_mullo_epi16(shi, Hi(D)), 8)), D);
         }
     }
     if constexpr (Key && Op != kPixelAlpha)
-        out = Select(_mm_cmpeq_epi32(S, Splat32(c.key)), D, out);
+        out = Select(_mm_cmpeq_epi32(S, c.keyLanes), D, out);
     Store(dp, out);
 }
 #endif
 
-template <int Op, bool Key, bool Bright>
-void Span32(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
-    if constexpr (Op == kCopy && !Key && !Bright) {
-        std::memcpy(dp, sp, (size_t)n * 4);
-        return;
-    }
+template <int Op, bool Key, bool Bright, bool Full>
+QZ_FAST_INLINE void SpanLoop(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
     int i = 0;
 #if QZ_SIMD_PIXEL
     for (; i + 8 <= n; i += 8) {
-        Four32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
-        Four32<Op, Key, Bright>(dp + 4 * i + 16, sp + 4 * i + 16, c);
+        Four32<Op, Key, Bright, Full>(dp + 4 * i, sp + 4 * i, c);
+        Four32<Op, Key, Bright, Full>(dp + 4 * i + 16, sp + 4 * i + 16, c);
     }
-    for (; i + 4 <= n; i += 4)
-        Four32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
+    if (i + 4 <= n) {
+        Four32<Op, Key, Bright, Full>(dp + 4 * i, sp + 4 * i, c);
+        i += 4;
+    }
 #endif
     for (; i < n; ++i)
         One32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
 }
 
-using SpanFn = void (*)(uint8_t*, const uint8_t*, int, const Span32Ctx&);
+// One span; c is the caller's local copy (see QZ_FAST_INLINE).
+template <int Op, bool Key, bool Bright>
+QZ_FAST_INLINE void SpanAny(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
+    if constexpr (Op == kCopy && !Key && !Bright)
+        std::memcpy(dp, sp, (size_t)n * 4);
+    else if constexpr (Op == kAddP || Op == kSubP) {
+        if (c.P == 255)
+            SpanLoop<Op, Key, Bright, true>(dp, sp, n, c);
+        else
+            SpanLoop<Op, Key, Bright, false>(dp, sp, n, c);
+    } else {
+        SpanLoop<Op, Key, Bright, false>(dp, sp, n, c);
+    }
+}
 
-void Rows(const FastBlitCall& b, SpanFn fn, const Span32Ctx& c) {
+template <int Op, bool Key, bool Bright>
+void Span32(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& ctx) {
+    const Span32Ctx c = WithLanes<Op, Key, Bright>(ctx);
+    SpanAny<Op, Key, Bright>(dp, sp, n, c);
+}
+
+// A whole call's rows, in one function so that a small sprite pays no call per row.
+template <int Op, bool Key, bool Bright>
+void Rect32(const FastBlitCall& b, const Span32Ctx& ctx) {
+    const Span32Ctx c = WithLanes<Op, Key, Bright>(ctx);
     const uint8_t* sp = b.src;
     uint8_t* dp = b.dst;
-    for (int row = 0; row < b.H; ++row, sp += b.srcPitch, dp += b.dstPitch)
-        fn(dp, sp, b.W, c);
+    const int W = b.W, H = b.H;
+    const ptrdiff_t srcPitch = b.srcPitch, dstPitch = b.dstPitch;
+    // A sprite's rows lie a target's pitch apart, too far for the hardware to guess the
+    // next one in time: the lines of the next destination row are asked for while this
+    // one is drawn (short rows only; long ones are streams it follows).
+    const int rowBytes = 4 * W;
+    const bool ahead = rowBytes <= 256;
+    for (int row = 0; row < H; ++row, sp += srcPitch, dp += dstPitch) {
+        if (ahead && row + 1 < H) {
+            for (int at = 0; at < rowBytes; at += 64)
+                __builtin_prefetch(dp + dstPitch + at, 1);
+            __builtin_prefetch(dp + dstPitch + rowBytes - 1, 1);
+        }
+        SpanAny<Op, Key, Bright>(dp, sp, W, c);
+    }
 }
+
+using SpanFn = void (*)(uint8_t*, const uint8_t*, int, const Span32Ctx&);
+using RectFn = void (*)(const FastBlitCall&, const Span32Ctx&);
+
+// An operation's span (scaled rows, run tables) and whole-call forms.
+struct Fns32 {
+    SpanFn span;
+    RectFn rect;
+};
 
 // The run-table walk of the general path, a span at a time: copy runs go to
 // opaque(dp, sp, n), blend runs to translucent(dp, sp, n, room), room the pixels the row
@@ -256,10 +323,12 @@ void Rows(const FastBlitCall& b, SpanFn fn, const Span32Ctx& c) {
 template <class Opaque, class Translucent>
 void WalkRuns(const FastBlitCall& b, Opaque opaque, Translucent translucent) {
     const uint8_t* rp = b.runs;
-    for (int row = 0; row < b.H; ++row) {
-        const uint8_t* sp = b.src + row * b.srcPitch;
-        uint8_t* dp = b.dst + row * b.dstPitch;
-        int left = b.W;
+    const int W = b.W, H = b.H;
+    const ptrdiff_t srcPitch = b.srcPitch, dstPitch = b.dstPitch;
+    for (int row = 0; row < H; ++row) {
+        const uint8_t* sp = b.src + row * srcPitch;
+        uint8_t* dp = b.dst + row * dstPitch;
+        int left = W;
         for (;;) {
             uint8_t code = *rp++;
             if (code >= kRunEnd)
@@ -298,7 +367,7 @@ void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Spa
 // the bytes it read from them before those runs are drawn. Copy runs move 16 bytes at a
 // time without a call.
 template <bool Bright>
-inline void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx& c) {
+QZ_FAST_INLINE void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx& c) {
     using namespace simdpx;
     const V S = Load(sp), D = Load(dp);
     const V A = _mm_and_si128(_mm_srli_epi32(S, 24), _mm_cmpgt_epi32(Splat32((uint32_t)k), _mm_setr_epi32(0, 1, 2, 3)));
@@ -307,10 +376,11 @@ inline void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx
 }
 
 template <bool Bright>
-void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
+void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& ctx) {
+    const Span32Ctx c = WithLanes<kPixelAlpha, false, Bright>(ctx);
     auto opaque = [&](uint8_t* dp, const uint8_t* sp, int n) {
         if constexpr (Bright) {
-            Span32<kCopy, false, true>(dp, sp, n, c);
+            SpanAny<kCopy, false, true>(dp, sp, n, c);
         } else {
             int i = 0;
             for (; i + 4 <= n; i += 4)
@@ -333,12 +403,16 @@ void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
 }
 #endif
 
+template <int Op, bool Key, bool Bright>
+constexpr Fns32 FnsOf() {
+    return {Span32<Op, Key, Bright>, Rect32<Op, Key, Bright>};
+}
 template <int Op, bool Key>
-SpanFn PickBright(bool bright) {
-    return bright ? Span32<Op, Key, true> : Span32<Op, Key, false>;
+Fns32 PickBright(bool bright) {
+    return bright ? FnsOf<Op, Key, true>() : FnsOf<Op, Key, false>();
 }
 template <int Op>
-SpanFn Pick(bool key, bool bright) {
+Fns32 Pick(bool key, bool bright) {
     return key ? PickBright<Op, true>(bright) : PickBright<Op, false>(bright);
 }
 
@@ -422,10 +496,10 @@ Span16Fn Pick16(bool key, uint32_t colorKey) {
     return key && colorKey <= 0xFFFF ? Span16<Op, true> : Span16<Op, false>;
 }
 
-// The span of a 32-bit direct source in the given mode, or null where the general path
+// The forms of a 32-bit direct source in the given mode, or nulls where the general path
 // keeps the call. The plain blitter has dedicated loops at alpha 128 and add/subtract
 // 255; the scaled one only its saturating subtract, its packed one being the table form.
-SpanFn Direct32(int mode, int P, bool key, bool bright, bool mmx, bool scaled) {
+Fns32 Direct32(int mode, int P, bool key, bool bright, bool mmx, bool scaled) {
     if (!bright && !scaled) {
         if (mode == 1 && P == 128)
             return Pick<kHalve>(key, false);
@@ -442,7 +516,7 @@ SpanFn Direct32(int mode, int P, bool key, bool bright, bool mmx, bool scaled) {
     case 2: return Pick<kAddP>(key, bright);
     case 3: return Pick<kSubP>(key, bright);
     case 4: return Pick<kMul>(key, bright);
-    default: return nullptr;
+    default: return {nullptr, nullptr};
     }
 }
 
@@ -455,9 +529,6 @@ Span32Ctx MakeCtx(int P, uint32_t key, uint32_t bright) {
     c.brG = ScaleTable[bright >> 8 & 0xFF];
     c.brB = ScaleTable[bright & 0xFF];
     c.bright = bright;
-#if QZ_SIMD_PIXEL
-    c.multiplier = simdpx::ScaleMultiplier(P & 0xFF);
-#endif
     return c;
 }
 
@@ -526,19 +597,19 @@ bool PutMEMIMGFast(const FastBlitCall& b) {
             return true;
         }
 #endif
-        SpanFn opaque = PickBright<kCopy, false>(bright);
-        SpanFn translucent = b.kind == 1 ? PickBright<kPixelAlpha, false>(bright) : opaque;
+        SpanFn opaque = PickBright<kCopy, false>(bright).span;
+        SpanFn translucent = b.kind == 1 ? PickBright<kPixelAlpha, false>(bright).span : opaque;
         RunRows(b, opaque, translucent, c);
         return true;
     }
-    SpanFn fn = nullptr;
+    RectFn fn = nullptr;
     if (b.kind == 0)
-        fn = Direct32(b.mode, b.P, b.key, bright, b.mmx, false);
+        fn = Direct32(b.mode, b.P, b.key, bright, b.mmx, false).rect;
     else if (b.mode == 0)
-        fn = Pick<kPixelAlpha>(b.key, bright);
+        fn = Pick<kPixelAlpha>(b.key, bright).rect;
     if (fn == nullptr)
         return false;
-    Rows(b, fn, c);
+    fn(b, c);
     return true;
 }
 
@@ -586,9 +657,9 @@ bool PutMEMIMGScaledFast(const FastScaledCall& w) {
     }
     SpanFn fn = nullptr;
     if (w.kind == 0)
-        fn = Direct32(w.mode, w.P, w.key, bright, w.mmx, true);
+        fn = Direct32(w.mode, w.P, w.key, bright, w.mmx, true).span;
     else if (w.mode == 0)
-        fn = Pick<kPixelAlpha>(w.key, bright);
+        fn = Pick<kPixelAlpha>(w.key, bright).span;
     if (fn == nullptr)
         return false;
     GatherRows<4>(w, fn, MakeCtx(w.P, w.colorKey, w.bright));

@@ -92,10 +92,29 @@ inline V PackedAddNoLowBits32(V v, V d) {
 inline V PackedAdd32(V v, V d) {
     return _mm_or_si128(PackedAddNoLowBits32(v, d), _mm_and_si128(_mm_or_si128(d, v), Splat32(0x00010100u)));
 }
+// PackedAdd32 for a v whose fourth byte is 0, with one mask fewer: v's low bits of green
+// and red stay in the saturating byte sum, which ORs them in, since the masked byte sums
+// are even and adding one bit never changes whether such a byte saturates.
+inline V PackedAdd32ClearFourth(V v, V d) {
+    const V m = Splat32(0x00FEFEFFu);
+    const V b = _mm_and_si128(d, m);
+    const V carries = _mm_and_si128(_mm_add_epi32(_mm_and_si128(v, m), b), Splat32(0x01010100u));
+    return _mm_or_si128(_mm_or_si128(_mm_adds_epu8(v, b), carries), _mm_and_si128(d, Splat32(0x00010100u)));
+}
 // floor(s x P / 255) for 16-bit lanes s <= 255 and P <= 254 is the high half of
 // s x (P x 257 + 1) (P 0 gives 0); checked for every s and P by the tests.
 inline int ScaleMultiplier(int P) { return P == 0 ? 0 : P * 257 + 1; }
-inline V ScaleBy(V s, int multiplier) { return _mm_mulhi_epu16(s, Splat16(multiplier)); }
+inline V ScaleBy(V s, V multiplier) { return _mm_mulhi_epu16(s, multiplier); }
+inline V ScaleBy(V s, int multiplier) { return ScaleBy(s, Splat16(multiplier)); }
+// ScaleBy on the three colour bytes of four words, the fourth byte 0, without unpacking:
+// blue and red are 16-bit lanes of their own; green is taken in the high byte of its
+// lane, blue cleared, where the multiply-high gives floor(g x m / 256), whose high byte
+// is floor(g x m / 65536).
+inline V ScaleWords(V s, V multiplier) {
+    const V br = ScaleBy(_mm_and_si128(s, Splat32(0x00FF00FFu)), multiplier);
+    const V g = ScaleBy(_mm_and_si128(s, Splat32(0x0000FF00u)), multiplier);
+    return _mm_or_si128(br, _mm_and_si128(g, Splat32(0x0000FF00u)));
+}
 inline V PackedSubtract32(V v, V d) {
     V t = _mm_sub_epi32(_mm_or_si128(d, Splat32(0x01010100u)), _mm_and_si128(v, Splat32(0xFEFEFEFFu)));
     V keep = _mm_and_si128(t, Splat32(0x01010100u));

@@ -490,6 +490,62 @@ TEST(SimdPixelTest, ScaleByEqualsScaleTable) {
         }
 }
 
+// The contribution taken in the words: every P the multiplier serves and every value of
+// each colour byte (a byte's result depends on that byte only); the fourth byte is 0.
+TEST(SimdPixelTest, ScaleWordsEqualsScaleTable) {
+    using namespace simdpx;
+    BuildBlendLookupTables();
+    std::mt19937 rng(9);
+    int bad = 0;
+    for (int P = 0; P < 255; ++P)
+        for (uint32_t s0 = 0; s0 < 256; s0 += 4) {
+            alignas(16) uint32_t in[4], out[4];
+            for (uint32_t i = 0; i < 4; ++i)
+                in[i] = rng() << 24 | ((s0 + i + 170) & 0xFF) << 16 | ((s0 + i + 85) & 0xFF) << 8 | (s0 + i);
+            _mm_store_si128((V*)out, ScaleWords(_mm_load_si128((const V*)in), Splat16(ScaleMultiplier(P))));
+            for (int i = 0; i < 4; ++i) {
+                const int32_t* row = ScaleTable[P];
+                const uint32_t want = (uint32_t)row[in[i] >> 16 & 0xFF] << 16 |
+                                      (uint32_t)row[in[i] >> 8 & 0xFF] << 8 | (uint32_t)row[in[i] & 0xFF];
+                if (out[i] != want && bad++ < 5)
+                    ADD_FAILURE() << std::hex << "P " << P << " s " << in[i] << ": " << out[i] << ", table " << want;
+            }
+        }
+}
+
+// PackedAdd32ClearFourth against the word form for every pair of bytes in each position,
+// with and without a carry out of the byte below (a byte's result depends on nothing
+// else); v's fourth byte is 0, as the form requires.
+TEST(SimdPixelTest, PackedAddClearFourthEqualsWordFormForEveryInput) {
+    using namespace simdpx;
+    std::mt19937 rng(6);
+    int bad = 0;
+    for (int shift = 0; shift < 32; shift += 8)
+        for (uint32_t below = 0; below < (shift == 0 ? 1u : 2u); ++below)
+            for (uint32_t x = 0; x < (shift == 24 ? 1u : 256u); ++x)
+                for (uint32_t y0 = 0; y0 < 256; y0 += 4) {
+                    alignas(16) uint32_t v[4], d[4], out[4];
+                    for (int i = 0; i < 4; ++i) {
+                        uint32_t hole = ~(0xFFu << shift);
+                        v[i] = (rng() & hole) | x << shift;
+                        d[i] = (rng() & hole) | (y0 + i) << shift;
+                        if (shift > 0) {
+                            // Both bytes below 0xFF carry out of it, both 0 do not.
+                            const uint32_t low = 0xFFu << (shift - 8);
+                            v[i] = below ? v[i] | low : v[i] & ~low;
+                            d[i] = below ? d[i] | low : d[i] & ~low;
+                        }
+                        v[i] &= 0x00FFFFFFu;
+                    }
+                    _mm_store_si128((V*)out,
+                                    PackedAdd32ClearFourth(_mm_load_si128((const V*)v), _mm_load_si128((const V*)d)));
+                    for (int i = 0; i < 4; ++i)
+                        if (out[i] != blitpx::PackedAdd32(v[i], d[i]) && bad++ < 5)
+                            ADD_FAILURE() << std::hex << "v " << v[i] << " d " << d[i] << ": " << out[i] << ", word "
+                                          << blitpx::PackedAdd32(v[i], d[i]);
+                }
+}
+
 // The packed adds on words holding every pair of bytes in each byte position, the other
 // bytes random (the carries between bytes come from them).
 TEST(SimdPixelTest, PackedAddsEqualWordForms) {
