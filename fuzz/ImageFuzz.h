@@ -7,23 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "AsanSupport.h"
 #include "QzGraphicsImage.h"
 #include "QzWinFileStream.h"
 #include "QzWinState.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QZ_FUZZ_HAS_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QZ_FUZZ_HAS_ASAN 1
-#endif
-#endif
-#ifndef QZ_FUZZ_HAS_ASAN
-#define QZ_FUZZ_HAS_ASAN 0
-#endif
-#if QZ_FUZZ_HAS_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace qzfuzz {
 
