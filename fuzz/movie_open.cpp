@@ -1,6 +1,6 @@
 // Fuzz target: a multimedia stream over arbitrary bytes in a file kept in memory: OpenFile, and
-// for what opens, the frames into a sample's own surface, a seek, and the sound track
-// into the mixer, all on the fast clock. Pictures above four million pixels only have
+// for what opens, six frames into a sample's own surface with a seek halfway, and the
+// sound track into the mixer, all on the fast clock. Pictures above four million pixels only have
 // their format read, so the memory limit meets damaged data rather than honest sizes.
 #include <unistd.h>
 
@@ -52,8 +52,9 @@ void Play(IAMMultiMediaStream* stream) {
         ddVideo->CreateSample(nullptr, nullptr, DDSFF_PROGRESSIVERENDER, &sample);
     stream->SetState(STREAMSTATE_RUN);
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    // A dozen updates reach the decoding of both tracks, a seek and the decoding after it.
-    for (int i = 0; i < 12; ++i) {
+    // Six updates reach the decoding of both tracks, a seek and the decoding after it;
+    // more only decode more of the same frames.
+    for (int i = 0; i < 6; ++i) {
         if (sample) {
             HRESULT hr = sample->Update(0, event, nullptr, 0);
             if (hr == MS_S_PENDING) {
@@ -65,7 +66,7 @@ void Play(IAMMultiMediaStream* stream) {
             }
         }
         ptest::PullAudio(512);
-        if (i == 6)
+        if (i == 3)
             stream->Seek(0);
     }
     CloseHandle(event);
