@@ -72,13 +72,7 @@ uint64_t PlayBack(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-#ifndef QZ_FUZZ_SEED_TEST
-// A playback makes and frees thousands of objects a second. Behind AddressSanitizer's
-// default 256 MB quarantine every new one lands on memory not touched for a long time,
-// which cost a tenth of a run; 16 MB still holds a freed object for hundreds of frames,
-// far longer than a list keeps a pointer to it. ASAN_OPTIONS still decides when set.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
-#endif
+QZ_FUZZ_SMALL_QUARANTINE();
 
 QZ_FUZZ_TARGET(GameReplay)(const uint8_t* data, size_t size) {
     const uint64_t first = PlayBack(data, size);

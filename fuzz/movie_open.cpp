@@ -103,6 +103,8 @@ const qzfuzz::MemoryFile& Input() {
 
 }  // namespace
 
+QZ_FUZZ_SMALL_QUARANTINE();
+
 QZ_FUZZ_TARGET(MovieOpen)(const uint8_t* data, size_t size) {
     IDirectDraw7* dd = DirectDraw();
     Input().Write(data, size);

@@ -56,6 +56,8 @@ std::string Bytes(int count, int seed) {
 
 }  // namespace
 
+QZ_FUZZ_SMALL_QUARANTINE();
+
 QZ_FUZZ_TARGET(SoundDecoder)(const uint8_t* data, size_t size) {
     static bool ready = (SetupStreamFunctions(), true);
     (void)ready;
