@@ -69,6 +69,8 @@ void WriteArchive(const std::string& bytes) {
 
 }  // namespace
 
+QZ_FUZZ_SMALL_QUARANTINE();
+
 QZ_FUZZ_TARGET(ArchiveReader)(const uint8_t* data, size_t size) {
     ptest::MapDriveC(Folder());
     const int liveBlocks = g_windowSystem.tracker.count;
