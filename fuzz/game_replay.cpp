@@ -36,10 +36,17 @@ void ReleaseObjects() {
 }
 
 // Whether this input is one of the quarter played twice: an FNV-1a hash of its bytes.
+// The tested build plays every seed twice.
 bool ChecksRepeat(const uint8_t* data, size_t size) {
+#ifdef QZ_FUZZ_SEED_TEST
+    (void)data;
+    (void)size;
+    return true;
+#else
     uint32_t hash = 2166136261u;
     for (size_t i = 0; i < size; i++) hash = (hash ^ data[i]) * 16777619u;
     return (hash & 3) == 0;
+#endif
 }
 
 uint64_t PlayBack(const uint8_t* data, size_t size) {
