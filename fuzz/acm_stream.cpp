@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "ScratchBlock.h"
 #include "platform/acm.h"
 
 namespace {
@@ -48,7 +49,10 @@ QZ_FUZZ_TARGET(AcmStream)(const uint8_t* data, size_t size) {
     if (acmStreamOpen(&stream, nullptr, src, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) return 0;
     DWORD estimate = 0;
     acmStreamSize(stream, static_cast<DWORD>(sourceSize), &estimate, ACM_STREAMSIZEF_SOURCE);
-    std::vector<uint8_t> block(pcm.nAvgBytesPerSec);
+    // One second of PCM, in a block kept for the whole process.
+    static qzfuzz::ScratchBlock output;
+    const size_t blockSize = pcm.nAvgBytesPerSec;
+    uint8_t* block = output.Take(blockSize);
     const size_t feed = std::max<size_t>(2048, src->nBlockAlign);
     size_t used = 0;
     for (int calls = 0; used < sourceSize && calls < 10000; ++calls) {
@@ -56,8 +60,8 @@ QZ_FUZZ_TARGET(AcmStream)(const uint8_t* data, size_t size) {
         h.cbStruct = sizeof h;
         h.pbSrc = const_cast<uint8_t*>(source) + used;
         h.cbSrcLength = static_cast<DWORD>(std::min(sourceSize - used, feed));
-        h.pbDst = block.data();
-        h.cbDstLength = static_cast<DWORD>(block.size());
+        h.pbDst = block;
+        h.cbDstLength = static_cast<DWORD>(blockSize);
         if (acmStreamPrepareHeader(stream, &h, 0) != 0) std::abort();
         if (acmStreamConvert(stream, &h, ACM_STREAMCONVERTF_BLOCKALIGN) != 0) std::abort();
         acmStreamUnprepareHeader(stream, &h, 0);

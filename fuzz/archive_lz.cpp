@@ -1,7 +1,8 @@
 // Fuzz target: DecodeArchiveLZ on arbitrary blocks, and the round trip of the tests'
 // encoder and the decoder. The first byte picks the mode. A block is copied into a buffer
 // of exactly its declared compressed size and decoded into one of exactly its declared
-// plain size, so any step outside either is caught.
+// plain size (a block kept for the process, its bytes past that size poisoned), so any
+// step outside either is caught.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "ArchiveWriter.h"
 #include "FuzzSupport.h"
+#include "ScratchBlock.h"
 #include "QzArchive_LZ.h"
 
 namespace {
@@ -43,8 +45,8 @@ QZ_FUZZ_TARGET(ArchiveLZ)(const uint8_t* data, size_t size) {
     std::vector<uint8_t> block(data, data + (blockSize < kArchiveLZHeaderSize ? kArchiveLZHeaderSize : blockSize));
     int declared = DecodeArchiveLZ(block.data(), nullptr);
     if (declared < 0) return 0;
-    std::vector<uint8_t> out(static_cast<size_t>(declared));
-    DecodeArchiveLZ(block.data(), out.data());
+    static qzfuzz::ScratchBlock out;
+    DecodeArchiveLZ(block.data(), out.Take(static_cast<size_t>(declared)));
     return 0;
 }
 

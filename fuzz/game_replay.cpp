@@ -1,8 +1,11 @@
-// Fuzz target: arbitrary bytes as a replay, played back headless twice from the same
-// start. The game must neither crash nor trip a sanitizer, and both runs must end in the
-// same logic state. A replay is one byte per frame, so a playback lasts as many frames as
-// the input holds bytes to play: frames past them would only repeat an idle pad. In
-// replay with sound off a frame calls no entry point, so the real
+// Fuzz target: arbitrary bytes as a replay, played back headless. The game must neither
+// crash nor trip a sanitizer. A replay is one byte per frame, so a playback lasts as many
+// frames as the input holds bytes to play: frames past them would only repeat an idle pad.
+// One input in four, chosen by its bytes so a found input always gets the same check, is
+// played a second time from the same start and must end in the same logic state: a frame
+// costs the same in both playbacks, and playing every input twice halved the inputs tried
+// while its mutations, checked a quarter of the time, still show state one playback
+// leaves to the next. In replay with sound off a frame calls no entry point, so the real
 // library stays linked but untouched. The stand-in enemies make the stage rows act.
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +24,30 @@ namespace {
 
 // The first frame reads the byte after the header.
 constexpr size_t kHeaderBytes = 32;
+
+// Every object a playback made goes back before the input ends. An input that ends with
+// more blocks allocated than freed makes libFuzzer run it again and then scan the whole
+// heap for leaks, which for the first thousand such inputs tripled their cost.
+void ReleaseObjects() {
+    for (cChara* list : {&PlayerList, &GroundEnemyList, &GroundPartList, &AirEnemyList, &AirPartList, &BulletList,
+                         &EffectList, &ItemList, &WreckList, &PopupList, &ShockwaveList})
+        list->Clear();
+    TerrainList.Clear();
+}
+
+// Whether this input is one of the quarter played twice: an FNV-1a hash of its bytes.
+// The tested build plays every seed twice.
+bool ChecksRepeat(const uint8_t* data, size_t size) {
+#ifdef QZ_FUZZ_SEED_TEST
+    (void)data;
+    (void)size;
+    return true;
+#else
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < size; i++) hash = (hash ^ data[i]) * 16777619u;
+    return (hash & 3) == 0;
+#endif
+}
 
 uint64_t PlayBack(const uint8_t* data, size_t size) {
     const size_t held = size < sizeof ReplayBuffer ? size : sizeof ReplayBuffer;
@@ -45,13 +72,18 @@ uint64_t PlayBack(const uint8_t* data, size_t size) {
             frames++;
         } while (!GameState.stageEnd && frames < frameLimit);
     }
-    return HashLogicState();
+    const uint64_t hash = HashLogicState();
+    ReleaseObjects();
+    return hash;
 }
 
 }  // namespace
 
+QZ_FUZZ_SMALL_QUARANTINE();
+
 QZ_FUZZ_TARGET(GameReplay)(const uint8_t* data, size_t size) {
-    if (PlayBack(data, size) != PlayBack(data, size)) std::abort();
+    const uint64_t first = PlayBack(data, size);
+    if (ChecksRepeat(data, size) && PlayBack(data, size) != first) std::abort();
     return 0;
 }
 

@@ -10,6 +10,7 @@
 
 #include "CodecFixtures.h"
 #include "FuzzSupport.h"
+#include "ScratchBlock.h"
 #include "QzSoundDecoder.h"
 #include "QzWinFileStream.h"
 #include "QzWinMemory.h"
@@ -55,6 +56,8 @@ std::string Bytes(int count, int seed) {
 
 }  // namespace
 
+QZ_FUZZ_SMALL_QUARANTINE();
+
 QZ_FUZZ_TARGET(SoundDecoder)(const uint8_t* data, size_t size) {
     static bool ready = (SetupStreamFunctions(), true);
     (void)ready;
@@ -74,14 +77,16 @@ QZ_FUZZ_TARGET(SoundDecoder)(const uint8_t* data, size_t size) {
             FreeMemory(pcm);
         }
         SeekSoundDecoder(decoder, static_cast<int>(size % 3000));
-        std::vector<uint8_t> buffer(20000);
+        constexpr int kReadSize = 20000;
+        static qzfuzz::ScratchBlock scratch;
+        uint8_t* buffer = scratch.Take(kReadSize);
         for (int reads = 0; reads < 8; reads++) {
-            const int got = ReadSoundDecoder(decoder, buffer.data(), static_cast<int>(buffer.size()));
-            if (got < 0 || got > static_cast<int>(buffer.size())) std::abort();
+            const int got = ReadSoundDecoder(decoder, buffer, kReadSize);
+            if (got < 0 || got > kReadSize) std::abort();
             if (got == 0) break;
         }
         SeekSoundDecoder(decoder, 0);
-        ReadSoundDecoder(decoder, buffer.data(), 100);
+        ReadSoundDecoder(decoder, buffer, 100);
         CloseSoundDecoder(decoder);
     }
     std::free(decoder);
