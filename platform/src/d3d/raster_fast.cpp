@@ -928,18 +928,31 @@ public:
 
     void Triangles(const Primitives& prims) {
         uint32_t count = PrimitiveCount(prims);
+        // The library's sprite quads: a list of unindexed textured vertices, drawn by a sprite
+        // or copy row with flat colours.
+        const bool quads = prims.type == Primitive::TriangleList && prims.indices == nullptr &&
+                           prims.fvf == kFvfColorTex1 && (sprite_ || copy_) && !st_.gouraud;
+        const auto* bytes = static_cast<const uint8_t*>(prims.vertices);
         Corners bufA, bufB;
         Corners* cur = &bufA;
         Corners* next = &bufB;
-        if (count > 0) Read(prims, 0, cur);
+        bool curRead = false;  // cur holds primitive n
         for (uint32_t n = 0; n < count;) {
-            bool haveNext = n + 1 < count;
+            const bool haveNext = n + 1 < count;
+            const uint8_t* quad = bytes + static_cast<size_t>(n) * 3 * kQuadStride;
+            if (quads && haveNext && quadKnown_ && QuadAgain(quad)) {
+                n += 2;
+                curRead = false;
+                continue;
+            }
+            if (!curRead) Read(prims, n, cur);
             if (haveNext) Read(prims, n + 1, next);
             RectSpan rect;
             if (haveNext && RectPair(cur->v, next->v, &rect)) {
+                if (quads) RememberQuad(quad, cur->v[0]);
                 DrawRect(rectTri_, rect);
                 n += 2;
-                if (n < count) Read(prims, n, cur);
+                curRead = false;
                 continue;
             }
             if (SetupTriangle(plan_, cur->v[0], cur->v[1], cur->v[2], &tri_)) DrawTriangle(tri_);
@@ -947,10 +960,106 @@ public:
             Corners* t = cur;
             cur = next;
             next = t;
+            curRead = haveNext;
         }
     }
 
 private:
+    // ---- the sprite quad lane ----
+    // A quad as the library writes it: corners top-left, top-right, bottom-left,
+    // bottom-right as vertices 0 1 2 3 2 1, with the right corners right of the left ones
+    // and the bottom ones below. One that repeats the last quad drawn as a rectangle pair
+    // (the same corner colours and texture coordinates, the same sizes and sub-pixel
+    // position) moved by whole pixels is that rectangle moved: its pair would match and
+    // give the moved planes, so the vertex reading, the matching and the set-up are skipped.
+    static constexpr int kQuadStride = 28;
+    struct QuadShape {
+        int64_t x0 = 0, y0 = 0, x1 = 0, y2 = 0;  // snapped: left, top, right, bottom
+        uint8_t attributes[4][12] = {};           // diffuse, u, v of the four corners
+    };
+
+    // False when the quad is not in the library's layout or has an invalid coordinate.
+    static bool ReadQuad(const uint8_t* q, QuadShape* out) {
+        auto same = [](const uint8_t* a, const uint8_t* b) {  // two whole vertices
+            return _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(Load4(a), Load4(b)),
+                                                   _mm_cmpeq_epi8(Load4(a + 12), Load4(b + 12)))) == 0xFFFF;
+        };
+        auto bits = [](const uint8_t* p) { return Load1(p); };
+        const uint8_t* v0 = q;
+        const uint8_t* v1 = q + kQuadStride;
+        const uint8_t* v2 = q + 2 * kQuadStride;
+        const uint8_t* v3 = q + 3 * kQuadStride;
+        if (!same(q + 4 * kQuadStride, v2) || !same(q + 5 * kQuadStride, v1)) return false;
+        if (bits(v0) != bits(v2) || bits(v1) != bits(v3) || bits(v0 + 4) != bits(v1 + 4) || bits(v2 + 4) != bits(v3 + 4))
+            return false;
+        float f[4];
+        std::memcpy(&f[0], v0, 4);
+        std::memcpy(&f[1], v0 + 4, 4);
+        std::memcpy(&f[2], v1, 4);
+        std::memcpy(&f[3], v2 + 4, 4);
+        const bool valid = SnapCoordinate(f[0], &out->x0) & SnapCoordinate(f[1], &out->y0) &
+                           SnapCoordinate(f[2], &out->x1) & SnapCoordinate(f[3], &out->y2);
+        if (!valid || out->x1 <= out->x0 || out->y2 <= out->y0) return false;
+        const uint8_t* corners[4] = {v0, v1, v2, v3};
+        for (int k = 0; k < 4; ++k) std::memcpy(out->attributes[k], corners[k] + 16, 12);
+        return true;
+    }
+
+    // Called after the quad's pair matched as a rectangle: rectTri_ holds its planes.
+    void RememberQuad(const uint8_t* q, const Vertex& first) {
+        QuadShape shape;
+        quadKnown_ = ReadQuad(q, &shape) && shape.x0 == first.x && shape.y0 == first.y;
+        if (!quadKnown_) return;
+        quad_ = shape;
+        MovePlanes(rectTri_, 0, 0, &quadTri_);
+    }
+
+    // Draws the quad when it repeats the remembered one.
+    bool QuadAgain(const uint8_t* q) {
+        QuadShape shape;
+        if (!ReadQuad(q, &shape)) return false;
+        const QuadShape& was = quad_;
+        if (((shape.x0 ^ was.x0) & 255) != 0 || ((shape.y0 ^ was.y0) & 255) != 0 ||
+            shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0 ||
+            std::memcmp(shape.attributes, was.attributes, sizeof shape.attributes) != 0)
+            return false;
+        const int32_t di = static_cast<int32_t>((shape.x0 >> 8) - (was.x0 >> 8));
+        const int32_t dj = static_cast<int32_t>((shape.y0 >> 8) - (was.y0 >> 8));
+        MovePlanes(quadTri_, di, dj, &rectTri_);
+        DrawRect(rectTri_, ClipRect(shape.x0, shape.x1, shape.y0, shape.y2));
+        return true;
+    }
+
+    // The pixel rectangle of centres in [xl, xr) x [yt, yb) (1/256 pixel), inside the clip.
+    RectSpan ClipRect(int64_t xl, int64_t xr, int64_t yt, int64_t yb) const {
+        int64_t left = (xl + 255) >> 8, right = ((xr + 255) >> 8) - 1;
+        int64_t top = (yt + 255) >> 8, bottom = ((yb + 255) >> 8) - 1;
+        left = left < plan_.clipLeft ? plan_.clipLeft : left;
+        top = top < plan_.clipTop ? plan_.clipTop : top;
+        right = right > plan_.clipRight - 1 ? plan_.clipRight - 1 : right;
+        bottom = bottom > plan_.clipBottom - 1 ? plan_.clipBottom - 1 : bottom;
+        return {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+                static_cast<int32_t>(bottom)};
+    }
+
+    // The flat colours and the planes a span reads, moved by whole pixels.
+    void MovePlanes(const Triangle& from, int32_t di, int32_t dj, Triangle* to) const {
+        to->flatDiffuse = from.flatDiffuse;
+        to->flatSpecular = from.flatSpecular;
+        auto move = [&](const Plane& p, Plane* q) {
+            *q = p;
+            q->iref = p.iref + di;
+            q->jref = p.jref + dj;
+        };
+        if (st_.gouraud)  // flat draws read only the flat colours
+            for (int ch = 0; ch < 8; ++ch) move(from.color[ch], &to->color[ch]);
+        for (int k = 0; k < plan_.runStages; ++k) {
+            move(from.s[k], &to->s[k]);
+            move(from.t[k], &to->t[k]);
+            to->linear[k] = from.linear[k];
+        }
+    }
+
     struct Corners {
         Vertex v[3];
     };
@@ -1179,14 +1288,7 @@ private:
         }
         if ((missing[0] ^ missing[1]) != 3) return false;  // they must share the diagonal
         if (!PlanesOfPair(a, b)) return false;
-        int64_t left = (xl + 255) >> 8, right = ((xr + 255) >> 8) - 1;
-        int64_t top = (yt + 255) >> 8, bottom = ((yb + 255) >> 8) - 1;
-        left = left < plan_.clipLeft ? plan_.clipLeft : left;
-        top = top < plan_.clipTop ? plan_.clipTop : top;
-        right = right > plan_.clipRight - 1 ? plan_.clipRight - 1 : right;
-        bottom = bottom > plan_.clipBottom - 1 ? plan_.clipBottom - 1 : bottom;
-        *rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
-                 static_cast<int32_t>(bottom)};
+        *rect = ClipRect(xl, xr, yt, yb);
         return true;
     }
 
@@ -1214,20 +1316,7 @@ private:
         int32_t dj = static_cast<int32_t>((a[0].y >> 8) - (pairY_ >> 8));
         if (pairCached_ && key == pairKey_) {
             if (!pairEqual_) return false;
-            rectTri_.flatDiffuse = pairTri_.flatDiffuse;
-            rectTri_.flatSpecular = pairTri_.flatSpecular;
-            auto move = [&](const Plane& from, Plane* to) {
-                *to = from;
-                to->iref = from.iref + di;
-                to->jref = from.jref + dj;
-            };
-            if (st_.gouraud)  // flat draws read only the flat colours
-                for (int ch = 0; ch < 8; ++ch) move(pairTri_.color[ch], &rectTri_.color[ch]);
-            for (int k = 0; k < plan_.runStages; ++k) {
-                move(pairTri_.s[k], &rectTri_.s[k]);
-                move(pairTri_.t[k], &rectTri_.t[k]);
-                rectTri_.linear[k] = pairTri_.linear[k];
-            }
+            MovePlanes(pairTri_, di, dj, &rectTri_);
             return true;
         }
         auto area = [](const Vertex* t) { return (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y); };
@@ -1538,6 +1627,9 @@ private:
     int64_t premulCredit_ = 0;
     std::vector<uint32_t> premul_;
     Triangle tri_, rectTri_, other_;
+    bool quadKnown_ = false;
+    QuadShape quad_;
+    Triangle quadTri_;
     struct PairKey {
         uint64_t v[2 + 6 * 5];  // every entry written before use (a zeroing costs a pair)
         bool operator==(const PairKey& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
