@@ -40,17 +40,21 @@ inline uint32_t Load1(const void* p) {
     return v;
 }
 inline void Store1(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
-// One to three pixels' bytes in fixed-size moves: a copy of a run-time length is a library
-// call, paid on the tail of every span.
-inline void CopyTail(void* to, const void* from, int count) {
-    auto* d = static_cast<uint8_t*>(to);
-    const auto* s = static_cast<const uint8_t*>(from);
-    if (count >= 2) {
-        std::memcpy(d, s, 8);
-        d += 8;
-        s += 8;
+// One to three pixels into the low lanes of a register (the others 0), and back: a span's
+// tail goes through registers, where a round trip through memory would stall on the
+// wider load of narrower stores.
+QZ_ALWAYS_INLINE __m128i LoadPart(const uint8_t* p, int count) {
+    if (count == 1) return _mm_cvtsi32_si128(static_cast<int>(Load1(p)));
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return count == 2 ? lo : _mm_unpacklo_epi64(lo, _mm_cvtsi32_si128(static_cast<int>(Load1(p + 8))));
+}
+QZ_ALWAYS_INLINE void StorePart(uint8_t* p, __m128i v, int count) {
+    if (count == 1) {
+        Store1(p, static_cast<uint32_t>(_mm_cvtsi128_si32(v)));
+        return;
     }
-    if (count & 1) std::memcpy(d, s, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+    if (count == 3) Store1(p + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 8))));
 }
 
 // round(a * b / 255) on 16-bit lanes that hold bytes, exactly as Mul255.
@@ -379,13 +383,9 @@ struct SpriteKernel {
 
     QZ_ALWAYS_INLINE void Quad(__m128i raw, uint8_t* out) const {
         const __m128i tv = _mm_or_si128(raw, texFill);
-        __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
-        if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
+        const __m128i c = Colour(tv);
         if (masked) {
-            __m128i keep = _mm_set1_epi32(-1);
-            if (tested)
-                keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
-            if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+            const __m128i keep = Keep(tv, c);
             if constexpr (kCopy) {
                 // No branch on the mask: a sprite's edges mix kept and discarded pixels
                 // unpredictably, and a discarded pixel is stored back unchanged.
@@ -393,15 +393,10 @@ struct SpriteKernel {
                 Store4(out, _mm_or_si128(_mm_and_si128(_mm_and_si128(c, andMask), keep), _mm_andnot_si128(keep, d)));
                 return;
             }
-            const int bits = _mm_movemask_epi8(keep);
-            if (bits == 0) return;  // four discarded pixels: nothing to write
-            if (bits != 0xFFFF || !kCopy) {
-                const __m128i d = Load4(out);
-                const __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
-                Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
-                return;
-            }
-            Store4(out, _mm_and_si128(c, andMask));
+            if (_mm_movemask_epi8(keep) == 0) return;  // four discarded pixels: nothing to write
+            const __m128i d = Load4(out);
+            const __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
+            Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
             return;
         }
         if constexpr (kCopy) {
@@ -427,13 +422,34 @@ struct SpriteKernel {
         }
     }
 
-    // The last one to three pixels of a row through the four-pixel body: the lanes are
-    // independent, so the pixels written are the ones Quad would write.
+    // The last one to three pixels of a row: the four-pixel body without its shortcuts on
+    // the lanes held in registers (they are independent), loaded and stored in pieces.
     QZ_ALWAYS_INLINE void Partial(__m128i raw, uint8_t* out, int count) const {
-        alignas(16) uint8_t pixels[16] = {};
-        CopyTail(pixels, out, count);
-        Quad(raw, pixels);
-        CopyTail(out, pixels, count);
+        const __m128i d = LoadPart(out, count);
+        const __m128i tv = _mm_or_si128(raw, texFill);
+        const __m128i c = Colour(tv);
+        __m128i v = kCopy ? c : BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill));
+        v = _mm_and_si128(v, andMask);
+        if (masked) {
+            const __m128i keep = Keep(tv, c);
+            v = _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d));
+        }
+        StorePart(out, v, count);
+    }
+
+    // The stage's colour of four texels (their X bits filled).
+    QZ_ALWAYS_INLINE __m128i Colour(__m128i tv) const {
+        __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
+        if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
+        return c;
+    }
+
+    // All ones in the lanes that the alpha test and the colour key keep.
+    QZ_ALWAYS_INLINE __m128i Keep(__m128i tv, __m128i c) const {
+        __m128i keep = _mm_set1_epi32(-1);
+        if (tested) keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
+        if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+        return keep;
     }
 
     inline void Pixel(uint32_t raw, uint8_t* out) const {
@@ -460,11 +476,7 @@ void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
         int k = 0;
         if (sse2) {
             for (; k + 4 <= n; k += 4) kernel.Quad(Load4(tex + 4 * k), dst + 4 * k);
-            if (k < n) {
-                alignas(16) uint32_t rest[4] = {};
-                CopyTail(rest, tex + 4 * k, n - k);
-                kernel.Partial(Load4(rest), dst + 4 * k, n - k);
-            }
+            if (k < n) kernel.Partial(LoadPart(tex + 4 * k, n - k), dst + 4 * k, n - k);
             continue;
         }
         for (; k < n; ++k) kernel.Pixel(Load1(tex + 4 * k), dst + 4 * k);
@@ -590,9 +602,12 @@ QZ_ALWAYS_INLINE void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2)
             t += 4 * dt;
         }
         if (k < w.n) {
-            alignas(16) uint32_t rest[4] = {};
-            for (int i = 0; k + i < w.n; ++i) rest[i] = WalkTexel<kClamp>(w, s + i * ds, t + i * dt);
-            kernel.Partial(Load4(rest), w.dst + 4 * k, w.n - k);
+            const int left = w.n - k;
+            const uint32_t a = WalkTexel<kClamp>(w, s, t);
+            const uint32_t b = left > 1 ? WalkTexel<kClamp>(w, s + ds, t + dt) : 0;
+            const uint32_t c = left > 2 ? WalkTexel<kClamp>(w, s + 2 * ds, t + 2 * dt) : 0;
+            kernel.Partial(_mm_setr_epi32(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c), 0),
+                           w.dst + 4 * k, left);
         }
         return;
     }
