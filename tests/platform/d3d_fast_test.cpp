@@ -174,7 +174,8 @@ TEST(RasterFastPaths, LibrarySpritesMatchTheReferenceBitForBit) {
 // A draw of many copies of one sprite moved by whole pixels (the game's bullets and
 // particles), broken now and then by a copy that differs in one thing: its sub-pixel
 // position, a corner's texture coordinate or colour, its size, a mirrored or invalid
-// corner, or a vertex order other than the usual one. Copies also run off every edge.
+// corner, a vertex order other than the usual one, or a rotation. Copies also run off
+// every edge.
 TEST(RasterFastPaths, RepeatedSpritesMatchTheReferenceBitForBit) {
     std::mt19937 rng(0x9E3779B9u);
     Image tex(16, 16, PixelFormat::A8R8G8B8);
@@ -206,7 +207,7 @@ TEST(RasterFastPaths, RepeatedSpritesMatchTheReferenceBitForBit) {
             float x = float(int(rng() % 110) - 20) + fx, y = float(int(rng() % 90) - 20) + fy;
             float w = 16, h = 16, u1 = 1, v1 = 1;
             uint32_t diffuse = k % 2 ? 0xFFFFFFFFu : 0x80FFFFFFu;
-            switch (rng() % 12) {
+            switch (k % 12 == 7 ? 7 : rng() % 12) {
             case 0: x += 0.5f; break;
             case 1: u1 = 0.5f; break;
             case 2: diffuse = 0xC0FF8040u; break;
@@ -220,6 +221,13 @@ TEST(RasterFastPaths, RepeatedSpritesMatchTheReferenceBitForBit) {
                 vb.Add(x + w, y, diffuse, 1, 0);
                 vb.Add(x, y + h, diffuse, 0, 1);
                 vb.Add(x + w, y + h, diffuse, 1, 1);
+                continue;
+            case 7:  // turned by 30 degrees about its centre
+                for (int i : {0, 1, 2, 3, 2, 1}) {
+                    const float qx = float(i & 1) * w - 8, qy = float(i >> 1) * h - 8;
+                    vb.Add(x + qx * 0.8660254f - qy * 0.5f + 8, y + qx * 0.5f + qy * 0.8660254f + 8, diffuse,
+                           float(i & 1), float(i >> 1));
+                }
                 continue;
             default: break;
             }
