@@ -343,6 +343,9 @@ struct SpriteRect {
     uint8_t* dst;
     intptr_t dstPitch;
     int width, rows;
+    // Premultiplied rows whose columns start on a multiple of four: per texture row, 1 when
+    // no four texels from a multiple of four have all alpha 0 or all alpha 255 (null: unknown).
+    const uint8_t* mixedRows = nullptr;
 };
 
 // Compile-time shapes of the sprite kernel for the library's states (every combination of
@@ -736,6 +739,20 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
                 Store4(out + 16, _mm_and_si128(s1, rgb));
             }
         }
+        // 255 - alpha in both 16-bit halves of each pixel, then times the destination.
+        auto over = [&](__m128i p, __m128i a, __m128i d) {
+            __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
+            __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
+            d = _mm_packus_epi16(Mul255x(dl, _mm_unpacklo_epi32(ia, ia)), Mul255x(dh, _mm_unpackhi_epi32(ia, ia)));
+            return _mm_and_si128(_mm_adds_epu8(p, d), rgb);
+        };
+        if (sse2 && !kAdditive && rect.mixedRows != nullptr && rect.mixedRows[t >> 16]) {
+            // No four pixels are all transparent or all opaque: blend without looking.
+            for (; k + 4 <= n; k += 4) {
+                const __m128i p = Load4(pre + 4 * k);
+                Store4(dst + 4 * k, over(p, _mm_srli_epi32(p, 24), Load4(dst + 4 * k)));
+            }
+        }
         if (sse2) {
             for (; k + 4 <= n; k += 4) {
                 __m128i p = Load4(pre + 4 * k);
@@ -749,14 +766,8 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
                     Store4(out, _mm_and_si128(p, rgb));
                     continue;
                 }
-                __m128i d = Load4(out);
-                if constexpr (!kAdditive) {
-                    // 255 - alpha in both 16-bit halves of each pixel, then in all four lanes.
-                    __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
-                    __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
-                    d = _mm_packus_epi16(Mul255x(dl, _mm_unpacklo_epi32(ia, ia)), Mul255x(dh, _mm_unpackhi_epi32(ia, ia)));
-                }
-                Store4(out, _mm_and_si128(_mm_adds_epu8(p, d), rgb));
+                const __m128i d = Load4(out);
+                Store4(out, kAdditive ? _mm_and_si128(_mm_adds_epu8(p, d), rgb) : over(p, a, d));
             }
         }
         for (; k < n; ++k) {
@@ -1264,10 +1275,20 @@ private:
         const uint32_t keep = sprite_params_.constAlpha ? 0x00FFFFFFu : 0xFFFFFFFFu;
         const uint32_t alpha = sprite_params_.constAlpha ? alphaBits : 0;
         std::vector<uint32_t> row(static_cast<size_t>(tex.width));
+        premulMixed_.resize(static_cast<size_t>(tex.height));
         for (int32_t y = 0; y < tex.height; ++y) {
             const uint8_t* from = tex.pixels + static_cast<intptr_t>(y) * tex.pitch;
             for (int32_t x = 0; x < tex.width; ++x) row[x] = ((Load1(from + 4 * x) | fill) & keep) | alpha;
-            Premultiply(row.data(), tex.width, multiplier, premul_.data() + static_cast<size_t>(y) * tex.width, sse2_);
+            uint32_t* out = premul_.data() + static_cast<size_t>(y) * tex.width;
+            Premultiply(row.data(), tex.width, multiplier, out, sse2_);
+            bool mixed = true;
+            for (int32_t x = 0; x + 4 <= tex.width && mixed; x += 4) {
+                const uint32_t a = out[x] >> 24;
+                bool same = a == 0 || a == 255;
+                for (int i = 1; i < 4; ++i) same = same && out[x + i] >> 24 == a;
+                mixed = !same;
+            }
+            premulMixed_[y] = mixed;
         }
         premulValid_ = true;
         premulWhich_ = which;
@@ -1414,6 +1435,7 @@ private:
             if (const uint32_t* pre = Premultiplied(params.multiplier, params.alphaBits, n * (rows + 1))) {
                 job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
                 job.texPitch = static_cast<intptr_t>(tex.width) * 4;
+                if (xi % 4 == 0) job.mixedRows = premulMixed_.data();
                 (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_);
                 return true;
             }
@@ -1641,6 +1663,7 @@ private:
     uint64_t premulWhich_ = 0, premulPending_ = 0;
     int64_t premulCredit_ = 0;
     std::vector<uint32_t> premul_;
+    std::vector<uint8_t> premulMixed_;
     Triangle tri_, rectTri_, other_;
     bool quadKnown_ = false;
     QuadShape quad_;
