@@ -975,8 +975,8 @@ public:
             if (haveNext) Read(prims, n + 1, next);
             RectSpan rect;
             if (haveNext && RectPair(cur->v, next->v, &rect)) {
-                if (quads) RememberQuad(quad, cur->v[0]);
-                DrawRect(rectTri_, rect);
+                const bool keep = quads && RememberQuad(quad, cur->v[0]) && Whole(quad_, rect);
+                DrawRect(rectTri_, rect, keep ? &quadJob_ : nullptr);
                 n += 2;
                 curRead = false;
                 continue;
@@ -991,6 +991,15 @@ public:
     }
 
 private:
+    // A rectangle's rows as RectRows set them up, kept to be run again at another place.
+    struct RectJob {
+        enum Kind : uint8_t { kNone, kCopy, kPremul, kSprite } kind = kNone;
+        SpriteRect job{};
+        SpriteParams params;
+        uint64_t premulBuild = 0;  // the premultiplied copy it reads
+        int32_t left = 0, top = 0;
+    };
+
     // ---- the sprite quad lane ----
     // A quad as the library writes it: corners top-left, top-right, bottom-left,
     // bottom-right as vertices 0 1 2 3 2 1, with the right corners right of the left ones
@@ -1032,12 +1041,20 @@ private:
     }
 
     // Called after the quad's pair matched as a rectangle: rectTri_ holds its planes.
-    void RememberQuad(const uint8_t* q, const Vertex& first) {
+    bool RememberQuad(const uint8_t* q, const Vertex& first) {
         QuadShape shape;
         quadKnown_ = ReadQuad(q, &shape) && shape.x0 == first.x && shape.y0 == first.y;
-        if (!quadKnown_) return;
+        quadJob_.kind = RectJob::kNone;
+        if (!quadKnown_) return false;
         quad_ = shape;
         MovePlanes(rectTri_, 0, 0, &quadTri_);
+        return true;
+    }
+
+    // Whether the clip left the quad's rectangle whole.
+    static bool Whole(const QuadShape& q, const RectSpan& rect) {
+        return rect.left == (q.x0 + 255) >> 8 && rect.right == ((q.x1 + 255) >> 8) - 1 &&
+               rect.top == (q.y0 + 255) >> 8 && rect.bottom == ((q.y2 + 255) >> 8) - 1;
     }
 
     // Draws the quad when it repeats the remembered one.
@@ -1049,10 +1066,22 @@ private:
             shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0 ||
             std::memcmp(shape.attributes, was.attributes, sizeof shape.attributes) != 0)
             return false;
+        const RectSpan rect = ClipRect(shape.x0, shape.x1, shape.y0, shape.y2);
+        const bool whole = Whole(shape, rect);
+        const RectJob& job = quadJob_;
+        if (whole && job.kind != RectJob::kNone &&
+            (job.kind != RectJob::kPremul || job.premulBuild == premulBuilds_)) {
+            // The same rows at another place: the moved planes give the same texels.
+            SpriteRect moved = job.job;
+            moved.dst += static_cast<intptr_t>(rect.top - job.top) * target_.pitch +
+                         static_cast<intptr_t>(rect.left - job.left) * bpp_;
+            RunJob(job.kind, job, moved);
+            return true;
+        }
         const int32_t di = static_cast<int32_t>((shape.x0 >> 8) - (was.x0 >> 8));
         const int32_t dj = static_cast<int32_t>((shape.y0 >> 8) - (was.y0 >> 8));
         MovePlanes(quadTri_, di, dj, &rectTri_);
-        DrawRect(rectTri_, ClipRect(shape.x0, shape.x1, shape.y0, shape.y2));
+        DrawRect(rectTri_, rect, whole ? &quadJob_ : nullptr);
         return true;
     }
 
@@ -1292,6 +1321,7 @@ private:
         }
         premulValid_ = true;
         premulWhich_ = which;
+        ++premulBuilds_;
         return premul_.data();
     }
 
@@ -1390,9 +1420,10 @@ private:
         return equal;
     }
 
-    void DrawRect(const Triangle& tri, const RectSpan& rect) {
+    void DrawRect(const Triangle& tri, const RectSpan& rect, RectJob* record = nullptr) {
+        if (record != nullptr) record->kind = RectJob::kNone;
         if (rect.left > rect.right || rect.top > rect.bottom) return;
-        if ((copy_ || sprite_) && RectRows(tri, rect)) return;
+        if ((copy_ || sprite_) && RectRows(tri, rect, record)) return;
         const SpanMode mode = SpanModeFor(tri);
         if (mode.walk) {
             const SpriteArea area{&tri, &rect, &st_.textures[0], target_.pixels, target_.pitch};
@@ -1404,7 +1435,7 @@ private:
 
     // Rows of a rectangle whose texels run unscaled along the rows and stay inside the
     // texture: one texture row per target row, copied or drawn by a sprite row.
-    bool RectRows(const Triangle& tri, const RectSpan& rect) {
+    bool RectRows(const Triangle& tri, const RectSpan& rect, RectJob* record) {
         const Plane& sp = tri.s[0];
         const Plane& tp = tri.t[0];
         if (sp.dx != 65536 || sp.dy != 0 || tp.dx != 0) return false;
@@ -1425,23 +1456,37 @@ private:
         const uint8_t* texColumn = tex.pixels + xi * texBytes;
         uint8_t* to = target_.pixels + static_cast<intptr_t>(rect.top) * target_.pitch +
                       static_cast<intptr_t>(rect.left) * bpp_;
-        SpriteRect job{texColumn, tex.pitch, t, dt, to, target_.pitch, static_cast<int>(n), static_cast<int>(rows + 1)};
-        if (copy_) {
-            CopyRows(job, bpp_, copyAnd_, copyOr_, sse2_);
-            return true;
-        }
-        const SpriteParams params = SpriteParamsFor(tri.flatDiffuse);
-        if (premulAllowed_) {
-            if (const uint32_t* pre = Premultiplied(params.multiplier, params.alphaBits, n * (rows + 1))) {
-                job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
-                job.texPitch = static_cast<intptr_t>(tex.width) * 4;
-                if (xi % 4 == 0) job.mixedRows = premulMixed_.data();
-                (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_);
-                return true;
+        RectJob made;
+        RectJob& r = record != nullptr ? *record : made;
+        r.job = {texColumn, tex.pitch, t, dt, to, target_.pitch, static_cast<int>(n), static_cast<int>(rows + 1)};
+        r.left = rect.left;
+        r.top = rect.top;
+        r.kind = RectJob::kCopy;
+        if (!copy_) {
+            r.params = SpriteParamsFor(tri.flatDiffuse);
+            // Sprite rows that may turn premultiplied later are not kept.
+            r.kind = premulAllowed_ ? RectJob::kNone : RectJob::kSprite;
+            if (premulAllowed_) {
+                if (const uint32_t* pre = Premultiplied(r.params.multiplier, r.params.alphaBits, n * (rows + 1))) {
+                    r.job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
+                    r.job.texPitch = static_cast<intptr_t>(tex.width) * 4;
+                    if (xi % 4 == 0) r.job.mixedRows = premulMixed_.data();
+                    r.kind = RectJob::kPremul;
+                    r.premulBuild = premulBuilds_;
+                }
             }
         }
-        (params.multiply ? spriteMultiply_ : spritePlain_)(job, params, sse2_);
+        RunJob(r.kind == RectJob::kNone ? RectJob::kSprite : r.kind, r, r.job);
         return true;
+    }
+
+    // Runs a rectangle's rows as RectRows chose them, at `job`.
+    void RunJob(RectJob::Kind kind, const RectJob& r, const SpriteRect& job) {
+        switch (kind) {
+        case RectJob::kCopy: CopyRows(job, bpp_, copyAnd_, copyOr_, sse2_); break;
+        case RectJob::kPremul: (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_); break;
+        default: (r.params.multiply ? spriteMultiply_ : spritePlain_)(job, r.params, sse2_); break;
+        }
     }
 
     // The sprite kernel's parameters for a primitive's flat diffuse.
@@ -1664,10 +1709,12 @@ private:
     int64_t premulCredit_ = 0;
     std::vector<uint32_t> premul_;
     std::vector<uint8_t> premulMixed_;
+    uint64_t premulBuilds_ = 0;
     Triangle tri_, rectTri_, other_;
     bool quadKnown_ = false;
     QuadShape quad_;
     Triangle quadTri_;
+    RectJob quadJob_;
     struct PairKey {
         uint64_t v[2 + 6 * 5];  // every entry written before use (a zeroing costs a pair)
         bool operator==(const PairKey& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
