@@ -171,4 +171,77 @@ TEST(RasterFastPaths, LibrarySpritesMatchTheReferenceBitForBit) {
     EXPECT_EQ(crc, 0xf4387c97u);
 }
 
+// A draw of many copies of one sprite moved by whole pixels (the game's bullets and
+// particles), broken now and then by a copy that differs in one thing: its sub-pixel
+// position, a corner's texture coordinate or colour, its size, a mirrored or invalid
+// corner, a vertex order other than the usual one, or a rotation. Copies also run off
+// every edge.
+TEST(RasterFastPaths, RepeatedSpritesMatchTheReferenceBitForBit) {
+    std::mt19937 rng(0x9E3779B9u);
+    Image tex(16, 16, PixelFormat::A8R8G8B8);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t a = (x + y) % 5 == 0 ? 0 : ((x * y) % 7 == 0 ? 255 : uint32_t(rng() & 255));
+            tex.Set(x, y, a << 24 | (rng() & 0xFFFFFFu));
+        }
+    const uint32_t rows[][2] = {{factor::One, factor::Zero},
+                                {factor::SrcAlpha, factor::InvSrcAlpha},
+                                {factor::SrcAlpha, factor::One},
+                                {factor::InvDestColor, factor::Zero}};
+    for (int state = 0; state < 16; ++state) {
+        Image target(90, 70, PixelFormat::X8R8G8B8);
+        for (uint8_t& b : target.bytes) b = uint8_t(rng());
+        d3d::RasterState st = d3dtest::TextureState(90, 70, tex.Texture());
+        st.stages[0].alphaOp = state & 4 ? op::Modulate : op::SelectArg1;
+        st.stages[0].alphaArg2 = arg::Diffuse;
+        st.blend = true;
+        st.srcBlend = rows[state & 3][0];
+        st.destBlend = rows[state & 3][1];
+        st.alphaTest = (state & 8) != 0;
+        st.alphaFunc = d3d::cmp::Greater;
+        st.alphaRef = 128;
+
+        VertexBuffer vb(d3d::kFvfColorTex1);
+        const float fx = state % 3 == 0 ? -0.5f : 0.25f, fy = state % 2 ? -0.5f : -0.375f;
+        for (int k = 0; k < 120; ++k) {
+            float x = float(int(rng() % 110) - 20) + fx, y = float(int(rng() % 90) - 20) + fy;
+            float w = 16, h = 16, u1 = 1, v1 = 1;
+            uint32_t diffuse = k % 2 ? 0xFFFFFFFFu : 0x80FFFFFFu;
+            switch (k % 12 == 7 ? 7 : rng() % 12) {
+            case 0: x += 0.5f; break;
+            case 1: u1 = 0.5f; break;
+            case 2: diffuse = 0xC0FF8040u; break;
+            case 3: w = 8; break;
+            case 4: w = -16; break;
+            case 5: y = NAN; break;
+            case 6:  // the second triangle's corners in another order
+                vb.Add(x, y, diffuse, 0, 0);
+                vb.Add(x + w, y, diffuse, 1, 0);
+                vb.Add(x, y + h, diffuse, 0, 1);
+                vb.Add(x + w, y, diffuse, 1, 0);
+                vb.Add(x, y + h, diffuse, 0, 1);
+                vb.Add(x + w, y + h, diffuse, 1, 1);
+                continue;
+            case 7:  // turned by 30 degrees about its centre
+                for (int i : {0, 1, 2, 3, 2, 1}) {
+                    const float qx = float(i & 1) * w - 8, qy = float(i >> 1) * h - 8;
+                    vb.Add(x + qx * 0.8660254f - qy * 0.5f + 8, y + qx * 0.5f + qy * 0.8660254f + 8, diffuse,
+                           float(i & 1), float(i >> 1));
+                }
+                continue;
+            default: break;
+            }
+            vb.Quad(x, y, x + w, y + h, diffuse, 0, 0, u1, v1);
+        }
+        Image ref = target;
+        d3d::Draw(ref.Target(), st, vb.List(), RasterPath::Reference);
+        EXPECT_NE(ref.bytes, target.bytes);
+        for (RasterPath path : {RasterPath::FastScalar, RasterPath::FastSse2}) {
+            Image fast = target;
+            d3d::Draw(fast.Target(), st, vb.List(), path);
+            EXPECT_EQ(fast.bytes, ref.bytes) << "state " << state << (path == RasterPath::FastSse2 ? " sse2" : " scalar");
+        }
+    }
+}
+
 }  // namespace

@@ -40,17 +40,21 @@ inline uint32_t Load1(const void* p) {
     return v;
 }
 inline void Store1(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
-// One to three pixels' bytes in fixed-size moves: a copy of a run-time length is a library
-// call, paid on the tail of every span.
-inline void CopyTail(void* to, const void* from, int count) {
-    auto* d = static_cast<uint8_t*>(to);
-    const auto* s = static_cast<const uint8_t*>(from);
-    if (count >= 2) {
-        std::memcpy(d, s, 8);
-        d += 8;
-        s += 8;
+// One to three pixels into the low lanes of a register (the others 0), and back: a span's
+// tail goes through registers, where a round trip through memory would stall on the
+// wider load of narrower stores.
+QZ_ALWAYS_INLINE __m128i LoadPart(const uint8_t* p, int count) {
+    if (count == 1) return _mm_cvtsi32_si128(static_cast<int>(Load1(p)));
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return count == 2 ? lo : _mm_unpacklo_epi64(lo, _mm_cvtsi32_si128(static_cast<int>(Load1(p + 8))));
+}
+QZ_ALWAYS_INLINE void StorePart(uint8_t* p, __m128i v, int count) {
+    if (count == 1) {
+        Store1(p, static_cast<uint32_t>(_mm_cvtsi128_si32(v)));
+        return;
     }
-    if (count & 1) std::memcpy(d, s, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+    if (count == 3) Store1(p + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 8))));
 }
 
 // round(a * b / 255) on 16-bit lanes that hold bytes, exactly as Mul255.
@@ -339,6 +343,9 @@ struct SpriteRect {
     uint8_t* dst;
     intptr_t dstPitch;
     int width, rows;
+    // Premultiplied rows whose columns start on a multiple of four: per texture row, 1 when
+    // no four texels from a multiple of four have all alpha 0 or all alpha 255 (null: unknown).
+    const uint8_t* mixedRows = nullptr;
 };
 
 // Compile-time shapes of the sprite kernel for the library's states (every combination of
@@ -379,13 +386,9 @@ struct SpriteKernel {
 
     QZ_ALWAYS_INLINE void Quad(__m128i raw, uint8_t* out) const {
         const __m128i tv = _mm_or_si128(raw, texFill);
-        __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
-        if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
+        const __m128i c = Colour(tv);
         if (masked) {
-            __m128i keep = _mm_set1_epi32(-1);
-            if (tested)
-                keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
-            if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+            const __m128i keep = Keep(tv, c);
             if constexpr (kCopy) {
                 // No branch on the mask: a sprite's edges mix kept and discarded pixels
                 // unpredictably, and a discarded pixel is stored back unchanged.
@@ -393,15 +396,10 @@ struct SpriteKernel {
                 Store4(out, _mm_or_si128(_mm_and_si128(_mm_and_si128(c, andMask), keep), _mm_andnot_si128(keep, d)));
                 return;
             }
-            const int bits = _mm_movemask_epi8(keep);
-            if (bits == 0) return;  // four discarded pixels: nothing to write
-            if (bits != 0xFFFF || !kCopy) {
-                const __m128i d = Load4(out);
-                const __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
-                Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
-                return;
-            }
-            Store4(out, _mm_and_si128(c, andMask));
+            if (_mm_movemask_epi8(keep) == 0) return;  // four discarded pixels: nothing to write
+            const __m128i d = Load4(out);
+            const __m128i v = _mm_and_si128(BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill)), andMask);
+            Store4(out, _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d)));
             return;
         }
         if constexpr (kCopy) {
@@ -427,13 +425,34 @@ struct SpriteKernel {
         }
     }
 
-    // The last one to three pixels of a row through the four-pixel body: the lanes are
-    // independent, so the pixels written are the ones Quad would write.
+    // The last one to three pixels of a row: the four-pixel body without its shortcuts on
+    // the lanes held in registers (they are independent), loaded and stored in pieces.
     QZ_ALWAYS_INLINE void Partial(__m128i raw, uint8_t* out, int count) const {
-        alignas(16) uint8_t pixels[16] = {};
-        CopyTail(pixels, out, count);
-        Quad(raw, pixels);
-        CopyTail(out, pixels, count);
+        const __m128i d = LoadPart(out, count);
+        const __m128i tv = _mm_or_si128(raw, texFill);
+        const __m128i c = Colour(tv);
+        __m128i v = kCopy ? c : BlendVec<SF, DF>(c, _mm_or_si128(d, dstFill));
+        v = _mm_and_si128(v, andMask);
+        if (masked) {
+            const __m128i keep = Keep(tv, c);
+            v = _mm_or_si128(_mm_and_si128(v, keep), _mm_andnot_si128(keep, d));
+        }
+        StorePart(out, v, count);
+    }
+
+    // The stage's colour of four texels (their X bits filled).
+    QZ_ALWAYS_INLINE __m128i Colour(__m128i tv) const {
+        __m128i c = multiply ? OpVec<op::Modulate>(tv, mul) : tv;
+        if (constAlpha) c = _mm_or_si128(_mm_and_si128(c, rgb), alphaBits);
+        return c;
+    }
+
+    // All ones in the lanes that the alpha test and the colour key keep.
+    QZ_ALWAYS_INLINE __m128i Keep(__m128i tv, __m128i c) const {
+        __m128i keep = _mm_set1_epi32(-1);
+        if (tested) keep = greater ? _mm_cmpgt_epi32(_mm_srli_epi32(c, 24), ref) : test.Pass(_mm_srli_epi32(c, 24));
+        if (keyed) keep = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_and_si128(tv, rgb), key), keep);
+        return keep;
     }
 
     inline void Pixel(uint32_t raw, uint8_t* out) const {
@@ -460,11 +479,7 @@ void SpriteRows(const SpriteRect& rect, const SpriteParams& params, bool sse2) {
         int k = 0;
         if (sse2) {
             for (; k + 4 <= n; k += 4) kernel.Quad(Load4(tex + 4 * k), dst + 4 * k);
-            if (k < n) {
-                alignas(16) uint32_t rest[4] = {};
-                CopyTail(rest, tex + 4 * k, n - k);
-                kernel.Partial(Load4(rest), dst + 4 * k, n - k);
-            }
+            if (k < n) kernel.Partial(LoadPart(tex + 4 * k, n - k), dst + 4 * k, n - k);
             continue;
         }
         for (; k < n; ++k) kernel.Pixel(Load1(tex + 4 * k), dst + 4 * k);
@@ -590,9 +605,12 @@ QZ_ALWAYS_INLINE void Walk(const Kernel& kernel, const SpriteWalk& w, bool sse2)
             t += 4 * dt;
         }
         if (k < w.n) {
-            alignas(16) uint32_t rest[4] = {};
-            for (int i = 0; k + i < w.n; ++i) rest[i] = WalkTexel<kClamp>(w, s + i * ds, t + i * dt);
-            kernel.Partial(Load4(rest), w.dst + 4 * k, w.n - k);
+            const int left = w.n - k;
+            const uint32_t a = WalkTexel<kClamp>(w, s, t);
+            const uint32_t b = left > 1 ? WalkTexel<kClamp>(w, s + ds, t + dt) : 0;
+            const uint32_t c = left > 2 ? WalkTexel<kClamp>(w, s + 2 * ds, t + 2 * dt) : 0;
+            kernel.Partial(_mm_setr_epi32(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c), 0),
+                           w.dst + 4 * k, left);
         }
         return;
     }
@@ -721,6 +739,20 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
                 Store4(out + 16, _mm_and_si128(s1, rgb));
             }
         }
+        // 255 - alpha in both 16-bit halves of each pixel, then times the destination.
+        auto over = [&](__m128i p, __m128i a, __m128i d) {
+            __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
+            __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
+            d = _mm_packus_epi16(Mul255x(dl, _mm_unpacklo_epi32(ia, ia)), Mul255x(dh, _mm_unpackhi_epi32(ia, ia)));
+            return _mm_and_si128(_mm_adds_epu8(p, d), rgb);
+        };
+        if (sse2 && !kAdditive && rect.mixedRows != nullptr && rect.mixedRows[t >> 16]) {
+            // No four pixels are all transparent or all opaque: blend without looking.
+            for (; k + 4 <= n; k += 4) {
+                const __m128i p = Load4(pre + 4 * k);
+                Store4(dst + 4 * k, over(p, _mm_srli_epi32(p, 24), Load4(dst + 4 * k)));
+            }
+        }
         if (sse2) {
             for (; k + 4 <= n; k += 4) {
                 __m128i p = Load4(pre + 4 * k);
@@ -734,14 +766,8 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
                     Store4(out, _mm_and_si128(p, rgb));
                     continue;
                 }
-                __m128i d = Load4(out);
-                if constexpr (!kAdditive) {
-                    // 255 - alpha in both 16-bit halves of each pixel, then in all four lanes.
-                    __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
-                    __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
-                    d = _mm_packus_epi16(Mul255x(dl, _mm_unpacklo_epi32(ia, ia)), Mul255x(dh, _mm_unpackhi_epi32(ia, ia)));
-                }
-                Store4(out, _mm_and_si128(_mm_adds_epu8(p, d), rgb));
+                const __m128i d = Load4(out);
+                Store4(out, kAdditive ? _mm_and_si128(_mm_adds_epu8(p, d), rgb) : over(p, a, d));
             }
         }
         for (; k < n; ++k) {
@@ -928,18 +954,31 @@ public:
 
     void Triangles(const Primitives& prims) {
         uint32_t count = PrimitiveCount(prims);
+        // The library's sprite quads: a list of unindexed textured vertices, drawn by a sprite
+        // or copy row with flat colours.
+        const bool quads = prims.type == Primitive::TriangleList && prims.indices == nullptr &&
+                           prims.fvf == kFvfColorTex1 && (sprite_ || copy_) && !st_.gouraud;
+        const auto* bytes = static_cast<const uint8_t*>(prims.vertices);
         Corners bufA, bufB;
         Corners* cur = &bufA;
         Corners* next = &bufB;
-        if (count > 0) Read(prims, 0, cur);
+        bool curRead = false;  // cur holds primitive n
         for (uint32_t n = 0; n < count;) {
-            bool haveNext = n + 1 < count;
+            const bool haveNext = n + 1 < count;
+            const uint8_t* quad = bytes + static_cast<size_t>(n) * 3 * kQuadStride;
+            if (quads && haveNext && quadKnown_ && QuadAgain(quad)) {
+                n += 2;
+                curRead = false;
+                continue;
+            }
+            if (!curRead) Read(prims, n, cur);
             if (haveNext) Read(prims, n + 1, next);
             RectSpan rect;
             if (haveNext && RectPair(cur->v, next->v, &rect)) {
-                DrawRect(rectTri_, rect);
+                const bool keep = quads && RememberQuad(quad, cur->v[0]) && Whole(quad_, rect);
+                DrawRect(rectTri_, rect, keep ? &quadJob_ : nullptr);
                 n += 2;
-                if (n < count) Read(prims, n, cur);
+                curRead = false;
                 continue;
             }
             if (SetupTriangle(plan_, cur->v[0], cur->v[1], cur->v[2], &tri_)) DrawTriangle(tri_);
@@ -947,10 +986,135 @@ public:
             Corners* t = cur;
             cur = next;
             next = t;
+            curRead = haveNext;
         }
     }
 
 private:
+    // A rectangle's rows as RectRows set them up, kept to be run again at another place.
+    struct RectJob {
+        enum Kind : uint8_t { kNone, kCopy, kPremul, kSprite } kind = kNone;
+        SpriteRect job{};
+        SpriteParams params;
+        uint64_t premulBuild = 0;  // the premultiplied copy it reads
+        int32_t left = 0, top = 0;
+    };
+
+    // ---- the sprite quad lane ----
+    // A quad as the library writes it: corners top-left, top-right, bottom-left,
+    // bottom-right as vertices 0 1 2 3 2 1, with the right corners right of the left ones
+    // and the bottom ones below. One that repeats the last quad drawn as a rectangle pair
+    // (the same corner colours and texture coordinates, the same sizes and sub-pixel
+    // position) moved by whole pixels is that rectangle moved: its pair would match and
+    // give the moved planes, so the vertex reading, the matching and the set-up are skipped.
+    static constexpr int kQuadStride = 28;
+    struct QuadShape {
+        int64_t x0 = 0, y0 = 0, x1 = 0, y2 = 0;  // snapped: left, top, right, bottom
+        uint8_t attributes[4][12] = {};           // diffuse, u, v of the four corners
+    };
+
+    // False when the quad is not in the library's layout or has an invalid coordinate.
+    static bool ReadQuad(const uint8_t* q, QuadShape* out) {
+        auto same = [](const uint8_t* a, const uint8_t* b) {  // two whole vertices
+            return _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(Load4(a), Load4(b)),
+                                                   _mm_cmpeq_epi8(Load4(a + 12), Load4(b + 12)))) == 0xFFFF;
+        };
+        auto bits = [](const uint8_t* p) { return Load1(p); };
+        const uint8_t* v0 = q;
+        const uint8_t* v1 = q + kQuadStride;
+        const uint8_t* v2 = q + 2 * kQuadStride;
+        const uint8_t* v3 = q + 3 * kQuadStride;
+        if (!same(q + 4 * kQuadStride, v2) || !same(q + 5 * kQuadStride, v1)) return false;
+        if (bits(v0) != bits(v2) || bits(v1) != bits(v3) || bits(v0 + 4) != bits(v1 + 4) || bits(v2 + 4) != bits(v3 + 4))
+            return false;
+        float f[4];
+        std::memcpy(&f[0], v0, 4);
+        std::memcpy(&f[1], v0 + 4, 4);
+        std::memcpy(&f[2], v1, 4);
+        std::memcpy(&f[3], v2 + 4, 4);
+        const bool valid = SnapCoordinate(f[0], &out->x0) & SnapCoordinate(f[1], &out->y0) &
+                           SnapCoordinate(f[2], &out->x1) & SnapCoordinate(f[3], &out->y2);
+        if (!valid || out->x1 <= out->x0 || out->y2 <= out->y0) return false;
+        const uint8_t* corners[4] = {v0, v1, v2, v3};
+        for (int k = 0; k < 4; ++k) std::memcpy(out->attributes[k], corners[k] + 16, 12);
+        return true;
+    }
+
+    // Called after the quad's pair matched as a rectangle: rectTri_ holds its planes.
+    bool RememberQuad(const uint8_t* q, const Vertex& first) {
+        QuadShape shape;
+        quadKnown_ = ReadQuad(q, &shape) && shape.x0 == first.x && shape.y0 == first.y;
+        quadJob_.kind = RectJob::kNone;
+        if (!quadKnown_) return false;
+        quad_ = shape;
+        MovePlanes(rectTri_, 0, 0, &quadTri_);
+        return true;
+    }
+
+    // Whether the clip left the quad's rectangle whole.
+    static bool Whole(const QuadShape& q, const RectSpan& rect) {
+        return rect.left == (q.x0 + 255) >> 8 && rect.right == ((q.x1 + 255) >> 8) - 1 &&
+               rect.top == (q.y0 + 255) >> 8 && rect.bottom == ((q.y2 + 255) >> 8) - 1;
+    }
+
+    // Draws the quad when it repeats the remembered one.
+    bool QuadAgain(const uint8_t* q) {
+        QuadShape shape;
+        if (!ReadQuad(q, &shape)) return false;
+        const QuadShape& was = quad_;
+        if (((shape.x0 ^ was.x0) & 255) != 0 || ((shape.y0 ^ was.y0) & 255) != 0 ||
+            shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0 ||
+            std::memcmp(shape.attributes, was.attributes, sizeof shape.attributes) != 0)
+            return false;
+        const RectSpan rect = ClipRect(shape.x0, shape.x1, shape.y0, shape.y2);
+        const bool whole = Whole(shape, rect);
+        const RectJob& job = quadJob_;
+        if (whole && job.kind == RectJob::kPremul && job.premulBuild == premulBuilds_) {
+            // The same rows at another place: the moved planes give the same texels. (Only
+            // premultiplied rows: the other sprite rows measured slower when run this way.)
+            SpriteRect moved = job.job;
+            moved.dst += static_cast<intptr_t>(rect.top - job.top) * target_.pitch +
+                         static_cast<intptr_t>(rect.left - job.left) * bpp_;
+            RunJob(job.kind, job, moved);
+            return true;
+        }
+        const int32_t di = static_cast<int32_t>((shape.x0 >> 8) - (was.x0 >> 8));
+        const int32_t dj = static_cast<int32_t>((shape.y0 >> 8) - (was.y0 >> 8));
+        MovePlanes(quadTri_, di, dj, &rectTri_);
+        DrawRect(rectTri_, rect, whole ? &quadJob_ : nullptr);
+        return true;
+    }
+
+    // The pixel rectangle of centres in [xl, xr) x [yt, yb) (1/256 pixel), inside the clip.
+    RectSpan ClipRect(int64_t xl, int64_t xr, int64_t yt, int64_t yb) const {
+        int64_t left = (xl + 255) >> 8, right = ((xr + 255) >> 8) - 1;
+        int64_t top = (yt + 255) >> 8, bottom = ((yb + 255) >> 8) - 1;
+        left = left < plan_.clipLeft ? plan_.clipLeft : left;
+        top = top < plan_.clipTop ? plan_.clipTop : top;
+        right = right > plan_.clipRight - 1 ? plan_.clipRight - 1 : right;
+        bottom = bottom > plan_.clipBottom - 1 ? plan_.clipBottom - 1 : bottom;
+        return {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+                static_cast<int32_t>(bottom)};
+    }
+
+    // The flat colours and the planes a span reads, moved by whole pixels.
+    void MovePlanes(const Triangle& from, int32_t di, int32_t dj, Triangle* to) const {
+        to->flatDiffuse = from.flatDiffuse;
+        to->flatSpecular = from.flatSpecular;
+        auto move = [&](const Plane& p, Plane* q) {
+            *q = p;
+            q->iref = p.iref + di;
+            q->jref = p.jref + dj;
+        };
+        if (st_.gouraud)  // flat draws read only the flat colours
+            for (int ch = 0; ch < 8; ++ch) move(from.color[ch], &to->color[ch]);
+        for (int k = 0; k < plan_.runStages; ++k) {
+            move(from.s[k], &to->s[k]);
+            move(from.t[k], &to->t[k]);
+            to->linear[k] = from.linear[k];
+        }
+    }
+
     struct Corners {
         Vertex v[3];
     };
@@ -1140,13 +1304,24 @@ private:
         const uint32_t keep = sprite_params_.constAlpha ? 0x00FFFFFFu : 0xFFFFFFFFu;
         const uint32_t alpha = sprite_params_.constAlpha ? alphaBits : 0;
         std::vector<uint32_t> row(static_cast<size_t>(tex.width));
+        premulMixed_.resize(static_cast<size_t>(tex.height));
         for (int32_t y = 0; y < tex.height; ++y) {
             const uint8_t* from = tex.pixels + static_cast<intptr_t>(y) * tex.pitch;
             for (int32_t x = 0; x < tex.width; ++x) row[x] = ((Load1(from + 4 * x) | fill) & keep) | alpha;
-            Premultiply(row.data(), tex.width, multiplier, premul_.data() + static_cast<size_t>(y) * tex.width, sse2_);
+            uint32_t* out = premul_.data() + static_cast<size_t>(y) * tex.width;
+            Premultiply(row.data(), tex.width, multiplier, out, sse2_);
+            bool mixed = true;
+            for (int32_t x = 0; x + 4 <= tex.width && mixed; x += 4) {
+                const uint32_t a = out[x] >> 24;
+                bool same = a == 0 || a == 255;
+                for (int i = 1; i < 4; ++i) same = same && out[x + i] >> 24 == a;
+                mixed = !same;
+            }
+            premulMixed_[y] = mixed;
         }
         premulValid_ = true;
         premulWhich_ = which;
+        ++premulBuilds_;
         return premul_.data();
     }
 
@@ -1179,14 +1354,7 @@ private:
         }
         if ((missing[0] ^ missing[1]) != 3) return false;  // they must share the diagonal
         if (!PlanesOfPair(a, b)) return false;
-        int64_t left = (xl + 255) >> 8, right = ((xr + 255) >> 8) - 1;
-        int64_t top = (yt + 255) >> 8, bottom = ((yb + 255) >> 8) - 1;
-        left = left < plan_.clipLeft ? plan_.clipLeft : left;
-        top = top < plan_.clipTop ? plan_.clipTop : top;
-        right = right > plan_.clipRight - 1 ? plan_.clipRight - 1 : right;
-        bottom = bottom > plan_.clipBottom - 1 ? plan_.clipBottom - 1 : bottom;
-        *rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
-                 static_cast<int32_t>(bottom)};
+        *rect = ClipRect(xl, xr, yt, yb);
         return true;
     }
 
@@ -1214,20 +1382,7 @@ private:
         int32_t dj = static_cast<int32_t>((a[0].y >> 8) - (pairY_ >> 8));
         if (pairCached_ && key == pairKey_) {
             if (!pairEqual_) return false;
-            rectTri_.flatDiffuse = pairTri_.flatDiffuse;
-            rectTri_.flatSpecular = pairTri_.flatSpecular;
-            auto move = [&](const Plane& from, Plane* to) {
-                *to = from;
-                to->iref = from.iref + di;
-                to->jref = from.jref + dj;
-            };
-            if (st_.gouraud)  // flat draws read only the flat colours
-                for (int ch = 0; ch < 8; ++ch) move(pairTri_.color[ch], &rectTri_.color[ch]);
-            for (int k = 0; k < plan_.runStages; ++k) {
-                move(pairTri_.s[k], &rectTri_.s[k]);
-                move(pairTri_.t[k], &rectTri_.t[k]);
-                rectTri_.linear[k] = pairTri_.linear[k];
-            }
+            MovePlanes(pairTri_, di, dj, &rectTri_);
             return true;
         }
         auto area = [](const Vertex* t) { return (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y); };
@@ -1265,9 +1420,10 @@ private:
         return equal;
     }
 
-    void DrawRect(const Triangle& tri, const RectSpan& rect) {
+    void DrawRect(const Triangle& tri, const RectSpan& rect, RectJob* record = nullptr) {
+        if (record != nullptr) record->kind = RectJob::kNone;
         if (rect.left > rect.right || rect.top > rect.bottom) return;
-        if ((copy_ || sprite_) && RectRows(tri, rect)) return;
+        if ((copy_ || sprite_) && RectRows(tri, rect, record)) return;
         const SpanMode mode = SpanModeFor(tri);
         if (mode.walk) {
             const SpriteArea area{&tri, &rect, &st_.textures[0], target_.pixels, target_.pitch};
@@ -1279,7 +1435,7 @@ private:
 
     // Rows of a rectangle whose texels run unscaled along the rows and stay inside the
     // texture: one texture row per target row, copied or drawn by a sprite row.
-    bool RectRows(const Triangle& tri, const RectSpan& rect) {
+    bool RectRows(const Triangle& tri, const RectSpan& rect, RectJob* record) {
         const Plane& sp = tri.s[0];
         const Plane& tp = tri.t[0];
         if (sp.dx != 65536 || sp.dy != 0 || tp.dx != 0) return false;
@@ -1300,22 +1456,37 @@ private:
         const uint8_t* texColumn = tex.pixels + xi * texBytes;
         uint8_t* to = target_.pixels + static_cast<intptr_t>(rect.top) * target_.pitch +
                       static_cast<intptr_t>(rect.left) * bpp_;
-        SpriteRect job{texColumn, tex.pitch, t, dt, to, target_.pitch, static_cast<int>(n), static_cast<int>(rows + 1)};
-        if (copy_) {
-            CopyRows(job, bpp_, copyAnd_, copyOr_, sse2_);
-            return true;
-        }
-        const SpriteParams params = SpriteParamsFor(tri.flatDiffuse);
-        if (premulAllowed_) {
-            if (const uint32_t* pre = Premultiplied(params.multiplier, params.alphaBits, n * (rows + 1))) {
-                job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
-                job.texPitch = static_cast<intptr_t>(tex.width) * 4;
-                (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_);
-                return true;
+        RectJob made;
+        RectJob& r = record != nullptr ? *record : made;
+        r.job = {texColumn, tex.pitch, t, dt, to, target_.pitch, static_cast<int>(n), static_cast<int>(rows + 1)};
+        r.left = rect.left;
+        r.top = rect.top;
+        r.kind = RectJob::kCopy;
+        if (!copy_) {
+            r.params = SpriteParamsFor(tri.flatDiffuse);
+            // Sprite rows that may turn premultiplied later are not kept.
+            r.kind = premulAllowed_ ? RectJob::kNone : RectJob::kSprite;
+            if (premulAllowed_) {
+                if (const uint32_t* pre = Premultiplied(r.params.multiplier, r.params.alphaBits, n * (rows + 1))) {
+                    r.job.texColumn = reinterpret_cast<const uint8_t*>(pre + xi);
+                    r.job.texPitch = static_cast<intptr_t>(tex.width) * 4;
+                    if (xi % 4 == 0) r.job.mixedRows = premulMixed_.data();
+                    r.kind = RectJob::kPremul;
+                    r.premulBuild = premulBuilds_;
+                }
             }
         }
-        (params.multiply ? spriteMultiply_ : spritePlain_)(job, params, sse2_);
+        RunJob(r.kind == RectJob::kNone ? RectJob::kSprite : r.kind, r, r.job);
         return true;
+    }
+
+    // Runs a rectangle's rows as RectRows chose them, at `job`.
+    void RunJob(RectJob::Kind kind, const RectJob& r, const SpriteRect& job) {
+        switch (kind) {
+        case RectJob::kCopy: CopyRows(job, bpp_, copyAnd_, copyOr_, sse2_); break;
+        case RectJob::kPremul: (premulAdditive_ ? &PremulRows<true> : &PremulRows<false>)(job, sse2_); break;
+        default: (r.params.multiply ? spriteMultiply_ : spritePlain_)(job, r.params, sse2_); break;
+        }
     }
 
     // The sprite kernel's parameters for a primitive's flat diffuse.
@@ -1537,7 +1708,13 @@ private:
     uint64_t premulWhich_ = 0, premulPending_ = 0;
     int64_t premulCredit_ = 0;
     std::vector<uint32_t> premul_;
+    std::vector<uint8_t> premulMixed_;
+    uint64_t premulBuilds_ = 0;
     Triangle tri_, rectTri_, other_;
+    bool quadKnown_ = false;
+    QuadShape quad_;
+    Triangle quadTri_;
+    RectJob quadJob_;
     struct PairKey {
         uint64_t v[2 + 6 * 5];  // every entry written before use (a zeroing costs a pair)
         bool operator==(const PairKey& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }

@@ -45,6 +45,15 @@ inline int64_t FloorInt(double v) {
     return static_cast<double>(i) > v ? i - 1 : i;
 }
 
+// A position coordinate snapped to 1/256 pixel (round half up); false (and 0) when it is
+// not finite or lies beyond the limit.
+inline bool SnapCoordinate(float f, int64_t* out) {
+    const double d = f;
+    const bool valid = d <= kMaxCoordinate && d >= -kMaxCoordinate;  // false for NaN
+    *out = valid ? FloorInt(d * 256.0 + 0.5) : 0;
+    return valid;
+}
+
 // Fills every field in place (a copy of a half-written record stalls the store buffer).
 inline void ReadVertex(const Primitives& prims, uint32_t index, Vertex* v) {
     const uint8_t* p = static_cast<const uint8_t*>(prims.vertices) + static_cast<size_t>(index) * VertexStride(prims.fvf);
@@ -62,10 +71,8 @@ inline void ReadVertex(const Primitives& prims, uint32_t index, Vertex* v) {
         v->specular = 0;
         v->uv[0][0] = v->uv[0][1] = v->uv[1][0] = v->uv[1][1] = 0.0f;
     }
-    double dx = xy[0], dy = xy[1];
-    v->valid = dx <= kMaxCoordinate && dx >= -kMaxCoordinate && dy <= kMaxCoordinate && dy >= -kMaxCoordinate;  // false for NaN
-    v->x = v->valid ? FloorInt(dx * 256.0 + 0.5) : 0;
-    v->y = v->valid ? FloorInt(dy * 256.0 + 0.5) : 0;
+    v->valid = SnapCoordinate(xy[0], &v->x) & SnapCoordinate(xy[1], &v->y);
+    if (!v->valid) v->x = v->y = 0;
 }
 
 inline Vertex ReadVertex(const Primitives& prims, uint32_t index) {
