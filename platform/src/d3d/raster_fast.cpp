@@ -1032,8 +1032,9 @@ private:
         std::memcpy(&f[1], v0 + 4, 4);
         std::memcpy(&f[2], v1, 4);
         std::memcpy(&f[3], v2 + 4, 4);
-        const bool valid = SnapCoordinate(f[0], &out->x0) & SnapCoordinate(f[1], &out->y0) &
-                           SnapCoordinate(f[2], &out->x1) & SnapCoordinate(f[3], &out->y2);
+        // Every coordinate is snapped, without branches between them.
+        const bool valid = ((int)SnapCoordinate(f[0], &out->x0) & (int)SnapCoordinate(f[1], &out->y0) &
+                            (int)SnapCoordinate(f[2], &out->x1) & (int)SnapCoordinate(f[3], &out->y2)) != 0;
         if (!valid || out->x1 <= out->x0 || out->y2 <= out->y0) return false;
         const uint8_t* corners[4] = {v0, v1, v2, v3};
         for (int k = 0; k < 4; ++k) std::memcpy(out->attributes[k], corners[k] + 16, 12);

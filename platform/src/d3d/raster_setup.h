@@ -71,7 +71,10 @@ inline void ReadVertex(const Primitives& prims, uint32_t index, Vertex* v) {
         v->specular = 0;
         v->uv[0][0] = v->uv[0][1] = v->uv[1][0] = v->uv[1][1] = 0.0f;
     }
-    v->valid = SnapCoordinate(xy[0], &v->x) & SnapCoordinate(xy[1], &v->y);
+    // Both coordinates are snapped, even when the first is already invalid.
+    const bool xValid = SnapCoordinate(xy[0], &v->x);
+    const bool yValid = SnapCoordinate(xy[1], &v->y);
+    v->valid = xValid && yValid;
     if (!v->valid) v->x = v->y = 0;
 }
 
