@@ -156,15 +156,7 @@ BENCHMARK(BM_PosixRead)->Unit(benchmark::kMillisecond);
 constexpr int kImageWidth = 512, kImageHeight = 384;
 
 const std::string& PngFile() {
-    static const std::string png = [] {
-        qztest::PngSpec spec;
-        spec.width = kImageWidth;
-        spec.height = kImageHeight;
-        spec.colorType = 2;
-        spec.bitDepth = 8;
-        spec.rows = qztest::GradientRgb(kImageWidth, kImageHeight);
-        return qztest::WritePng(spec);
-    }();
+    static const std::string png = qztest::GradientPng(kImageWidth, kImageHeight);
     return png;
 }
 

@@ -195,23 +195,12 @@ TEST_F(FrontEndTest, UserLoadersComeFirstAndUnknownStreamsLeaveNothing) {
     EXPECT_EQ(AddUserGraphImageLoader(UserLoader), -1);
 }
 
-// An 8-bit RGB PNG of the gradient fixture.
-std::string GradientPng(int width, int height) {
-    qztest::PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = 2;
-    spec.bitDepth = 8;
-    spec.rows = qztest::GradientRgb(width, height);
-    return qztest::WritePng(spec);
-}
-
 // PNG and JPEG files are read whole and decoded from memory: every source must still give
 // what the same bytes give from memory, damaged and cut-off files included, and leave
 // nothing behind.
 TEST_F(FrontEndTest, PngAndJpegFilesDecodeAsTheirBytesDoFromMemory) {
     ClearArchiveTable();
-    const std::string png = GradientPng(40, 30);
+    const std::string png = qztest::GradientPng(40, 30);
     const std::string jpeg = qztest::WriteJpeg(40, 30, 3, qztest::GradientRgb(40, 30));
     const struct {
         const char* name;
@@ -261,7 +250,7 @@ int FileStreamProbe(ReadStream* stream, GraphImage*) {
 
 TEST_F(FrontEndTest, ProgramReadersOfPngFilesGetTheFileStream) {
     ASSERT_EQ(AddUserGraphImageLoader(FileStreamProbe), 0);
-    qztest::WriteWholeFile(dir.file("picture.png"), GradientPng(2, 2));
+    qztest::WriteWholeFile(dir.file("picture.png"), qztest::GradientPng(2, 2));
     GraphImage image = {};
     g_sawFileStream = 0;
     ASSERT_EQ(DecodeGraphImageRaw("picture.png", nullptr, 0, 0, &image, 0), 0);

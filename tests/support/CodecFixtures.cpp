@@ -113,6 +113,16 @@ std::string GradientRgb(int width, int height) {
     return pixels;
 }
 
+std::string GradientPng(int width, int height) {
+    PngSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.colorType = 2;
+    spec.bitDepth = 8;
+    spec.rows = GradientRgb(width, height);
+    return WritePng(spec);
+}
+
 std::string GradientGray(int width, int height) {
     std::string pixels;
     for (int y = 0; y < height; y++)

@@ -34,5 +34,7 @@ std::string WriteOggVorbis(int channels, int rate, int frames, int serial = 1);
 // Pixel patterns for the fixtures.
 std::string GradientRgb(int width, int height);  // r, g, b per pixel
 std::string GradientGray(int width, int height);
+// An 8-bit RGB PNG of GradientRgb.
+std::string GradientPng(int width, int height);
 
 }  // namespace qztest
