@@ -23,6 +23,7 @@
 
 #include "QzDrawBlitFast16.h"
 #include "QzDrawBlitPixel.h"
+#include "QzDrawBlitRuns.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
 #include "QzSimdPixel.h"
@@ -317,44 +318,8 @@ struct Fns32 {
     RectFn rect;
 };
 
-// The run-table walk of the general path, a span at a time: copy runs go to
-// opaque(dp, sp, n), blend runs to translucent(dp, sp, n, room), room the pixels the row
-// holds from the run's start; skip runs leave the destination.
-template <class Opaque, class Translucent>
-void WalkRuns(const FastBlitCall& b, Opaque opaque, Translucent translucent) {
-    const uint8_t* rp = b.runs;
-    const int W = b.W, H = b.H;
-    const ptrdiff_t srcPitch = b.srcPitch, dstPitch = b.dstPitch;
-    for (int row = 0; row < H; ++row) {
-        const uint8_t* sp = b.src + row * srcPitch;
-        uint8_t* dp = b.dst + row * dstPitch;
-        int left = W;
-        for (;;) {
-            uint8_t code = *rp++;
-            if (code >= kRunEnd)
-                break;
-            int n = (code & 0x3F) + 1;
-            if (n > left)
-                n = left;
-            const int kind = code >> 6;
-            if (kind == 2)
-                translucent(dp, sp, n, left);
-            else if (kind == 1)
-                opaque(dp, sp, n);
-            left -= n;
-            sp += 4 * n;
-            dp += 4 * n;
-            if (left == 0) {
-                if (*rp >= kRunEnd)
-                    ++rp;
-                break;
-            }
-        }
-    }
-}
-
 void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
-    WalkRuns(
+    WalkRuns<4, 4>(
         b, [&](uint8_t* dp, const uint8_t* sp, int n) { opaque(dp, sp, n, c); },
         [&](uint8_t* dp, const uint8_t* sp, int n, int) { translucent(dp, sp, n, c); });
 }
@@ -399,7 +364,7 @@ void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& ctx) {
             for (; i < n; ++i)
                 One32<kPixelAlpha, false, Bright>(dp + 4 * i, sp + 4 * i, c);
     };
-    WalkRuns(b, opaque, translucent);
+    WalkRuns<4, 4>(b, opaque, translucent);
 }
 #endif
 
