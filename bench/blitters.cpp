@@ -11,6 +11,7 @@
 // Columns: ours (fast paths), general (the fast paths switched off: the loops every
 // fast path is tested against, as the blitters drew before them), pixman (SRC for
 // copies, OVER with premultiplied texels for alpha and keys, ADD on a8r8g8b8 for add
+// (through a solid mask of the parameter's alpha below 255)
 // (on r5g6b5 for the R5G6B5 add, whose formula differs from ours: no byte check),
 // nearest-filtered transforms for scale and rotation), memcpy of the sprites' rows.
 //
@@ -160,6 +161,8 @@ public:
     ~Runner() {
         if (src_ != nullptr)
             pixman_image_unref(src_);
+        if (mask_ != nullptr)
+            pixman_image_unref(mask_);
         if (dst_ != nullptr)
             pixman_image_unref(dst_);
     }
@@ -263,9 +266,13 @@ private:
                 t = a << 24 | r << 16 | g << 8 | b;
             }
         }
-        if (row_ == Row::Add128)
-            for (uint32_t& t : peerTexels_)
-                t = (t >> 1) & 0x7F7F7F7Fu;
+        if (row_ == Row::Add128) {
+            // Add at a parameter is pixman's ADD through a solid mask of that alpha: the
+            // same work, the source weighted before it is added. (Texels halved in
+            // advance would leave pixman a plain ADD and skip the weighting.)
+            const pixman_color_t weight = {0, 0, 0, 128 * 257};
+            mask_ = pixman_image_create_solid_fill(&weight);
+        }
         const bool opaqueCopy = row_ == Row::Copy32 || row_ == Row::Copy128 || row_ == Row::Scaled2x ||
                                 row_ == Row::Rotated || row_ == Row::Quad;
         if (Is16(row_) && row_ != Row::Alpha200x16) {
@@ -308,7 +315,7 @@ private:
             else if (row_ == Row::Rotated || row_ == Row::Quad)
                 pixman_image_composite32(op_, src_, nullptr, dst_, 0, 0, 0, 0, x - s / 2, y - s / 2, 2 * s, 2 * s);
             else
-                pixman_image_composite32(op_, src_, nullptr, dst_, 0, 0, 0, 0, x, y, s, s);
+                pixman_image_composite32(op_, src_, mask_, dst_, 0, 0, 0, 0, x, y, s, s);
         }
     }
 
@@ -320,6 +327,7 @@ private:
     std::vector<uint32_t> peerTexels_;
     std::vector<uint32_t> rowBytes_;
     pixman_image_t* src_ = nullptr;
+    pixman_image_t* mask_ = nullptr;
     pixman_image_t* dst_ = nullptr;
     pixman_op_t op_ = PIXMAN_OP_SRC;
 };

@@ -3,9 +3,11 @@
 //
 // A fast path is a span operation (one row, or one run of a run table; a plain call's
 // rows run in one function of the operation's, so a sprite pays no call per row) with a
-// four-pixel form (QzSimdPixel.h; eight pixels for 16-bit) and a one-pixel form built
-// from the same helpers of QzDrawBlitPixel.h as the general loops; the one-pixel form
-// draws the ends of a span, and the whole span where SSE2 is missing. Taken, always
+// vector form and a one-pixel form built from the same helpers of QzDrawBlitPixel.h as
+// the general loops; the one-pixel form draws the ends of a span, and the whole span
+// where SSE2 is missing. 32-bit spans (QzDrawBlitFast32.inc) take four pixels a vector
+// (QzSimdPixel.h), or eight where the processor has AVX2 (QzSimdPixelWide.h, asked once);
+// 16-bit ones eight. Taken, always
 // without a blend graphic and never for palette sources:
 // - 32-bit direct sources in every blend mode, bright on or off, keyed or not;
 // - 32-bit per-pixel alpha sources at mode none, on the run tables too;
@@ -23,11 +25,14 @@
 
 #include "QzDrawBlitFast16.h"
 #include "QzDrawBlitPixel.h"
+#include "QzDrawBlitRuns.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
 #include "QzSimdPixel.h"
+#include "QzSimdPixelWide.h"
 
 bool g_blitGeneralOnly = false;
+bool g_blitNarrowOnly = false;
 
 namespace {
 
@@ -152,162 +157,6 @@ QZ_FAST_INLINE Span32Ctx WithLanes(const Span32Ctx& ctx) {
     return c;
 }
 
-#if QZ_SIMD_PIXEL
-// Bright on 16-bit lanes of two pixels: floor(s x bright / 255), the ScaleTable rows.
-QZ_FAST_INLINE simdpx::V Brighten(simdpx::V lanes, const Span32Ctx& c) {
-    return simdpx::Div255(_mm_mullo_epi16(lanes, c.brightLanes));
-}
-
-// The unkeyed per-pixel alpha mix of four pixels by the alphas A (one a 32-bit lane);
-// slo and shi receive the source lanes, brightened when bright is on.
-template <bool Bright>
-QZ_FAST_INLINE simdpx::V MixByAlpha(simdpx::V S, simdpx::V D, simdpx::V A, const Span32Ctx& c, simdpx::V& slo,
-                                    simdpx::V& shi) {
-    using namespace simdpx;
-    slo = Lo(S);
-    shi = Hi(S);
-    if constexpr (Bright) {
-        slo = Brighten(slo, c);
-        shi = Brighten(shi, c);
-    }
-    V wlo, whi;
-    AlphaWeights128(A, wlo, whi);
-    return Pack(MixHigh(slo, Lo(D), wlo), MixHigh(shi, Hi(D), whi));
-}
-
-// Four pixels; the same bits as four calls of One32. Full: the add or subtract at
-// parameter 255, whose contribution is the source itself.
-template <int Op, bool Key, bool Bright, bool Full>
-QZ_FAST_INLINE void Four32(uint8_t* dp, const uint8_t* sp, const Span32Ctx& c) {
-    using namespace simdpx;
-    const V S = Load(sp);
-    if constexpr (Op == kPixelAlpha) {
-        const V A = _mm_srli_epi32(S, 24);
-        // Alpha 0 leaves the destination as it is, keyed or mixed.
-        if (AllZero(A))
-            return;
-        const V opaque = _mm_cmpeq_epi32(A, Splat32(255));
-        if (Key && !Bright && AllOnes(opaque)) {
-            Store(dp, S);
-            return;
-        }
-        const V D = Load(dp);
-        if (!Key && !Bright && AllOnes(opaque)) {
-            Store(dp, MixOpaque(S, D));
-            return;
-        }
-        V slo, shi;
-        V out = MixByAlpha<Bright>(S, D, A, c, slo, shi);
-        if constexpr (Key)
-            out = Select(opaque, Bright ? KeepFourth(Pack(slo, shi), D) : S, out);
-        Store(dp, out);
-        return;
-    }
-    const V D = Load(dp);
-    V out;
-    if constexpr (Op == kHalve)
-        out = Halve32(S, D);
-    else if constexpr (Op == kAddSat)
-        out = SaturatingAdd32(S, D);
-    else if constexpr (Op == kAddPlain)
-        out = PackedAddNoLowBits32(S, D);
-    else if constexpr (Op == kSubSat)
-        out = SaturatingSubtract32(S, D);
-    else if constexpr (Op == kSubPlain)
-        out = PackedSubtract32(S, D);
-    else if constexpr (Op == kCopy && !Bright)
-        out = S;
-    else if constexpr ((Op == kAddP || Op == kSubP) && !Bright) {
-        // The contribution P x s / 255 in the words, without unpacking.
-        const V v = Full ? _mm_and_si128(S, Splat32(0x00FFFFFFu)) : ScaleWords(S, c.multiplier);
-        out = Op == kAddP ? PackedAdd32ClearFourth(v, D) : PackedSubtract32(v, D);
-    } else {
-        V slo = Lo(S), shi = Hi(S);
-        if constexpr (Bright) {
-            slo = Brighten(slo, c);
-            shi = Brighten(shi, c);
-        }
-        if constexpr (Op == kCopy) {
-            out = KeepFourth(Pack(slo, shi), D);
-        } else if constexpr (Op == kAlphaConst) {
-            out = Pack(Mix8(slo, Lo(D), c.weights), Mix8(shi, Hi(D), c.weights));
-        } else if constexpr (Op == kAddP || Op == kSubP) {
-            // P x s / 255 through the ScaleTable row of P.
-            V v = Full ? Pack(slo, shi) : Pack(ScaleBy(slo, c.multiplier), ScaleBy(shi, c.multiplier));
-            v = _mm_and_si128(v, Splat32(0x00FFFFFFu));
-            out = Op == kAddP ? PackedAdd32ClearFourth(v, D) : PackedSubtract32(v, D);
-        } else {
-            out = KeepFourth(
-                Pack(_mm_srli_epi16(_mm_mullo_epi16(slo, Lo(D)), 8), _mm_srli_epi16(_mm_mullo_epi16(shi, Hi(D)), 8)), D);
-        }
-    }
-    if constexpr (Key && Op != kPixelAlpha)
-        out = Select(_mm_cmpeq_epi32(S, c.keyLanes), D, out);
-    Store(dp, out);
-}
-#endif
-
-template <int Op, bool Key, bool Bright, bool Full>
-QZ_FAST_INLINE void SpanLoop(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
-    int i = 0;
-#if QZ_SIMD_PIXEL
-    for (; i + 8 <= n; i += 8) {
-        Four32<Op, Key, Bright, Full>(dp + 4 * i, sp + 4 * i, c);
-        Four32<Op, Key, Bright, Full>(dp + 4 * i + 16, sp + 4 * i + 16, c);
-    }
-    if (i + 4 <= n) {
-        Four32<Op, Key, Bright, Full>(dp + 4 * i, sp + 4 * i, c);
-        i += 4;
-    }
-#endif
-    for (; i < n; ++i)
-        One32<Op, Key, Bright>(dp + 4 * i, sp + 4 * i, c);
-}
-
-// One span; c is the caller's local copy (see QZ_FAST_INLINE).
-template <int Op, bool Key, bool Bright>
-QZ_FAST_INLINE void SpanAny(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& c) {
-    if constexpr (Op == kCopy && !Key && !Bright)
-        std::memcpy(dp, sp, (size_t)n * 4);
-    else if constexpr (Op == kAddP || Op == kSubP) {
-        if (c.P == 255)
-            SpanLoop<Op, Key, Bright, true>(dp, sp, n, c);
-        else
-            SpanLoop<Op, Key, Bright, false>(dp, sp, n, c);
-    } else {
-        SpanLoop<Op, Key, Bright, false>(dp, sp, n, c);
-    }
-}
-
-template <int Op, bool Key, bool Bright>
-void Span32(uint8_t* dp, const uint8_t* sp, int n, const Span32Ctx& ctx) {
-    const Span32Ctx c = WithLanes<Op, Key, Bright>(ctx);
-    SpanAny<Op, Key, Bright>(dp, sp, n, c);
-}
-
-// A whole call's rows, in one function so that a small sprite pays no call per row.
-template <int Op, bool Key, bool Bright>
-void Rect32(const FastBlitCall& b, const Span32Ctx& ctx) {
-    const Span32Ctx c = WithLanes<Op, Key, Bright>(ctx);
-    const uint8_t* sp = b.src;
-    uint8_t* dp = b.dst;
-    const int W = b.W, H = b.H;
-    const ptrdiff_t srcPitch = b.srcPitch, dstPitch = b.dstPitch;
-    // A sprite's rows lie a target's pitch apart, too far for the hardware to guess the
-    // next one in time: the lines of the next destination row are asked for while this
-    // one is drawn (short rows only; long ones are streams it follows).
-    const int rowBytes = 4 * W;
-    const bool ahead = rowBytes <= 256;
-    for (int row = 0; row < H; ++row, sp += srcPitch, dp += dstPitch) {
-        if (ahead && row + 1 < H) {
-            for (int at = 0; at < rowBytes; at += 64)
-                __builtin_prefetch(dp + dstPitch + at, 1);
-            __builtin_prefetch(dp + dstPitch + rowBytes - 1, 1);
-        }
-        SpanAny<Op, Key, Bright>(dp, sp, W, c);
-    }
-}
-
 using SpanFn = void (*)(uint8_t*, const uint8_t*, int, const Span32Ctx&);
 using RectFn = void (*)(const FastBlitCall&, const Span32Ctx&);
 
@@ -317,96 +166,56 @@ struct Fns32 {
     RectFn rect;
 };
 
-// The run-table walk of the general path, a span at a time: copy runs go to
-// opaque(dp, sp, n), blend runs to translucent(dp, sp, n, room), room the pixels the row
-// holds from the run's start; skip runs leave the destination.
-template <class Opaque, class Translucent>
-void WalkRuns(const FastBlitCall& b, Opaque opaque, Translucent translucent) {
-    const uint8_t* rp = b.runs;
-    const int W = b.W, H = b.H;
-    const ptrdiff_t srcPitch = b.srcPitch, dstPitch = b.dstPitch;
-    for (int row = 0; row < H; ++row) {
-        const uint8_t* sp = b.src + row * srcPitch;
-        uint8_t* dp = b.dst + row * dstPitch;
-        int left = W;
-        for (;;) {
-            uint8_t code = *rp++;
-            if (code >= kRunEnd)
-                break;
-            int n = (code & 0x3F) + 1;
-            if (n > left)
-                n = left;
-            const int kind = code >> 6;
-            if (kind == 2)
-                translucent(dp, sp, n, left);
-            else if (kind == 1)
-                opaque(dp, sp, n);
-            left -= n;
-            sp += 4 * n;
-            dp += 4 * n;
-            if (left == 0) {
-                if (*rp >= kRunEnd)
-                    ++rp;
-                break;
-            }
-        }
-    }
-}
-
 void RunRows(const FastBlitCall& b, SpanFn opaque, SpanFn translucent, const Span32Ctx& c) {
-    WalkRuns(
+    WalkRuns<4, 4>(
         b, [&](uint8_t* dp, const uint8_t* sp, int n) { opaque(dp, sp, n, c); },
         [&](uint8_t* dp, const uint8_t* sp, int n, int) { translucent(dp, sp, n, c); });
 }
 
+// The spans at each width (QzDrawBlitFast32.inc).
+namespace narrow {
 #if QZ_SIMD_PIXEL
-// The run tables of a per-pixel alpha source at mode none.
-// Blend runs are mostly shorter than four pixels: their last group is mixed four wide
-// with the alphas past the run cleared (weight 0 gives the destination back exactly)
-// wherever the row holds four more pixels, so it rewrites pixels of the next runs with
-// the bytes it read from them before those runs are drawn. Copy runs move 16 bytes at a
-// time without a call.
-template <bool Bright>
-QZ_FAST_INLINE void MixFourMasked(uint8_t* dp, const uint8_t* sp, int k, const Span32Ctx& c) {
-    using namespace simdpx;
-    const V S = Load(sp), D = Load(dp);
-    const V A = _mm_and_si128(_mm_srli_epi32(S, 24), _mm_cmpgt_epi32(Splat32((uint32_t)k), _mm_setr_epi32(0, 1, 2, 3)));
-    V slo, shi;
-    Store(dp, MixByAlpha<Bright>(S, D, A, c, slo, shi));
-}
+using namespace simdpx;
+#endif
+#include "QzDrawBlitFast32.inc"
+}  // namespace narrow
 
-template <bool Bright>
-void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& ctx) {
-    const Span32Ctx c = WithLanes<kPixelAlpha, false, Bright>(ctx);
-    auto opaque = [&](uint8_t* dp, const uint8_t* sp, int n) {
-        if constexpr (Bright) {
-            SpanAny<kCopy, false, true>(dp, sp, n, c);
-        } else {
-            int i = 0;
-            for (; i + 4 <= n; i += 4)
-                simdpx::Store(dp + 4 * i, simdpx::Load(sp + 4 * i));
-            for (; i < n; ++i)
-                std::memcpy(dp + 4 * i, sp + 4 * i, 4);
-        }
-    };
-    auto translucent = [&](uint8_t* dp, const uint8_t* sp, int n, int room) {
-        int i = 0;
-        for (; i + 4 <= n; i += 4)
-            MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, 4, c);
-        if (i < n && room - i >= 4)
-            MixFourMasked<Bright>(dp + 4 * i, sp + 4 * i, n - i, c);
-        else
-            for (; i < n; ++i)
-                One32<kPixelAlpha, false, Bright>(dp + 4 * i, sp + 4 * i, c);
-    };
-    WalkRuns(b, opaque, translucent);
+#if QZ_WIDE_PIXEL
+QZ_WIDE_BEGIN
+namespace wide {
+using namespace simdwide;
+#include "QzDrawBlitRunsWalk.inc"
+#include "QzDrawBlitFast32.inc"
+}  // namespace wide
+QZ_WIDE_END
+
+// Whether the spans run eight pixels wide: asked of the processor once.
+bool Wide() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 && !g_blitNarrowOnly;
 }
 #endif
 
 template <int Op, bool Key, bool Bright>
-constexpr Fns32 FnsOf() {
-    return {Span32<Op, Key, Bright>, Rect32<Op, Key, Bright>};
+Fns32 FnsOf() {
+#if QZ_WIDE_PIXEL
+    if (Wide())
+        return wide::FnsOf<Op, Key, Bright>();
+#endif
+    return narrow::FnsOf<Op, Key, Bright>();
 }
+
+#if QZ_SIMD_PIXEL
+template <bool Bright>
+void PixelAlphaRunRows(const FastBlitCall& b, const Span32Ctx& c) {
+#if QZ_WIDE_PIXEL
+    if (Wide())
+        return wide::PixelAlphaRunRows<Bright>(b, c);
+#endif
+    narrow::PixelAlphaRunRows<Bright>(b, c);
+}
+#endif
+
 template <int Op, bool Key>
 Fns32 PickBright(bool bright) {
     return bright ? FnsOf<Op, Key, true>() : FnsOf<Op, Key, false>();

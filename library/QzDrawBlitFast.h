@@ -10,6 +10,9 @@
 
 // Tests set this to draw every call through the general loops, to compare both ways.
 extern bool g_blitGeneralOnly;
+// Tests set this to keep the 32-bit fast paths four pixels wide where the processor
+// could take eight (AVX2), so that both widths are checked against the general loops.
+extern bool g_blitNarrowOnly;
 
 // One PutMEMIMG call after clipping and the mode decisions: W x H pixels from src to
 // dst; kind 0 a direct source, 1 one with per-pixel alpha, 2 a palette source.

@@ -26,6 +26,7 @@
 #include <type_traits>
 
 #include "QzDrawBlitPixel.h"
+#include "QzDrawBlitRuns.h"
 #include "QzDrawDevice.h"
 #include "QzDrawMemImg.h"
 #include "QzSimdPixel.h"
@@ -182,33 +183,13 @@ AddSub16Ctx MakeCtx(int P, uint32_t key) {
     return c;
 }
 
-// The general path's walk of the run tables, a span at a time: skip runs leave the
-// destination, copy runs go to opaque, blend runs to weighted (per-pixel alpha sources
-// only: a direct source's tables have none, and would draw them opaque).
-void RunRows(const FastBlitCall& b, int srcBytes, AddSub16Fn opaque, AddSub16Fn weighted, const AddSub16Ctx& c) {
-    const uint8_t* rp = b.runs;
-    for (int row = 0; row < b.H; ++row) {
-        const uint8_t* sp = b.src + row * b.srcPitch;
-        uint8_t* dp = b.dst + row * b.dstPitch;
-        for (int left = b.W;;) {
-            const uint8_t code = *rp++;
-            if (code >= kRunEnd)
-                break;
-            const int n = (code & 0x3F) + 1 < left ? (code & 0x3F) + 1 : left;
-            if (code >> 6 == 1)
-                opaque(dp, sp, n, c);
-            else if (code >> 6 == 2)
-                weighted(dp, sp, n, c);
-            left -= n;
-            sp += srcBytes * n;
-            dp += 2 * n;
-            if (left == 0) {
-                if (*rp >= kRunEnd)
-                    ++rp;
-                break;
-            }
-        }
-    }
+// The run tables: copy runs go to opaque, blend runs to weighted (per-pixel alpha
+// sources only: a direct source's tables have none, and would draw them opaque).
+template <int SrcBytes>
+void RunRows(const FastBlitCall& b, AddSub16Fn opaque, AddSub16Fn weighted, const AddSub16Ctx& c) {
+    WalkRuns<SrcBytes, 2>(
+        b, [&](uint8_t* dp, const uint8_t* sp, int n) { opaque(dp, sp, n, c); },
+        [&](uint8_t* dp, const uint8_t* sp, int n, int) { weighted(dp, sp, n, c); });
 }
 
 }  // namespace
@@ -226,9 +207,9 @@ bool PutMEMIMGFastAddSub16(const FastBlitCall& b) {
         const bool add = b.mode == 2;
         if (b.kind == 0) {
             AddSub16Fn fn = add ? Span<kAddTable, false, kDirect> : Span<kSubTable, false, kDirect>;
-            RunRows(b, 2, fn, fn, c);
+            RunRows<2>(b, fn, fn, c);
         } else {
-            RunRows(b, 4, add ? Span<kAddTable, false, kOpaque> : Span<kSubTable, false, kOpaque>,
+            RunRows<4>(b, add ? Span<kAddTable, false, kOpaque> : Span<kSubTable, false, kOpaque>,
                     add ? Span<kAddTable, false, kWeighted> : Span<kSubTable, false, kWeighted>, c);
         }
         return true;

@@ -22,110 +22,49 @@ namespace simdpx {
 
 using V = __m128i;
 
+// The operations the pixel helpers of QzSimdPixel32.inc are written in; QzSimdPixelWide.h
+// gives the same names on 32-byte vectors.
 inline V Load(const uint8_t* p) { return _mm_loadu_si128((const V*)p); }
 inline void Store(uint8_t* p, V v) { _mm_storeu_si128((V*)p, v); }
 inline V Splat32(uint32_t v) { return _mm_set1_epi32((int)v); }
 inline V Splat16(int v) { return _mm_set1_epi16((short)v); }
+inline V Splat64(uint64_t v) { return _mm_set1_epi64x((long long)v); }
 inline V Zero() { return _mm_setzero_si128(); }
+// A record's 16-byte splat as this width's.
+inline V Lanes(V v) { return v; }
+// Each 32-bit lane's index: 0, 1, 2, 3.
+inline V LaneIndex32() { return _mm_setr_epi32(0, 1, 2, 3); }
+inline V And(V a, V b) { return _mm_and_si128(a, b); }
+inline V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
+inline V Or(V a, V b) { return _mm_or_si128(a, b); }
+inline V Add8(V a, V b) { return _mm_add_epi8(a, b); }
+inline V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+inline V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+inline V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+inline V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+inline V AddsU8(V a, V b) { return _mm_adds_epu8(a, b); }
+inline V SubsU8(V a, V b) { return _mm_subs_epu8(a, b); }
+inline V MaxU8(V a, V b) { return _mm_max_epu8(a, b); }
+inline V MulhiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+inline V MulhiI16(V a, V b) { return _mm_mulhi_epi16(a, b); }
+inline V MulloI16(V a, V b) { return _mm_mullo_epi16(a, b); }
+template <int N> inline V Srli16(V v) { return _mm_srli_epi16(v, N); }
+template <int N> inline V Slli16(V v) { return _mm_slli_epi16(v, N); }
+template <int N> inline V Srli32(V v) { return _mm_srli_epi32(v, N); }
+template <int N> inline V Slli32(V v) { return _mm_slli_epi32(v, N); }
+inline V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+inline V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+inline V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
+// Within each 16-byte half, as the 16-byte forms; Pack(Lo(v), Hi(v)) gives v back.
+inline V UnpackLo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+inline V UnpackHi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+inline V UnpackLo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
+inline V UnpackHi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
+inline V PackUs16(V a, V b) { return _mm_packus_epi16(a, b); }
+// Whether every byte has its top bit set.
+inline bool AllTopBits8(V v) { return _mm_movemask_epi8(v) == 0xFFFF; }
 
-// mask ? a : b, mask lanes all ones or all zeros.
-inline V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
-inline bool AllZero(V v) { return _mm_movemask_epi8(_mm_cmpeq_epi8(v, Zero())) == 0xFFFF; }
-inline bool AllOnes(V v) { return _mm_movemask_epi8(v) == 0xFFFF; }
-
-// Bytes to 16-bit lanes: pixels 0-1 (Lo) or 2-3 (Hi), lanes B G R X B G R X.
-inline V Lo(V v) { return _mm_unpacklo_epi8(v, Zero()); }
-inline V Hi(V v) { return _mm_unpackhi_epi8(v, Zero()); }
-inline V Pack(V lo, V hi) { return _mm_packus_epi16(lo, hi); }
-
-// floor(t / 255) for 16-bit lanes t <= 65535: the ScaleTable entries i x j / 255.
-inline V Div255(V t) { return _mm_srli_epi16(_mm_mulhi_epu16(t, Splat16((short)0x8081)), 7); }
-
-// The three colour bytes from a, the fourth from b.
-inline V KeepFourth(V a, V b) {
-    const V low = Splat32(0x00FFFFFFu);
-    return _mm_or_si128(_mm_and_si128(a, low), _mm_andnot_si128(low, b));
-}
-
-// Weights for Mix8 that leave the fourth byte as the destination's (weight 0 there).
-inline V ColourWeights(int w) { return _mm_set_epi16(0, (short)w, (short)w, (short)w, 0, (short)w, (short)w, (short)w); }
-// The alphas of four pixels (one per 32-bit lane, 0-255) as MixHigh weights a x 128,
-// pixels 0-1 (lo) and 2-3 (hi): a x 128 in the colour lanes, 0 in the fourth.
-inline void AlphaWeights128(V alpha32, V& lo, V& hi) {
-    const V t = _mm_slli_epi32(alpha32, 7);
-    const V both = _mm_or_si128(t, _mm_slli_epi32(t, 16));
-    lo = _mm_unpacklo_epi32(both, t);
-    hi = _mm_unpackhi_epi32(both, t);
-}
-// MixChannel at n = 8 with weight a (w = a x 128): d + floor((s - d) x a / 256). The
-// product (s - d) x 2 x a x 128 fits 32 bits and its high half is that floor; Mix8's
-// d x 256 adds a multiple of 256 before its shift, so both give the same bits.
-inline V MixHigh(V s, V d, V w) {
-    return _mm_add_epi16(d, _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(s, d), 1), w));
-}
-// MixChannel at n = 8 and weight 255 on bytes: floor((s - d) x 255 / 256) is s - d - 1
-// where s > d and s - d otherwise, so the mix is s less one where s > d. The fourth byte
-// is d's.
-inline V MixOpaque(V s, V d) {
-    const V notAbove = _mm_cmpeq_epi8(_mm_max_epu8(s, d), d);
-    return KeepFourth(_mm_add_epi8(s, _mm_andnot_si128(notAbove, _mm_cmpeq_epi8(s, s))), d);
-}
-
-// MixChannel at n = 8 with weights w <= 255: d x 256 + (s - d) x w lies in 0..65280, so
-// its value modulo 2^16 is itself and the wrapped 16-bit arithmetic gives it exactly.
-inline V Mix8(V s, V d, V w) {
-    return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(d, 8), _mm_mullo_epi16(_mm_sub_epi16(s, d), w)), 8);
-}
-
-// The word forms of QzDrawBlitPixel.h on four words.
-// The packed add without its low-bit term, byte by byte: with the low bits of green and
-// red and the whole fourth byte masked off, each byte of the word sum is the byte sum
-// plus the carry out of the byte below, saturated when it carries out itself. The
-// masked byte sums of green, red and the fourth byte are even, so their saturated form
-// ORed with the incoming carry is that byte, and the incoming carry is bit 0 of the
-// byte in the word sum.
-inline V PackedAddNoLowBits32(V v, V d) {
-    const V m = Splat32(0x00FEFEFFu);
-    const V a = _mm_and_si128(v, m), b = _mm_and_si128(d, m);
-    return _mm_or_si128(_mm_adds_epu8(a, b), _mm_and_si128(_mm_add_epi32(a, b), Splat32(0x01010100u)));
-}
-inline V PackedAdd32(V v, V d) {
-    return _mm_or_si128(PackedAddNoLowBits32(v, d), _mm_and_si128(_mm_or_si128(d, v), Splat32(0x00010100u)));
-}
-// PackedAdd32 for a v whose fourth byte is 0, with one mask fewer: v's low bits of green
-// and red stay in the saturating byte sum, which ORs them in, since the masked byte sums
-// are even and adding one bit never changes whether such a byte saturates.
-inline V PackedAdd32ClearFourth(V v, V d) {
-    const V m = Splat32(0x00FEFEFFu);
-    const V b = _mm_and_si128(d, m);
-    const V carries = _mm_and_si128(_mm_add_epi32(_mm_and_si128(v, m), b), Splat32(0x01010100u));
-    return _mm_or_si128(_mm_or_si128(_mm_adds_epu8(v, b), carries), _mm_and_si128(d, Splat32(0x00010100u)));
-}
-// floor(s x P / 255) for 16-bit lanes s <= 255 and P <= 254 is the high half of
-// s x (P x 257 + 1) (P 0 gives 0); checked for every s and P by the tests.
-inline int ScaleMultiplier(int P) { return P == 0 ? 0 : P * 257 + 1; }
-inline V ScaleBy(V s, V multiplier) { return _mm_mulhi_epu16(s, multiplier); }
-inline V ScaleBy(V s, int multiplier) { return ScaleBy(s, Splat16(multiplier)); }
-// ScaleBy on the three colour bytes of four words, the fourth byte 0, without unpacking:
-// blue and red are 16-bit lanes of their own; green is taken in the high byte of its
-// lane, blue cleared, where the multiply-high gives floor(g x m / 256), whose high byte
-// is floor(g x m / 65536).
-inline V ScaleWords(V s, V multiplier) {
-    const V br = ScaleBy(_mm_and_si128(s, Splat32(0x00FF00FFu)), multiplier);
-    const V g = ScaleBy(_mm_and_si128(s, Splat32(0x0000FF00u)), multiplier);
-    return _mm_or_si128(br, _mm_and_si128(g, Splat32(0x0000FF00u)));
-}
-inline V PackedSubtract32(V v, V d) {
-    V t = _mm_sub_epi32(_mm_or_si128(d, Splat32(0x01010100u)), _mm_and_si128(v, Splat32(0xFEFEFEFFu)));
-    V keep = _mm_and_si128(t, Splat32(0x01010100u));
-    return _mm_and_si128(t, _mm_sub_epi32(keep, _mm_srli_epi32(keep, 8)));
-}
-inline V SaturatingAdd32(V v, V d) { return _mm_adds_epu8(v, d); }
-inline V SaturatingSubtract32(V v, V d) { return _mm_subs_epu8(d, v); }
-inline V Halve32(V s, V d) {
-    const V m = Splat32(0x7F7F7Fu);
-    return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(d, 1), m), _mm_and_si128(_mm_srli_epi32(s, 1), m));
-}
+#include "QzSimdPixel32.inc"
 
 }  // namespace simdpx
 #endif

@@ -179,7 +179,31 @@ public:
     }
 };
 
-TEST_F(BlitFastTest, PutMEMIMGFastEqualsGeneral) {
+// The 32-bit cases run at both widths of the fast paths: four pixels a vector, and eight
+// where the processor has AVX2 (skipped where it has not).
+class BlitFastWidthTest : public BlitFastTest, public testing::WithParamInterface<bool> {
+public:
+    void SetUp() override {
+        BlitFastTest::SetUp();
+        const bool wide = GetParam();
+#if defined(__x86_64__)
+        if (wide && !__builtin_cpu_supports("avx2"))
+            GTEST_SKIP() << "the processor has no AVX2";
+#else
+        if (wide)
+            GTEST_SKIP() << "no wide forms on this processor";
+#endif
+        g_blitNarrowOnly = !wide;
+    }
+    void TearDown() override {
+        g_blitNarrowOnly = false;
+        BlitFastTest::TearDown();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Widths, BlitFastWidthTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Wide" : "Narrow"; });
+
+TEST_P(BlitFastWidthTest, PutMEMIMGFastEqualsGeneral) {
     Rng rng(20261211);
     uint32_t crc = 0;
     for (int n = 0; n < 4000; ++n) {
@@ -224,7 +248,7 @@ TEST_F(BlitFastTest, PutMEMIMGFastEqualsGeneral) {
     EXPECT_EQ(crc, 0xDBDF6056u);
 }
 
-TEST_F(BlitFastTest, PutMEMIMGScaledFastEqualsGeneral) {
+TEST_P(BlitFastWidthTest, PutMEMIMGScaledFastEqualsGeneral) {
     Rng rng(20261212);
     uint32_t crc = 0;
     for (int n = 0; n < 3000; ++n) {
