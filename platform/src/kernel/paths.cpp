@@ -60,13 +60,26 @@ bool ReadListing(const std::string& folder, Listing* listing) {
 
 // Folders whose listing is known. A folder's modification and change times move with
 // every entry added, removed or renamed, so a listing stays valid while they stand.
-// Only folders not modified for a while are kept: the file system stamps times from a
-// coarse clock, and a change within the same tick as the listing would go unseen; a
-// change after a settled time always gives a new modification time.
+// Only folders not modified for a while before the listing was read are kept: the file
+// system stamps times from a coarse clock (a tick of a few milliseconds, or whole
+// seconds, two on FAT), and a change within the same tick as the listing would go
+// unseen; a change after a settled time always gives a new modification time. A stamp
+// with a fraction of a second comes from a file system that keeps fractions, whose tick
+// is far below the short wait; a whole-second stamp waits the long one. A folder such as
+// /tmp, changed every second or so, is thus still listed once per change, not per look-up.
 constexpr size_t kMaxListings = 64;
-constexpr time_t kSettledSeconds = 2;
+constexpr int64_t kSettledNanoseconds = 2'000'000'000;
+constexpr int64_t kSettledFineNanoseconds = 100'000'000;
 std::mutex g_listingLock;
 std::vector<Listing> g_listings;  // guarded by g_listingLock
+
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+// Whether a listing read from `listedAt` on can be kept for a folder modified at `modified`.
+bool IsSettled(const timespec& modified, const timespec& listedAt) {
+    const int64_t wait = modified.tv_nsec != 0 ? kSettledFineNanoseconds : kSettledNanoseconds;
+    return Nanoseconds(modified) + wait < Nanoseconds(listedAt);
+}
 
 // The first entry of the folder in byte order that equals `name` ignoring ASCII case.
 // `info` is the folder's stat().
@@ -83,15 +96,17 @@ bool FindCaseVariant(const std::string& folder, const struct stat& info, const s
             return true;
         }
     }
+    // The time is taken before the folder is read: whatever changes after it stamps a
+    // later time than a settled folder's.
+    timespec listedAt;
+    clock_gettime(CLOCK_REALTIME, &listedAt);
     Listing listing{info.st_dev, info.st_ino, info.st_mtim, info.st_ctim, {}};
     if (!ReadListing(folder, &listing)) return false;
     auto it = listing.firstByFolded.find(folded);
     bool found = it != listing.firstByFolded.end();
     if (found) *variant = it->second;
 
-    timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    if (info.st_mtim.tv_sec + kSettledSeconds < now.tv_sec) {
+    if (IsSettled(info.st_mtim, listedAt)) {
         std::lock_guard<std::mutex> hold(g_listingLock);
         std::erase_if(g_listings, [&](const Listing& old) { return old.device == info.st_dev && old.inode == info.st_ino; });
         if (g_listings.size() >= kMaxListings) g_listings.erase(g_listings.begin());
