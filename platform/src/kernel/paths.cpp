@@ -115,14 +115,36 @@ bool FindCaseVariant(const std::string& folder, const struct stat& info, const s
     return found;
 }
 
+// Whether a kept listing of the folder (`info` its stat()) shows that no entry is `name`
+// in any case. Without a listing nothing is known.
+bool IsKnownAbsent(const struct stat& info, const std::string& name) {
+    if (name == "." || name == "..") return false;
+    const std::string folded = FoldName(name);
+    std::lock_guard<std::mutex> hold(g_listingLock);
+    for (const Listing& listing : g_listings) {
+        if (listing.device != info.st_dev || listing.inode != info.st_ino) continue;
+        if (!SameTime(listing.modified, info.st_mtim) || !SameTime(listing.changed, info.st_ctim)) return false;
+        return !listing.firstByFolded.contains(folded);
+    }
+    return false;
+}
+
 // Finds the entry `part` of `folder` (a folder path ending in '/', or empty for the
 // current one; `folderInfo` its stat()), exactly or as a case variant. Returns the
 // entry's path with its stat(), or false with `error` 0 when it is missing.
-bool FindEntry(const std::string& folder, const struct stat& folderInfo, const std::string& part, std::string* path,
-               struct stat* info, DWORD* error) {
+// `missing` names a path already found missing, which is not asked for again.
+bool FindEntry(const std::string& folder, const struct stat& folderInfo, const std::string& part,
+               const std::string& missing, std::string* path, struct stat* info, DWORD* error) {
     *error = 0;
     *path = folder + part;
-    if (stat(path->c_str(), info) == 0) return true;
+    // A name missing from a settled folder is answered without asking the file system:
+    // a game asks for archives and companions that do not exist on every load.
+    if (IsKnownAbsent(folderInfo, part)) return false;
+    if (*path == missing) {
+        errno = ENOENT;
+    } else if (stat(path->c_str(), info) == 0) {
+        return true;
+    }
     if (errno != ENOENT) {
         *error = ErrorFromErrno(errno);
         return false;
@@ -214,12 +236,16 @@ DWORD ResolvePath(const char* cp932, ResolvedPath* out) {
     // Something along the way differs. Most often only the last component does: try
     // the folder as written first, then walk from the start, falling back to a case
     // variant wherever the exact name is missing.
+    // The name as written is known missing; so is its folder when that is the cause.
+    std::string missing = errno == ENOENT ? literal : std::string();
     ParsedPath folderOnly = parsed;
     folderOnly.parts.pop_back();  // not empty: a path without components always exists
     std::string folder = LinuxPathOf(folderOnly);
     size_t first = parsed.parts.size() - 1;
     struct stat folderInfo;
-    if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+    const bool folderFound = stat(folder.c_str(), &folderInfo) == 0;
+    if (!folderFound || !S_ISDIR(folderInfo.st_mode)) {
+        if (!folderFound && errno == ENOENT) missing = folder;
         first = 0;
         folderOnly.parts.clear();
         folder = LinuxPathOf(folderOnly);
@@ -232,7 +258,7 @@ DWORD ResolvePath(const char* cp932, ResolvedPath* out) {
         bool last = i + 1 == parsed.parts.size();
         std::string path;
         DWORD error = 0;
-        if (!FindEntry(prefix, folderInfo, parsed.parts[i], &path, &info, &error)) {
+        if (!FindEntry(prefix, folderInfo, parsed.parts[i], missing, &path, &info, &error)) {
             if (error != 0) return error;
             if (!last) return ERROR_PATH_NOT_FOUND;
             out->path = std::move(path);
