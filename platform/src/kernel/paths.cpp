@@ -58,18 +58,42 @@ bool ReadListing(const std::string& folder, Listing* listing) {
     return true;
 }
 
+bool EqualsFolded(std::string_view name, std::string_view folded) {
+    if (name.size() != folded.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (FoldAscii(static_cast<unsigned char>(name[i])) != static_cast<unsigned char>(folded[i])) return false;
+    return true;
+}
+
+// The first entry in byte order that folds to `folded`, read from the folder itself:
+// for a folder whose listing would not be kept, nothing else is worth building.
+bool ScanForVariant(const std::string& folder, std::string_view folded, std::string* variant) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return false;
+    bool found = false;
+    while (dirent* entry = readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || !EqualsFolded(name, folded)) continue;
+        if (!found || name < std::string_view(*variant)) *variant = name;
+        found = true;
+    }
+    closedir(dir);
+    return found;
+}
+
 // Folders whose listing is known. A folder's modification and change times move with
 // every entry added, removed or renamed, so a listing stays valid while they stand.
 // Only folders not modified for a while before the listing was read are kept: the file
-// system stamps times from a coarse clock (a tick of a few milliseconds, or whole
-// seconds, two on FAT), and a change within the same tick as the listing would go
-// unseen; a change after a settled time always gives a new modification time. A stamp
-// with a fraction of a second comes from a file system that keeps fractions, whose tick
-// is far below the short wait; a whole-second stamp waits the long one. A folder such as
-// /tmp, changed every second or so, is thus still listed once per change, not per look-up.
+// system stamps times from a coarse clock (a tick of at most 10 ms, rounded down to the
+// file system's own step: whole seconds, two on FAT, 10 ms on exFAT, finer elsewhere),
+// and a change within the same tick as the listing would go unseen; a change after a
+// settled time always gives a new modification time. A stamp with a fraction of a
+// second comes from a file system that keeps fractions, whose tick and step stay well
+// below the short wait; a whole-second stamp waits the long one. A folder such as /tmp,
+// changed every second or so, is thus listed about once per change, not per look-up.
 constexpr size_t kMaxListings = 64;
 constexpr int64_t kSettledNanoseconds = 2'000'000'000;
-constexpr int64_t kSettledFineNanoseconds = 100'000'000;
+constexpr int64_t kSettledFineNanoseconds = 50'000'000;
 std::mutex g_listingLock;
 std::vector<Listing> g_listings;  // guarded by g_listingLock
 
@@ -100,18 +124,17 @@ bool FindCaseVariant(const std::string& folder, const struct stat& info, const s
     // later time than a settled folder's.
     timespec listedAt;
     clock_gettime(CLOCK_REALTIME, &listedAt);
+    if (!IsSettled(info.st_mtim, listedAt)) return ScanForVariant(folder, folded, variant);
     Listing listing{info.st_dev, info.st_ino, info.st_mtim, info.st_ctim, {}};
     if (!ReadListing(folder, &listing)) return false;
     auto it = listing.firstByFolded.find(folded);
     bool found = it != listing.firstByFolded.end();
     if (found) *variant = it->second;
 
-    if (IsSettled(info.st_mtim, listedAt)) {
-        std::lock_guard<std::mutex> hold(g_listingLock);
-        std::erase_if(g_listings, [&](const Listing& old) { return old.device == info.st_dev && old.inode == info.st_ino; });
-        if (g_listings.size() >= kMaxListings) g_listings.erase(g_listings.begin());
-        g_listings.push_back(std::move(listing));
-    }
+    std::lock_guard<std::mutex> hold(g_listingLock);
+    std::erase_if(g_listings, [&](const Listing& old) { return old.device == info.st_dev && old.inode == info.st_ino; });
+    if (g_listings.size() >= kMaxListings) g_listings.erase(g_listings.begin());
+    g_listings.push_back(std::move(listing));
     return found;
 }
 
