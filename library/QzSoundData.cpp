@@ -4,8 +4,10 @@
 // table; their own work is in QzSoundStream.cpp. Under the library lock.
 //
 // Loading decodes the whole file to PCM once and copies it into the first buffer; the
-// other copies are duplicates sharing its memory. Each play moves on to the next copy,
-// cyclically, so one effect overlaps itself up to the number of copies.
+// other copies are duplicates sharing its memory. A PCM WAVE needs no decoding: its
+// samples go from the image straight into the buffer, and the record keeps no second
+// copy of what the buffer already holds (pcmData stays null). Each play moves on to the
+// next copy, cyclically, so one effect overlaps itself up to the number of copies.
 #include "QzSoundData.h"
 
 #include <cstring>
@@ -34,14 +36,14 @@ bool IsPlaying(IDirectSoundBuffer* buffer, bool* failed) {
 }
 
 // Copies the PCM into every copy (they share memory, but each is written as its own).
-int FillSoundCopies(SoundData* sound) {
+int FillSoundCopies(SoundData* sound, const void* samples) {
     for (int i = 0; i < sound->bufferCount; i++) {
         void* part[2] = {nullptr, nullptr};
         DWORD bytes[2] = {0, 0};
         if (FAILED(sound->buffers[i]->Lock(0, static_cast<DWORD>(sound->pcmSize), &part[0], &bytes[0], &part[1],
                                            &bytes[1], 0)))
             return WriteLogFormat("サウンドデータの転送に失敗しました_1");
-        const uint8_t* from = static_cast<const uint8_t*>(sound->pcmData);
+        const uint8_t* from = static_cast<const uint8_t*>(samples);
         DWORD first = bytes[0] < static_cast<DWORD>(sound->pcmSize) ? bytes[0] : static_cast<DWORD>(sound->pcmSize);
         if (part[0] != nullptr) std::memcpy(part[0], from, first);
         DWORD second = static_cast<DWORD>(sound->pcmSize) - first;
@@ -187,6 +189,7 @@ int CreateSoundDataFromMemory(const void* image, int size, int copies) {
     auto* decoder = static_cast<SoundDecoder*>(AllocZeroedMemory(sizeof(SoundDecoder), kSoundAllocName, __LINE__));
     WAVEFORMATEX format;
     void* pcm = nullptr;
+    const void* samples = nullptr;
     int pcmSize = 0;
     bool ok = false;
     if (decoder == nullptr) {
@@ -194,13 +197,15 @@ int CreateSoundDataFromMemory(const void* image, int size, int copies) {
     } else if (OpenSoundDecoder(&stream, decoder) != 0) {
         WriteLogFormat("音声ファイルのＰＣＭへの変換に失敗しました");
     } else {
-        if (DecodeWholeSound(decoder, &format, &pcm, &pcmSize) != 0)
+        const bool found = FindWholePcmInImage(decoder, image, size, &format, &samples, &pcmSize) == 0;
+        if (!found && DecodeWholeSound(decoder, &format, &pcm, &pcmSize) != 0)
             WriteLogFormat("音声ファイルを格納するメモリ領域の確保に失敗しました");
         // A buffer holds DSBSIZE_MIN to DSBSIZE_MAX bytes: anything else is no sound.
         else if (pcmSize < DSBSIZE_MIN || pcmSize > DSBSIZE_MAX)
             WriteLogFormat("音声ファイルのＰＣＭへの変換に失敗しました");
         else
             ok = true;
+        if (!found) samples = pcm;
         CloseSoundDecoder(decoder);
     }
     FreeMemory(decoder);
@@ -215,7 +220,7 @@ int CreateSoundDataFromMemory(const void* image, int size, int copies) {
     sound->format = format;
     sound->pcmData = pcm;
     sound->pcmSize = pcmSize;
-    if (FillSoundCopies(sound) != 0) {
+    if (FillSoundCopies(sound, samples) != 0) {
         DeleteSoundData(handle, 0);
         return -1;
     }

@@ -47,7 +47,7 @@ struct SoundData {
     int32_t lastBuffer;   // the copy the latest play used
     WAVEFORMATEX format;  // of the PCM (a stream sound: shared by every source)
     int32_t pcmSize;
-    void* pcmData;        // tracked, owned (whole sound)
+    void* pcmData;        // tracked, owned (whole sound); null when the samples came from a PCM WAVE image
     int32_t isStream;
     StreamSource sources[kMaxStreamSources];
     uint8_t sourceOwned[kMaxStreamSources];  // the source's stream was opened here and is closed with the sound

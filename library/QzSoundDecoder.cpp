@@ -208,6 +208,21 @@ int DecodeWholeSound(SoundDecoder* decoder, WAVEFORMATEX* formatOut, void** data
     return 0;
 }
 
+int FindWholePcmInImage(SoundDecoder* decoder, const void* image, int imageSize, WAVEFORMATEX* formatOut,
+                        const void** dataOut, int* sizeOut) {
+    if (decoder == nullptr || decoder->isOpen != 1 || decoder->decoderKind != kSoundDecoderPcmWave) return -1;
+    // The RIFF walk ends the data where the stream ends, so it lies inside the image.
+    if (decoder->dataPos < 0 || decoder->dataSize <= 0 ||
+        static_cast<int64_t>(decoder->dataPos) + decoder->dataSize > imageSize)
+        return -1;
+    const int size = decoder->dataSize - decoder->dataSize % decoder->format.nBlockAlign;
+    if (size <= 0) return -1;
+    *formatOut = decoder->format;
+    *dataOut = static_cast<const uint8_t*>(image) + decoder->dataPos;
+    *sizeOut = size;
+    return 0;
+}
+
 int BuildWaveImage(void** imageOut, int* sizeOut, const void* format, int formatSize, const void* pcm, int pcmSize) {
     if (formatSize < 0 || pcmSize < 0) return -1;
     int64_t total = static_cast<int64_t>(pcmSize) + 28 + formatSize;

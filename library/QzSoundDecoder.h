@@ -94,6 +94,12 @@ int GetSoundDecoderFormat(SoundDecoder* decoder, WAVEFORMATEX* out);  // 0
 // The whole sound as one tracked block, trimmed to the whole frames actually delivered.
 // -1 when the size is not positive, nothing is delivered, or memory runs out.
 int DecodeWholeSound(SoundDecoder* decoder, WAVEFORMATEX* formatOut, void** dataOut, int* sizeOut);
+// What DecodeWholeSound would deliver for a PCM WAVE opened over a memory stream on
+// `image`, left where it lies in the image instead of copied: 0 with the format, the
+// first sample and the size in whole frames; -1 for any other kind, or nothing to
+// deliver (DecodeWholeSound then decides).
+int FindWholePcmInImage(SoundDecoder* decoder, const void* image, int imageSize, WAVEFORMATEX* formatOut,
+                        const void** dataOut, int* sizeOut);
 // An in-memory RIFF WAVE file: "RIFF", size, "WAVE", "fmt " of formatSize bytes, "data".
 int BuildWaveImage(void** imageOut, int* sizeOut, const void* format, int formatSize, const void* pcm, int pcmSize);
 // The whole file (through the installed file set) or stream as one tracked block.

@@ -52,6 +52,63 @@ TEST_F(SoundPlayTest, TonesInSamplesOut) {
     EXPECT_TRUE(AllZero(std::vector<int16_t>(slow.begin() + 2 * 44100, slow.end())));
 }
 
+// What the general decode delivers for a file image: the reference a load must play.
+std::vector<int16_t> DecodedWhole(const std::string& file) {
+    MemoryStream* memory = OpenMemoryStream(file.data(), static_cast<int>(file.size()));
+    ReadStream stream;
+    MakeMemoryReadStream(&stream, memory);
+    SoundDecoder decoder;
+    WAVEFORMATEX format;
+    void* pcm = nullptr;
+    int size = 0;
+    std::vector<int16_t> out;
+    if (OpenSoundDecoder(&stream, &decoder) == 0) {
+        if (DecodeWholeSound(&decoder, &format, &pcm, &size) == 0)
+            out.assign(static_cast<const int16_t*>(pcm), static_cast<const int16_t*>(pcm) + size / 2);
+        FreeMemory(pcm);
+        CloseSoundDecoder(&decoder);
+    }
+    CloseMemoryStream(memory);
+    return out;
+}
+
+TEST_F(SoundPlayTest, APcmWavePlaysWhatItsDecodeGivesWithoutKeepingTheImage) {
+    Start();
+    const std::string plain = WaveFile(Tone(700, 44100, 3001), 44100, 2);
+    std::string overstated = plain;
+    overstated[40] = '\x7F';  // the data chunk claims more than the file holds
+    const struct {
+        const char* name;
+        std::string file;
+    } cases[] = {
+        {"plain", plain},
+        {"data past the end", overstated},
+        {"cut inside a frame", plain.substr(0, plain.size() - 3)},
+        {"a chunk after the data", plain + "LIST" + std::string("\x04\0\0\0abcd", 8)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<int16_t> expected = DecodedWhole(c.file);
+        ASSERT_FALSE(expected.empty());
+        std::string image = c.file;
+        const int blocks = LiveBlocks();
+        const int h = Load(image, 2);
+        ASSERT_NE(h, -1);
+        // The buffer holds the samples and the record no second copy; the image may go.
+        EXPECT_EQ(GetSoundData(h)->pcmData, nullptr);
+        EXPECT_EQ(GetSoundData(h)->pcmSize, static_cast<int>(expected.size() * 2));
+        EXPECT_EQ(LiveBlocks(), blocks + 1);  // the record
+        image.assign(image.size(), '\x55');
+        for (int copy = 0; copy < 2; copy++) {
+            ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+            EXPECT_EQ(ptest::PullAudio(static_cast<int>(expected.size() / 2)), expected) << "copy " << copy;
+            EXPECT_TRUE(AllZero(ptest::PullAudio(50)));
+        }
+        EXPECT_EQ(DeleteSoundData(h, 0), 0);
+        EXPECT_EQ(LiveBlocks(), blocks);
+    }
+}
+
 TEST_F(SoundPlayTest, VolumeScalesByTheDecibelsWithinOneStep) {
     Start();
     const std::vector<int16_t> tone = Tone(1000, 44100, 441, 2, 30000.0);

@@ -404,8 +404,12 @@ TEST_F(CodecSourcesTest, EverySourceDecodesAlike) {
     });
 
     const std::string png = qztest::WritePng(Spec(40, 30, 2, 8, qztest::GradientRgb(40, 30)));
-    const std::string jpeg = qztest::WriteJpeg(40, 30, 3, qztest::GradientRgb(40, 30));
-    const std::pair<GraphImageLoader, std::string> images[] = {{LoadPngToGraphImage, png}, {LoadJpegToGraphImage, jpeg}};
+    // A picture whose data spans many of the file source's pieces, whole and cut short
+    // (memory hands libjpeg everything at once, files piece by piece).
+    const std::string jpeg = qztest::WriteJpeg(240, 180, 3, qztest::GradientRgb(240, 180), 100);
+    ASSERT_GT(jpeg.size(), 3u * 4096);
+    const std::pair<GraphImageLoader, std::string> images[] = {
+        {LoadPngToGraphImage, png}, {LoadJpegToGraphImage, jpeg}, {LoadJpegToGraphImage, jpeg.substr(0, 9000)}};
     for (const auto& [loader, bytes] : images) {
         GraphImage expected = {};
         ASSERT_EQ(LoadFromMemory(loader, bytes, &expected), 0);

@@ -90,6 +90,63 @@ void Fill(IDirectDrawSurface7* s, uint32_t value, RECT* rect = nullptr) {
     ASSERT_EQ(s->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
 }
 
+// A fill with zero leaves every pixel zero, whatever wrote the surface before it: a
+// surface nothing has written since it was made needs no fill, any other does. Fill
+// values count only in the pixel's own bytes (0xFFFF0000 writes zero on 16 bits).
+TEST(DirectDraw, AZeroFillLeavesZeroWhateverWroteBefore) {
+    Device dev;
+    DDPIXELFORMAT rgb565 = {};
+    rgb565.dwSize = sizeof rgb565;
+    rgb565.dwFlags = DDPF_RGB;
+    rgb565.dwRGBBitCount = 16;
+    rgb565.dwRBitMask = 0xF800;
+    rgb565.dwGBitMask = 0x07E0;
+    rgb565.dwBBitMask = 0x001F;
+    IDirectDrawSurface7* other = dev.Surface(16, 8);
+    Fill(other, 0x00123456);
+    using Writer = void (*)(IDirectDrawSurface7* s, IDirectDrawSurface7* other);
+    const struct {
+        const char* name;
+        Writer write;
+        bool bits16;
+        uint32_t zero;
+    } cases[] = {
+        {"nothing", [](IDirectDrawSurface7*, IDirectDrawSurface7*) {}, false, 0},
+        {"a lock", [](IDirectDrawSurface7* s, IDirectDrawSurface7*) { Put(s, 15, 7, 0x00FFFFFF); }, false, 0},
+        {"a blit", [](IDirectDrawSurface7* s, IDirectDrawSurface7* o) {
+             ASSERT_EQ(s->Blt(nullptr, o, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+         }, false, 0},
+        {"a fast blit", [](IDirectDrawSurface7* s, IDirectDrawSurface7* o) {
+             RECT part = {0, 0, 4, 4};
+             ASSERT_EQ(s->BltFast(3, 2, o, &part, DDBLTFAST_WAIT), DD_OK);
+         }, false, 0},
+        {"a fill", [](IDirectDrawSurface7* s, IDirectDrawSurface7*) { Fill(s, 0x00000001); }, false, 0},
+        {"a device context", [](IDirectDrawSurface7* s, IDirectDrawSurface7*) {
+             HDC dc = nullptr;
+             ASSERT_EQ(s->GetDC(&dc), DD_OK);
+             s->ReleaseDC(dc);
+             Put(s, 0, 0, 0x00010101);
+         }, false, 0},
+        {"16-bit, a lock", [](IDirectDrawSurface7* s, IDirectDrawSurface7*) { Put(s, 4, 4, 0xF81F); }, true, 0xFFFF0000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        IDirectDrawSurface7* s =
+            dev.Surface(16, 8, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, c.bits16 ? &rgb565 : nullptr);
+        ASSERT_NE(s, nullptr);
+        c.write(s, other);
+        Fill(s, c.zero);
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 16; x++) ASSERT_EQ(Get(s, x, y), 0u) << x << "," << y;
+        // Once more after the check's own locks, which could have written as well.
+        Put(s, 7, 3, 0x00ABCDEF & (c.bits16 ? 0xFFFF : 0xFFFFFFFF));
+        Fill(s, c.zero);
+        EXPECT_EQ(Get(s, 7, 3), 0u);
+        s->Release();
+    }
+    other->Release();
+}
+
 TEST(DirectDraw, FlipChainRotatesMemoryAndKeepsIdentities) {
     Device dev(DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
     IDirectDrawSurface7* front = dev.Primary(0, 2);

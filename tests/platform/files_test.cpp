@@ -1,5 +1,6 @@
 // Files and the current directory: Windows names (CP932, either separator, drive C:,
 // any ASCII case) reach the right Linux files.
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -140,23 +141,40 @@ TEST_F(Files, DispositionsTreatACaseVariantAsTheFile) {
 
 // Folders left alone for a while have their listings kept; a name added later must
 // still be found as a case variant, or OPEN_ALWAYS would make a second file beside it.
+// Whole-second stamps (as on FAT) need seconds to settle, stamps with a fraction of a
+// second a fraction: folders stamped an hour, a second and a moment ago.
 TEST_F(Files, ANewVariantInASettledFolderIsFound) {
-    const timespec anHourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, dir.file("Data").c_str(), anHourAgo, 0), 0);
-    HANDLE file = CreateFileA("data\\applog.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(file, INVALID_HANDLE_VALUE);
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const struct {
+        const char* name;
+        timespec stamp;
+    } cases[] = {
+        {"an hour ago", {now.tv_sec - 3600, 0}},
+        {"half a second ago", {now.tv_nsec >= 500'000'000 ? now.tv_sec : now.tv_sec - 1,
+                               now.tv_nsec >= 500'000'000 ? now.tv_nsec - 500'000'000 : now.tv_nsec + 500'000'000}},
+        {"a second ago, whole", {now.tv_sec - 1, 0}},
+        {"just now", {now.tv_sec, now.tv_nsec > 0 ? now.tv_nsec : 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const timespec stamps[2] = {c.stamp, c.stamp};
+        ASSERT_EQ(utimensat(AT_FDCWD, dir.file("Data").c_str(), stamps, 0), 0);
+        HANDLE file = CreateFileA("data\\applog.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(file, INVALID_HANDLE_VALUE);
 
-    WriteWholeFile(dir.file("Data/AppLog.txt"), "log");
-    file = CreateFileA("data\\applog.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(ReadThrough(file), "log");
-    CloseHandle(file);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("Data/applog.txt")));
+        WriteWholeFile(dir.file("Data/AppLog.txt"), "log");
+        file = CreateFileA("data\\applog.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(ReadThrough(file), "log");
+        CloseHandle(file);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("Data/applog.txt")));
 
-    std::filesystem::remove(dir.file("Data/AppLog.txt"));
-    EXPECT_FALSE(DeleteFileA("data\\APPLOG.TXT"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        std::filesystem::remove(dir.file("Data/AppLog.txt"));
+        EXPECT_FALSE(DeleteFileA("data\\APPLOG.TXT"));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
 }
 
 TEST_F(Files, DeleteFindsAVariantAndRefusesFolders) {

@@ -167,12 +167,16 @@ HRESULT Surface::Blt(RECT* dstRect, IDirectDrawSurface7* source, RECT* srcRect, 
         int size = bytes_;
         if (fill) {
             uint32_t value = (flags & DDBLT_DEPTHFILL) ? fx->dwFillDepth : fx->dwFillColor;
+            // Zero over bytes still all zero since they were cleared changes nothing.
+            const uint32_t written = size >= 4 ? value : value & ((1u << (8 * size)) - 1);
+            const bool unchanged = written == 0 && cleared() && !GeneralPathForced();
             // The first row is filled pixel by pixel, the others copy it: every frame clears
             // its back surface and depth buffer this way.
             const size_t rowBytes = (size_t)(area.right - area.left) * size;
             const uint8_t* first = nullptr;
-            const bool done = FastFill(bytes() + (ptrdiff_t)area.top * pitch_ + (ptrdiff_t)area.left * size, pitch_,
-                                       size, area.right - area.left, area.bottom - area.top, value);
+            const bool done =
+                unchanged || FastFill(bytes() + (ptrdiff_t)area.top * pitch_ + (ptrdiff_t)area.left * size, pitch_,
+                                      size, area.right - area.left, area.bottom - area.top, value);
             for (int y = area.top; y < area.bottom && !done; ++y) {
                 uint8_t* row = bytes() + (ptrdiff_t)y * pitch_ + (ptrdiff_t)area.left * size;
                 if (first != nullptr) {

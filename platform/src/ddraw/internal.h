@@ -95,6 +95,9 @@ enum class SurfaceKind { Primary, BackBuffer, Offscreen, Texture, ZBuffer, Overl
 struct Pixels {
     uint8_t* bytes = nullptr;
     size_t size = 0;
+    // Still all zero as cleared: nothing has been handed the bytes since. A fill with zero
+    // then has nothing to do (a new texture is cleared once more by its creator).
+    bool cleared = false;
     ~Pixels();
 };
 
@@ -180,7 +183,12 @@ public:
     int pitch() const { return pitch_; }
     int bytesPerPixel() const { return bytes_; }
     const DDPIXELFORMAT& format() const { return format_; }
-    uint8_t* bytes() const { return pixels_->bytes; }
+    // Whoever takes the bytes may write them.
+    uint8_t* bytes() const {
+        pixels_->cleared = false;
+        return pixels_->bytes;
+    }
+    bool cleared() const { return pixels_->cleared; }
     bool video() const { return video_; }
     bool busy() const { return !locks_.empty() || dc_ != nullptr; }
     bool lost() const { return lost_; }

@@ -62,6 +62,7 @@ Surface::Surface(std::shared_ptr<Core> core, SurfaceKind kind, int width, int he
     pixels_ = std::make_shared<Pixels>();
     pixels_->size = (size_t)pitch_ * height_;
     pixels_->bytes = (uint8_t*)std::calloc(pixels_->size, 1);
+    pixels_->cleared = true;
     label_ = NextLabel(kind);
     LiveSurfaces().push_back(this);
 }
@@ -160,6 +161,7 @@ void Surface::Relocate() {
     moved->size = pixels_->size;
     moved->bytes = (uint8_t*)std::malloc(moved->size);
     std::memcpy(moved->bytes, pixels_->bytes, moved->size);
+    moved->cleared = pixels_->cleared;
     pixels_ = moved;  // the old block is freed here
 }
 
@@ -194,7 +196,7 @@ HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE) {
             ++LockedSurfaceCount();
         }
         locks_.push_back(HeldLock{rect == nullptr, area, !(flags & DDLOCK_READONLY)});
-        FillDesc(desc, pixels_->bytes + (ptrdiff_t)area.top * pitch_ + (ptrdiff_t)area.left * bytes_);
+        FillDesc(desc, bytes() + (ptrdiff_t)area.top * pitch_ + (ptrdiff_t)area.left * bytes_);
     }
     Note(label_, "Lock", flags, rect, nullptr, hr);
     return hr;
@@ -469,6 +471,7 @@ HRESULT Surface::Restore() {
     if (hr == DD_OK && lost_) {
         lost_ = false;
         std::memset(pixels_->bytes, 0, pixels_->size);
+        pixels_->cleared = true;
     }
     Note(label_, "Restore", 0, nullptr, nullptr, hr);
     return hr;
@@ -485,7 +488,7 @@ HRESULT Surface::GetDC(HDC* dc) {
     if (hr == DD_OK && kernel::ConsumeFault("GetDCSurface"))
         hr = DDERR_CANTCREATEDC;
     if (hr == DD_OK) {
-        dc_ = gdi::CreateSurfaceDC(pixels_->bytes, pitch_, width_, height_, format_);
+        dc_ = gdi::CreateSurfaceDC(bytes(), pitch_, width_, height_, format_);
         ++LockedSurfaceCount();
         *dc = dc_;
     }

@@ -58,15 +58,52 @@ bool ReadListing(const std::string& folder, Listing* listing) {
     return true;
 }
 
+bool EqualsFolded(std::string_view name, std::string_view folded) {
+    if (name.size() != folded.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (FoldAscii(static_cast<unsigned char>(name[i])) != static_cast<unsigned char>(folded[i])) return false;
+    return true;
+}
+
+// The first entry in byte order that folds to `folded`, read from the folder itself:
+// for a folder whose listing would not be kept, nothing else is worth building.
+bool ScanForVariant(const std::string& folder, std::string_view folded, std::string* variant) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return false;
+    bool found = false;
+    while (dirent* entry = readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || !EqualsFolded(name, folded)) continue;
+        if (!found || name < std::string_view(*variant)) *variant = name;
+        found = true;
+    }
+    closedir(dir);
+    return found;
+}
+
 // Folders whose listing is known. A folder's modification and change times move with
 // every entry added, removed or renamed, so a listing stays valid while they stand.
-// Only folders not modified for a while are kept: the file system stamps times from a
-// coarse clock, and a change within the same tick as the listing would go unseen; a
-// change after a settled time always gives a new modification time.
+// Only folders not modified for a while before the listing was read are kept: the file
+// system stamps times from a coarse clock (a tick of at most 10 ms, rounded down to the
+// file system's own step: whole seconds, two on FAT, 10 ms on exFAT, finer elsewhere),
+// and a change within the same tick as the listing would go unseen; a change after a
+// settled time always gives a new modification time. A stamp with a fraction of a
+// second comes from a file system that keeps fractions, whose tick and step stay well
+// below the short wait; a whole-second stamp waits the long one. A folder such as /tmp,
+// changed every second or so, is thus listed about once per change, not per look-up.
 constexpr size_t kMaxListings = 64;
-constexpr time_t kSettledSeconds = 2;
+constexpr int64_t kSettledNanoseconds = 2'000'000'000;
+constexpr int64_t kSettledFineNanoseconds = 50'000'000;
 std::mutex g_listingLock;
 std::vector<Listing> g_listings;  // guarded by g_listingLock
+
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+// Whether a listing read from `listedAt` on can be kept for a folder modified at `modified`.
+bool IsSettled(const timespec& modified, const timespec& listedAt) {
+    const int64_t wait = modified.tv_nsec != 0 ? kSettledFineNanoseconds : kSettledNanoseconds;
+    return Nanoseconds(modified) + wait < Nanoseconds(listedAt);
+}
 
 // The first entry of the folder in byte order that equals `name` ignoring ASCII case.
 // `info` is the folder's stat().
@@ -83,31 +120,54 @@ bool FindCaseVariant(const std::string& folder, const struct stat& info, const s
             return true;
         }
     }
+    // The time is taken before the folder is read: whatever changes after it stamps a
+    // later time than a settled folder's.
+    timespec listedAt;
+    clock_gettime(CLOCK_REALTIME, &listedAt);
+    if (!IsSettled(info.st_mtim, listedAt)) return ScanForVariant(folder, folded, variant);
     Listing listing{info.st_dev, info.st_ino, info.st_mtim, info.st_ctim, {}};
     if (!ReadListing(folder, &listing)) return false;
     auto it = listing.firstByFolded.find(folded);
     bool found = it != listing.firstByFolded.end();
     if (found) *variant = it->second;
 
-    timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    if (info.st_mtim.tv_sec + kSettledSeconds < now.tv_sec) {
-        std::lock_guard<std::mutex> hold(g_listingLock);
-        std::erase_if(g_listings, [&](const Listing& old) { return old.device == info.st_dev && old.inode == info.st_ino; });
-        if (g_listings.size() >= kMaxListings) g_listings.erase(g_listings.begin());
-        g_listings.push_back(std::move(listing));
-    }
+    std::lock_guard<std::mutex> hold(g_listingLock);
+    std::erase_if(g_listings, [&](const Listing& old) { return old.device == info.st_dev && old.inode == info.st_ino; });
+    if (g_listings.size() >= kMaxListings) g_listings.erase(g_listings.begin());
+    g_listings.push_back(std::move(listing));
     return found;
+}
+
+// Whether a kept listing of the folder (`info` its stat()) shows that no entry is `name`
+// in any case. Without a listing nothing is known.
+bool IsKnownAbsent(const struct stat& info, const std::string& name) {
+    if (name == "." || name == "..") return false;
+    const std::string folded = FoldName(name);
+    std::lock_guard<std::mutex> hold(g_listingLock);
+    for (const Listing& listing : g_listings) {
+        if (listing.device != info.st_dev || listing.inode != info.st_ino) continue;
+        if (!SameTime(listing.modified, info.st_mtim) || !SameTime(listing.changed, info.st_ctim)) return false;
+        return !listing.firstByFolded.contains(folded);
+    }
+    return false;
 }
 
 // Finds the entry `part` of `folder` (a folder path ending in '/', or empty for the
 // current one; `folderInfo` its stat()), exactly or as a case variant. Returns the
 // entry's path with its stat(), or false with `error` 0 when it is missing.
-bool FindEntry(const std::string& folder, const struct stat& folderInfo, const std::string& part, std::string* path,
-               struct stat* info, DWORD* error) {
+// `missing` names a path already found missing, which is not asked for again.
+bool FindEntry(const std::string& folder, const struct stat& folderInfo, const std::string& part,
+               const std::string& missing, std::string* path, struct stat* info, DWORD* error) {
     *error = 0;
     *path = folder + part;
-    if (stat(path->c_str(), info) == 0) return true;
+    // A name missing from a settled folder is answered without asking the file system:
+    // a game asks for archives and companions that do not exist on every load.
+    if (IsKnownAbsent(folderInfo, part)) return false;
+    if (*path == missing) {
+        errno = ENOENT;
+    } else if (stat(path->c_str(), info) == 0) {
+        return true;
+    }
     if (errno != ENOENT) {
         *error = ErrorFromErrno(errno);
         return false;
@@ -199,12 +259,16 @@ DWORD ResolvePath(const char* cp932, ResolvedPath* out) {
     // Something along the way differs. Most often only the last component does: try
     // the folder as written first, then walk from the start, falling back to a case
     // variant wherever the exact name is missing.
+    // The name as written is known missing; so is its folder when that is the cause.
+    std::string missing = errno == ENOENT ? literal : std::string();
     ParsedPath folderOnly = parsed;
     folderOnly.parts.pop_back();  // not empty: a path without components always exists
     std::string folder = LinuxPathOf(folderOnly);
     size_t first = parsed.parts.size() - 1;
     struct stat folderInfo;
-    if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+    const bool folderFound = stat(folder.c_str(), &folderInfo) == 0;
+    if (!folderFound || !S_ISDIR(folderInfo.st_mode)) {
+        if (!folderFound && errno == ENOENT) missing = folder;
         first = 0;
         folderOnly.parts.clear();
         folder = LinuxPathOf(folderOnly);
@@ -217,7 +281,7 @@ DWORD ResolvePath(const char* cp932, ResolvedPath* out) {
         bool last = i + 1 == parsed.parts.size();
         std::string path;
         DWORD error = 0;
-        if (!FindEntry(prefix, folderInfo, parsed.parts[i], &path, &info, &error)) {
+        if (!FindEntry(prefix, folderInfo, parsed.parts[i], missing, &path, &info, &error)) {
             if (error != 0) return error;
             if (!last) return ERROR_PATH_NOT_FOUND;
             out->path = std::move(path);
