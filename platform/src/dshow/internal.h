@@ -101,6 +101,12 @@ public:
     // Moves to `time`: the next delivery is the frame shown then.
     void Seek(STREAM_TIME time);
 
+    // The sizes and pixel formats a scaler converts between.
+    struct ScalerShape {
+        int srcWidth = 0, srcHeight = 0, srcFormat = -1, width = 0, height = 0, format = -1;
+        bool operator==(const ScalerShape&) const = default;
+    };
+
 private:
     VideoTrack() = default;
     bool Decode(AVFrame* frame, STREAM_TIME* time);  // the next frame; false at the end
@@ -109,6 +115,7 @@ private:
     AVFormatContext* container_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
     SwsContext* scaler_ = nullptr;
+    ScalerShape scalerShape_;          // what the scaler was built for
     int stream_ = -1;
     int width_ = 0, height_ = 0;
     int64_t startPts_ = 0;             // the stream's first time, in its time base
