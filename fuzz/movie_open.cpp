@@ -67,7 +67,7 @@ void Play(IAMMultiMediaStream* stream) {
                 break;
             }
         }
-        ptest::PullAudio(512);
+        ptest::PullAudio(256);
         if (i == 2)
             stream->Seek(0);
     }
