@@ -40,6 +40,12 @@ std::string ReadFile(const std::string& path) {
     return bytes;
 }
 
+// The event an outstanding update sets, made once per process and cleared for each input.
+HANDLE UpdateEvent() {
+    static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
 void Play(IAMMultiMediaStream* stream) {
     IMediaStream* video = nullptr;
     IDirectDrawMediaStream* ddVideo = nullptr;
@@ -53,7 +59,8 @@ void Play(IAMMultiMediaStream* stream) {
         static_cast<uint64_t>(desired.dwWidth) * desired.dwHeight <= 1u << 20)
         ddVideo->CreateSample(nullptr, nullptr, DDSFF_PROGRESSIVERENDER, &sample);
     stream->SetState(STREAMSTATE_RUN);
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE event = UpdateEvent();
+    ResetEvent(event);
     // Four updates reach the decoding of both tracks, a seek and the decoding after it;
     // more only decode more of the same frames.
     for (int i = 0; i < 4; ++i) {
@@ -71,7 +78,6 @@ void Play(IAMMultiMediaStream* stream) {
         if (i == 2)
             stream->Seek(0);
     }
-    CloseHandle(event);
     if (sample)
         sample->Release();
     if (ddVideo)
@@ -103,6 +109,17 @@ const qzfuzz::MemoryFile& Input() {
     return file;
 }
 
+// Its name as OpenFile takes it.
+const WCHAR* InputName() {
+    static const std::vector<WCHAR> name = [] {
+        const std::string& path = Input().Path();
+        std::vector<WCHAR> wide(path.begin(), path.end());
+        wide.push_back(0);
+        return wide;
+    }();
+    return name.data();
+}
+
 }  // namespace
 
 QZ_FUZZ_SMALL_QUARANTINE();
@@ -116,10 +133,7 @@ QZ_FUZZ_TARGET(MovieOpen)(const uint8_t* data, size_t size) {
     if (stream != nullptr && stream->Initialize(STREAMTYPE_READ, AMMSF_NOGRAPHTHREAD, nullptr) == S_OK &&
         stream->AddMediaStream(dd, &MSPID_PrimaryVideo, 0, nullptr) == S_OK) {
         stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio, AMMSF_ADDDEFAULTRENDERER, nullptr);
-        const std::string& path = Input().Path();
-        std::vector<WCHAR> name(path.begin(), path.end());
-        name.push_back(0);
-        if (stream->OpenFile(name.data(), 0) == S_OK)
+        if (stream->OpenFile(InputName(), 0) == S_OK)
             Play(stream);
     }
     if (stream)
