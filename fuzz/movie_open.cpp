@@ -67,8 +67,12 @@ void Play(IAMMultiMediaStream* stream) {
         if (sample) {
             HRESULT hr = sample->Update(0, event, nullptr, 0);
             if (hr == MS_S_PENDING) {
-                Sleep(40);
-                WaitForSingleObject(event, 0);
+                // Until the frame is written: an update still outstanding would refuse
+                // the next one, and frames further apart than a wait (10 a second) would
+                // end the loop before the seek. A frame more than a second away is not
+                // waited for.
+                for (int waits = 0; waits < 25 && WaitForSingleObject(event, 0) != WAIT_OBJECT_0; ++waits)
+                    Sleep(40);
                 ResetEvent(event);
             } else if (hr != S_OK) {
                 break;
