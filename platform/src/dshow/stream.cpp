@@ -5,7 +5,8 @@
 // OpenFile: the name is resolved as CreateFileA resolves it; FFmpeg opens the file; the
 // first video frame is decoded at once. The file opens when its video or its sound track
 // decodes. The video stream then owns the video track; the sound renderer opens the file
-// again for the sound track, so the two read at their own pace.
+// again for the sound track (with the demuxer already chosen), so the two read at their own
+// pace, or takes this open of a file without a picture.
 #include <atomic>
 
 #include "com/unknown.h"
