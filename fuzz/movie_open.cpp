@@ -1,6 +1,6 @@
 // Fuzz target: a multimedia stream over arbitrary bytes in a file kept in memory:
-// OpenFile, and for what opens, three frames into a sample's own surface with a seek
-// before the last, and the sound track into the mixer, all on the fast clock. Pictures
+// OpenFile, and for what opens, two frames into a sample's own surface with a seek between
+// them, and the sound track into the mixer, all on the fast clock. Pictures
 // above a million pixels only have their format read: a damaged header declares one from
 // a few bytes, and its surface, made and cleared for every such input, decodes nothing a
 // smaller one does not.
@@ -61,16 +61,15 @@ void Play(IAMMultiMediaStream* stream) {
     stream->SetState(STREAMSTATE_RUN);
     const HANDLE event = UpdateEvent();
     ResetEvent(event);
-    // Three updates reach the decoding of both tracks, a seek and the decoding after it;
-    // more only decode more of the same frames.
-    for (int i = 0; i < 3; ++i) {
+    // Two updates with a seek between reach the decoding of both tracks (the first update
+    // decodes the frame after its own as well), the seek in both, and the decoding after
+    // it; more only decode more of the same frames.
+    for (int i = 0; i < 2; ++i) {
         if (sample) {
             HRESULT hr = sample->Update(0, event, nullptr, 0);
             if (hr == MS_S_PENDING) {
-                // Until the frame is written: an update still outstanding would refuse
-                // the next one, and frames further apart than a wait (10 a second) would
-                // end the loop before the seek. A frame more than a second away is not
-                // waited for.
+                // Until the frame is written (a frame more than a second away is not
+                // waited for): an update still outstanding would refuse the next one.
                 for (int waits = 0; waits < 25 && WaitForSingleObject(event, 0) != WAIT_OBJECT_0; ++waits)
                     Sleep(40);
                 ResetEvent(event);
@@ -79,7 +78,7 @@ void Play(IAMMultiMediaStream* stream) {
             }
         }
         ptest::PullAudio(256);
-        if (i == 1)
+        if (i == 0)
             stream->Seek(0);
     }
     if (sample)
