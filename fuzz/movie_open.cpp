@@ -1,6 +1,6 @@
 // Fuzz target: a multimedia stream over arbitrary bytes in a file kept in memory:
-// OpenFile, and for what opens, four frames into a sample's own surface with a seek
-// before the last, and the sound track into the mixer, all on the fast clock. Pictures
+// OpenFile, and for what opens, two frames into a sample's own surface with a seek between
+// them, and the sound track into the mixer, all on the fast clock. Pictures
 // above a million pixels only have their format read: a damaged header declares one from
 // a few bytes, and its surface, made and cleared for every such input, decodes nothing a
 // smaller one does not.
@@ -40,6 +40,12 @@ std::string ReadFile(const std::string& path) {
     return bytes;
 }
 
+// The event an outstanding update sets, made once per process and cleared for each input.
+HANDLE UpdateEvent() {
+    static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
 void Play(IAMMultiMediaStream* stream) {
     IMediaStream* video = nullptr;
     IDirectDrawMediaStream* ddVideo = nullptr;
@@ -53,25 +59,28 @@ void Play(IAMMultiMediaStream* stream) {
         static_cast<uint64_t>(desired.dwWidth) * desired.dwHeight <= 1u << 20)
         ddVideo->CreateSample(nullptr, nullptr, DDSFF_PROGRESSIVERENDER, &sample);
     stream->SetState(STREAMSTATE_RUN);
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    // Four updates reach the decoding of both tracks, a seek and the decoding after it;
-    // more only decode more of the same frames.
-    for (int i = 0; i < 4; ++i) {
+    const HANDLE event = UpdateEvent();
+    ResetEvent(event);
+    // Two updates with a seek between reach the decoding of both tracks (the first update
+    // decodes the frame after its own as well), the seek in both, and the decoding after
+    // it; more only decode more of the same frames.
+    for (int i = 0; i < 2; ++i) {
         if (sample) {
             HRESULT hr = sample->Update(0, event, nullptr, 0);
             if (hr == MS_S_PENDING) {
-                Sleep(40);
-                WaitForSingleObject(event, 0);
+                // Until the frame is written (a frame more than a second away is not
+                // waited for): an update still outstanding would refuse the next one.
+                for (int waits = 0; waits < 25 && WaitForSingleObject(event, 0) != WAIT_OBJECT_0; ++waits)
+                    Sleep(40);
                 ResetEvent(event);
             } else if (hr != S_OK) {
                 break;
             }
         }
-        ptest::PullAudio(512);
-        if (i == 2)
+        ptest::PullAudio(256);
+        if (i == 0)
             stream->Seek(0);
     }
-    CloseHandle(event);
     if (sample)
         sample->Release();
     if (ddVideo)
@@ -103,6 +112,17 @@ const qzfuzz::MemoryFile& Input() {
     return file;
 }
 
+// Its name as OpenFile takes it.
+const WCHAR* InputName() {
+    static const std::vector<WCHAR> name = [] {
+        const std::string& path = Input().Path();
+        std::vector<WCHAR> wide(path.begin(), path.end());
+        wide.push_back(0);
+        return wide;
+    }();
+    return name.data();
+}
+
 }  // namespace
 
 QZ_FUZZ_SMALL_QUARANTINE();
@@ -116,10 +136,7 @@ QZ_FUZZ_TARGET(MovieOpen)(const uint8_t* data, size_t size) {
     if (stream != nullptr && stream->Initialize(STREAMTYPE_READ, AMMSF_NOGRAPHTHREAD, nullptr) == S_OK &&
         stream->AddMediaStream(dd, &MSPID_PrimaryVideo, 0, nullptr) == S_OK) {
         stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio, AMMSF_ADDDEFAULTRENDERER, nullptr);
-        const std::string& path = Input().Path();
-        std::vector<WCHAR> name(path.begin(), path.end());
-        name.push_back(0);
-        if (stream->OpenFile(name.data(), 0) == S_OK)
+        if (stream->OpenFile(InputName(), 0) == S_OK)
             Play(stream);
     }
     if (stream)

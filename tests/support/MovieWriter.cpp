@@ -137,6 +137,11 @@ bool WriteMovie(const std::string& path, const MovieSpec& spec, std::string* err
         o.video->time_base = AVRational{1, spec.fps};
         o.video->framerate = AVRational{spec.fps, 1};
         o.video->pix_fmt = codec->id == AV_CODEC_ID_MJPEG ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
+        if (spec.bt709) {
+            o.video->colorspace = AVCOL_SPC_BT709;
+            o.video->color_primaries = AVCOL_PRI_BT709;
+            o.video->color_trc = AVCOL_TRC_BT709;
+        }
         o.video->gop_size = 3;
         o.video->max_b_frames = 0;
         o.video->bit_rate = 2'000'000;

@@ -17,6 +17,7 @@ struct MovieSpec {
     int height = 48;
     int fps = 10;
     std::vector<uint32_t> frames;       // one 0xRRGGBB colour per video frame
+    bool bt709 = false;                 // the picture is marked as BT.709 (where the codec can say so)
     int repeat = 1;                     // each colour is held for this many frames
     std::string audioCodec = "pcm_s16le";  // "": no sound track
     int audioRate = 22050;

@@ -20,6 +20,7 @@
 #include "platform/dshow.h"
 
 struct AVFormatContext;
+struct AVInputFormat;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -64,8 +65,9 @@ HRESULT ResolveMovieName(LPCWSTR name, std::string* linuxPath);
 
 // Opens a file with FFmpeg's demuxers and reads its stream information. Still images,
 // text art and files that name other files are refused. VFW_E_UNSUPPORTED_STREAM when
-// nothing usable opens.
-HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out);
+// nothing usable opens. `format`, when given, is the demuxer an earlier open of the same
+// file chose: the probe, which would choose it again, is skipped.
+HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out, const AVInputFormat* format = nullptr);
 void CloseContainer(AVFormatContext** context);
 // The next decoded frame of one stream of the container into `frame`, reading packets as
 // the decoder needs them (`packet` is scratch). Damaged packets and frames are skipped;
@@ -101,6 +103,12 @@ public:
     // Moves to `time`: the next delivery is the frame shown then.
     void Seek(STREAM_TIME time);
 
+    // The sizes and pixel formats a scaler converts between.
+    struct ScalerShape {
+        int srcWidth = 0, srcHeight = 0, srcFormat = -1, width = 0, height = 0, format = -1;
+        bool operator==(const ScalerShape&) const = default;
+    };
+
 private:
     VideoTrack() = default;
     bool Decode(AVFrame* frame, STREAM_TIME* time);  // the next frame; false at the end
@@ -109,6 +117,7 @@ private:
     AVFormatContext* container_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
     SwsContext* scaler_ = nullptr;
+    ScalerShape scalerShape_;          // what the scaler was built for
     int stream_ = -1;
     int width_ = 0, height_ = 0;
     int64_t startPts_ = 0;             // the stream's first time, in its time base
@@ -172,8 +181,12 @@ using SoundRendererPtr = std::unique_ptr<SoundRenderer, SoundRendererDeleter>;
 // DS_OK, or the device's failure (DSERR_NODRIVER: no sound device).
 HRESULT MakeSoundRenderer(std::shared_ptr<Timeline> timeline, SoundRendererPtr* out);
 // Starts decoding the file's sound track into the mixer; false when it has none that
-// decodes (the renderer then stays silent).
-bool AttachSoundTrack(SoundRenderer* renderer, const std::string& linuxPath);
+// decodes (the renderer then stays silent). What the caller already made of the file is
+// taken over (and freed on failure): `container`, the file opened and read no further,
+// when nothing else will read it (else the file is opened again, as `format`), and
+// `decoder`, opened for its sound track; either may be null.
+bool AttachSoundTrack(SoundRenderer* renderer, const std::string& linuxPath, const AVInputFormat* format,
+                      AVFormatContext* container, AVCodecContext* decoder);
 
 // ---- the graph ----------------------------------------------------------------------------------------
 // The clock of one of our graphs, or null for anything else.

@@ -60,7 +60,7 @@ HRESULT ResolveMovieName(LPCWSTR name, std::string* linuxPath) {
     return S_OK;
 }
 
-HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out) {
+HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out, const AVInputFormat* format) {
     *out = nullptr;
     // FFmpeg is loaded here, at the first open: a machine without it has no movie.
     if (!LoadAv())
@@ -70,7 +70,7 @@ HRESULT OpenContainer(const std::string& linuxPath, AVFormatContext** out) {
     AVFormatContext* context = nullptr;
     // "file:" keeps a name with a colon from being read as another protocol.
     std::string url = "file:" + linuxPath;
-    int result = g_av.avformat_open_input(&context, url.c_str(), nullptr, &options);
+    int result = g_av.avformat_open_input(&context, url.c_str(), format, &options);
     g_av.av_dict_free(&options);
     if (result < 0)
         return VFW_E_UNSUPPORTED_STREAM;

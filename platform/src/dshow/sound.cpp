@@ -48,11 +48,17 @@ public:
         CountObject(-1);
     }
 
-    bool Attach(const std::string& path) {
-        if (container_ != nullptr || FAILED(OpenContainer(path, &container_)))
+    bool Attach(const std::string& path, const AVInputFormat* format, AVFormatContext* container,
+                AVCodecContext* decoder) {
+        if (container_ != nullptr || (container == nullptr && FAILED(OpenContainer(path, &container, format)))) {
+            g_av.avcodec_free_context(&decoder);
+            CloseContainer(&container);
             return false;
+        }
+        container_ = container;
         stream_ = FindAudioStream(container_);
-        decoder_ = OpenDecoder(container_, stream_);
+        // A decoder opened for the same track of the same file is the one this would open.
+        decoder_ = decoder != nullptr ? decoder : OpenDecoder(container_, stream_);
         frame_ = g_av.av_frame_alloc();
         packet_ = g_av.av_packet_alloc();
         if (decoder_ == nullptr || frame_ == nullptr || packet_ == nullptr ||
@@ -253,8 +259,9 @@ HRESULT MakeSoundRenderer(std::shared_ptr<Timeline> timeline, SoundRendererPtr* 
     return S_OK;
 }
 
-bool AttachSoundTrack(SoundRenderer* renderer, const std::string& linuxPath) {
-    return renderer->Attach(linuxPath);
+bool AttachSoundTrack(SoundRenderer* renderer, const std::string& linuxPath, const AVInputFormat* format,
+                      AVFormatContext* container, AVCodecContext* decoder) {
+    return renderer->Attach(linuxPath, format, container, decoder);
 }
 
 void DestroySoundRenderer(SoundRenderer* renderer) {

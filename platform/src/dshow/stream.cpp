@@ -5,7 +5,8 @@
 // OpenFile: the name is resolved as CreateFileA resolves it; FFmpeg opens the file; the
 // first video frame is decoded at once. The file opens when its video or its sound track
 // decodes. The video stream then owns the video track; the sound renderer opens the file
-// again for the sound track, so the two read at their own pace.
+// again for the sound track (with the demuxer already chosen), so the two read at their own
+// pace, or takes this open of a file without a picture.
 #include <atomic>
 
 #include "com/unknown.h"
@@ -116,17 +117,25 @@ public:
         int videoIndex = FindVideoStream(container);
         int audioIndex = FindAudioStream(container);
         AVCodecContext* soundDecoder = OpenDecoder(container, audioIndex);
-        bool soundDecodes = soundDecoder != nullptr;
-        g_av.avcodec_free_context(&soundDecoder);
+        const bool soundDecodes = soundDecoder != nullptr;
+        const bool playsSound = sound_ && soundDecodes;
+        if (!playsSound)
+            g_av.avcodec_free_context(&soundDecoder);
+        const AVInputFormat* format = container->iformat;
+        // The sound renderer reads the file at its own pace: in a second open of it, or in
+        // this one when there is no picture to read.
+        AVFormatContext* soundContainer = nullptr;
         std::unique_ptr<VideoTrack> track;
         if (videoIndex >= 0)
             track = VideoTrack::Create(container, videoIndex, OpenDecoder(container, videoIndex));
+        else if (playsSound)
+            soundContainer = container;
         else
             CloseContainer(&container);
         if (!track && !soundDecodes)
             return Refuse(fileName, VFW_E_UNSUPPORTED_STREAM, "nothing in it decodes");
-        if (sound_ && soundDecodes)
-            AttachSoundTrack(sound_.get(), path);
+        if (playsSound)
+            AttachSoundTrack(sound_.get(), path, format, soundContainer, soundDecoder);
         std::lock_guard<std::mutex> hold(movie_->lock);
         if (video_ != nullptr)
             movie_->video = std::move(track);

@@ -6,6 +6,7 @@
 // is converted with libswscale straight into the locked surface, top row first.
 // Under the Movie's lock.
 #include <algorithm>
+#include <mutex>
 
 #include "ddraw/internal.h"
 #include "dshow/av.h"
@@ -26,6 +27,34 @@ AVPixelFormat PlainTwin(AVPixelFormat format, bool* fullRange) {
     case AV_PIX_FMT_YUVJ411P: *fullRange = true; return AV_PIX_FMT_YUV411P;
     default: return format;
     }
+}
+
+// The scaler of the last track that ended on an RGB surface, kept for the next one: a
+// movie opened again, or another of the same size and format, skips building one. The
+// colour details are set again for every frame and fully decide a conversion to RGB, so a
+// kept scaler writes the same bytes as a new one. A scaler to packed YUV is not kept: once
+// it has met a second colour space it converts through an extra stage.
+std::mutex g_spareLock;
+SwsContext* g_spareScaler = nullptr;
+VideoTrack::ScalerShape g_spareShape;
+
+void TakeSpareScaler(SwsContext** scaler, VideoTrack::ScalerShape* shape) {
+    std::lock_guard<std::mutex> hold(g_spareLock);
+    *scaler = g_spareScaler;
+    *shape = g_spareShape;
+    g_spareScaler = nullptr;
+}
+
+void KeepSpareScaler(SwsContext* scaler, const VideoTrack::ScalerShape& shape) {
+    std::lock_guard<std::mutex> hold(g_spareLock);
+    std::swap(scaler, g_spareScaler);
+    g_spareShape = shape;
+    g_av.sws_freeContext(scaler);  // the one kept before, if any
+}
+
+bool IsRgb(AVPixelFormat format) {
+    const AVPixFmtDescriptor* desc = g_av.av_pix_fmt_desc_get(format);
+    return desc && (desc->flags & AV_PIX_FMT_FLAG_RGB);
 }
 
 }  // namespace
@@ -73,7 +102,10 @@ VideoTrack::~VideoTrack() {
         CountObject(-1);
     g_av.av_frame_free(&pending_);
     g_av.av_frame_free(&ahead_);
-    g_av.sws_freeContext(scaler_);
+    if (scaler_ != nullptr && IsRgb(static_cast<AVPixelFormat>(scalerShape_.format)))
+        KeepSpareScaler(scaler_, scalerShape_);
+    else
+        g_av.sws_freeContext(scaler_);
     g_av.avcodec_free_context(&decoder_);
     CloseContainer(&container_);
 }
@@ -166,16 +198,26 @@ HRESULT VideoTrack::Write(AVFrame* frame, ddraw::Surface* surface) {
     auto target = static_cast<AVPixelFormat>(PixelFormatOfSurface(desc.ddpfPixelFormat));
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     AVPixelFormat source = PlainTwin(static_cast<AVPixelFormat>(frame->format), &fullRange);
-    if (target != AV_PIX_FMT_NONE && frame->width > 0 && frame->height > 0)
-        scaler_ = g_av.sws_getCachedContext(scaler_, frame->width, frame->height, source, width_, height_, target,
-                                       SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (target != AV_PIX_FMT_NONE && frame->width > 0 && frame->height > 0) {
+        const ScalerShape shape = {frame->width, frame->height, source, width_, height_, target};
+        if (scaler_ == nullptr)
+            TakeSpareScaler(&scaler_, &scalerShape_);
+        // Only a change of shape builds a new scaler. sws_getCachedContext alone would
+        // build one for every frame to a 32-bit surface: the scaler records that format
+        // under another name, which never matches the one asked for.
+        if (scaler_ == nullptr || !(shape == scalerShape_)) {
+            g_av.sws_freeContext(scaler_);
+            scaler_ = g_av.sws_getCachedContext(nullptr, shape.srcWidth, shape.srcHeight, source, width_, height_,
+                                                target, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            scalerShape_ = shape;
+        }
+    }
     if (target == AV_PIX_FMT_NONE || scaler_ == nullptr) {
         surface->Unlock(nullptr);
         return MS_E_INCOMPATIBLE;
     }
     // Ranges as the frame says: RGB targets take the full range, packed YUV the video one.
-    const AVPixFmtDescriptor* targetDesc = g_av.av_pix_fmt_desc_get(target);
-    bool targetRgb = targetDesc && (targetDesc->flags & AV_PIX_FMT_FLAG_RGB);
+    bool targetRgb = IsRgb(target);
     int colorspace = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
     g_av.sws_setColorspaceDetails(scaler_, g_av.sws_getCoefficients(colorspace), fullRange ? 1 : 0,
                              g_av.sws_getCoefficients(SWS_CS_DEFAULT), targetRgb ? 1 : 0, 0, 1 << 16, 1 << 16);

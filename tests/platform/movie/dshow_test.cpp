@@ -554,6 +554,65 @@ TEST_F(Movies, OverlaySurfacesTakeFramesAsPackedYuv) {
     }
 }
 
+// The bytes of every frame the sample is given while the movie plays through, with its
+// surface in `format`.
+std::vector<std::string> FrameBytes(const std::string& name, const DDPIXELFORMAT& format, DWORD caps) {
+    Screen screen;
+    Player p;
+    std::vector<std::string> frames;
+    EXPECT_EQ(p.Open(screen.dd, name, &format, false, caps), 0) << name;
+    EXPECT_NE(p.made, nullptr) << name << ": the surface asked for was taken";
+    if (p.made == nullptr)
+        return frames;
+    p.stream->SetState(STREAMSTATE_RUN);
+    for (int step = 0; step < 40; ++step) {
+        HRESULT hr = p.sample->Update(0, nullptr, nullptr, 0);  // waits for the frame
+        if (hr != S_OK)
+            break;
+        DDSURFACEDESC2 d = {};
+        d.dwSize = sizeof d;
+        EXPECT_EQ(p.frame->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr), DD_OK);
+        const size_t row = d.dwWidth * (format.dwFlags & DDPF_FOURCC ? 2 : format.dwRGBBitCount / 8);
+        std::string bytes;
+        for (DWORD y = 0; y < d.dwHeight; ++y)
+            bytes.append(static_cast<const char*>(d.lpSurface) + y * d.lPitch, row);
+        p.frame->Unlock(nullptr);
+        frames.push_back(bytes);
+    }
+    EXPECT_FALSE(frames.empty()) << name;
+    return frames;
+}
+
+// Frame conversions are set up once and kept from one movie to the next where that is
+// exact: a movie's frames have the same bytes whether or not a movie of another colour
+// space (BT.709) or range (MJPEG's full range) was converted before it.
+TEST_F(Movies, FramesHaveTheSameBytesWhateverMoviePlayedBefore) {
+    qztest::MovieSpec hd = MpegSpec();
+    hd.videoCodec = "mpeg2video";
+    hd.bt709 = true;
+    Write(dir, "hd.mpg", hd);
+    Write(dir, "clip.mpg", MpegSpec());
+    ptest::AllowOverlayFormat("YUY2");
+    const struct {
+        const char* name;
+        DDPIXELFORMAT format;
+        DWORD caps;
+    } targets[] = {
+        {"X8R8G8B8", X8R8G8B8(), DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY},
+        {"R5G6B5", R5G6B5(), DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY},
+        {"YUY2 overlay", FourCC('Y', 'U', 'Y', '2'), DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY},
+    };
+    for (const auto& t : targets) {
+        for (const char* name : {"clip.mpg", "clip.avi"}) {
+            SCOPED_TRACE(std::string(t.name) + ", " + name);
+            const std::vector<std::string> first = FrameBytes(name, t.format, t.caps);
+            FrameBytes("hd.mpg", t.format, t.caps);
+            FrameBytes(name == std::string("clip.mpg") ? "clip.avi" : "clip.mpg", t.format, t.caps);
+            EXPECT_TRUE(FrameBytes(name, t.format, t.caps) == first) << "the frames differ";
+        }
+    }
+}
+
 // ---- faults ---------------------------------------------------------------------------------------------
 
 TEST_F(Movies, FaultsByNameFailTheirSetUpStep) {
