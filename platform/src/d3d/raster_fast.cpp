@@ -716,8 +716,37 @@ void Premultiply(const uint32_t* texels, int n, uint32_t multiplier, uint32_t* o
     }
 }
 
+// Additive rows with SSE2: a texel of alpha 0 holds colour 0, so the saturating add leaves
+// the destination as the blend does, and no pixel needs a test. Kept out of line with every
+// value in a register: a reload from the stack between rows can wait behind the row's
+// pending stores to the target (their addresses may agree in the low 12 bits), and those
+// stores wait on the cache; spilled, the same loop ran a fifth slower.
+__attribute__((noinline)) void AddPremulRows(const SpriteRect& rect) {
+    const int bytes = 4 * rect.width, body = bytes & ~15, tail = (bytes & 15) >> 2;
+    const uint8_t* const column = rect.texColumn;
+    const intptr_t texPitch = rect.texPitch, pitch = rect.dstPitch;
+    const int64_t dt = rect.dt;
+    int64_t t = rect.t;
+    uint8_t* dst = rect.dst;
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    PrefetchFirstRows(dst, pitch, rect.rows, bytes);
+    for (int left = rect.rows; left > 0; --left, t += dt, dst += pitch) {
+        if (left > kPrefetchRows) PrefetchRow(dst + kPrefetchRows * pitch, bytes);
+        const uint8_t* pre = column + (t >> 16) * texPitch;
+        uint8_t* out = dst;
+        for (uint8_t* const stop = dst + body; out != stop; out += 16, pre += 16)
+            Store4(out, _mm_and_si128(_mm_adds_epu8(Load4(pre), Load4(out)), rgb));
+        if (tail != 0)
+            StorePart(out, _mm_and_si128(_mm_adds_epu8(LoadPart(pre, tail), LoadPart(out, tail)), rgb), tail);
+    }
+}
+
 template <bool kAdditive>
 void PremulRows(const SpriteRect& rect, bool sse2) {
+    if (kAdditive && sse2) {
+        AddPremulRows(rect);
+        return;
+    }
     const int n = rect.width;
     const __m128i rgb = _mm_set1_epi32(0x00FFFFFF), ff = _mm_set1_epi16(0x00FF), zero = _mm_setzero_si128();
     const __m128i opaque = _mm_set1_epi32(255);
@@ -728,17 +757,6 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
         const uint8_t* pre = rect.texColumn + (t >> 16) * rect.texPitch;
         if (r + kPrefetchRows < rect.rows) PrefetchRow(dst + kPrefetchRows * rect.dstPitch, 4 * n);
         int k = 0;
-        if (sse2 && kAdditive) {
-            // A texel of alpha 0 holds colour 0, so the saturating add leaves the destination
-            // as the blend does: no test is needed.
-            for (; k + 8 <= n; k += 8) {
-                uint8_t* out = dst + 4 * k;
-                const __m128i s0 = _mm_adds_epu8(Load4(pre + 4 * k), Load4(out));
-                const __m128i s1 = _mm_adds_epu8(Load4(pre + 4 * k + 16), Load4(out + 16));
-                Store4(out, _mm_and_si128(s0, rgb));
-                Store4(out + 16, _mm_and_si128(s1, rgb));
-            }
-        }
         // 255 - alpha in both 16-bit halves of each pixel, then times the destination.
         auto over = [&](__m128i p, __m128i a, __m128i d) {
             __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
