@@ -800,6 +800,34 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
 }
 
 // ---- copy rows ----------------------------------------------------------------------------------------
+// 32-bit rows of at least four pixels with SSE2, four blocks a step; the last block may
+// overlap the one before it (a copy writes the same bytes twice). Out of line with every
+// value in a register, as AddPremulRows and for the same reason.
+__attribute__((noinline)) void MaskedCopyRows32(const SpriteRect& rect, uint32_t andMask, uint32_t orMask) {
+    const int bytes = 4 * rect.width, wide = bytes & ~63, body = bytes & ~15, last = bytes - 16;
+    const uint8_t* const column = rect.texColumn;
+    const intptr_t texPitch = rect.texPitch, pitch = rect.dstPitch;
+    const int64_t dt = rect.dt;
+    int64_t t = rect.t;
+    uint8_t* to = rect.dst;
+    const __m128i a = _mm_set1_epi32(static_cast<int>(andMask)), o = _mm_set1_epi32(static_cast<int>(orMask));
+    auto copy = [&](const uint8_t* from, uint8_t* out) { Store4(out, _mm_or_si128(_mm_and_si128(Load4(from), a), o)); };
+    for (int left = rect.rows; left > 0; --left, t += dt, to += pitch) {
+        const uint8_t* from = column + (t >> 16) * texPitch;
+        int k = 0;
+        for (; k != wide; k += 64) {
+            const __m128i v0 = Load4(from + k), v1 = Load4(from + k + 16);
+            const __m128i v2 = Load4(from + k + 32), v3 = Load4(from + k + 48);
+            Store4(to + k, _mm_or_si128(_mm_and_si128(v0, a), o));
+            Store4(to + k + 16, _mm_or_si128(_mm_and_si128(v1, a), o));
+            Store4(to + k + 32, _mm_or_si128(_mm_and_si128(v2, a), o));
+            Store4(to + k + 48, _mm_or_si128(_mm_and_si128(v3, a), o));
+        }
+        for (; k != body; k += 16) copy(from + k, to + k);
+        if (k != bytes) copy(from + last, to + last);
+    }
+}
+
 // An opaque plain copy: the texel's own bits with X bits cleared (andMask) and alpha set
 // (orMask) as the formats ask; a memcpy per row when neither changes anything.
 void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMask, bool sse2) {
@@ -807,8 +835,12 @@ void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMa
     int64_t t = rect.t;
     uint8_t* to = rect.dst;
     if (andMask == 0xFFFFFFFFu && orMask == 0) {
-        for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch)
-            std::memcpy(to, rect.texColumn + (t >> 16) * rect.texPitch, static_cast<size_t>(n) * bytes);
+        const uint8_t* const column = rect.texColumn;
+        const intptr_t texPitch = rect.texPitch, pitch = rect.dstPitch;
+        const int64_t dt = rect.dt;
+        const size_t rowBytes = static_cast<size_t>(n) * bytes;
+        for (int left = rect.rows; left > 0; --left, t += dt, to += pitch)
+            std::memcpy(to, column + (t >> 16) * texPitch, rowBytes);
         return;
     }
     if (bytes == 2) {
@@ -823,26 +855,12 @@ void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMa
         }
         return;
     }
-    const __m128i a = _mm_set1_epi32(static_cast<int>(andMask)), o = _mm_set1_epi32(static_cast<int>(orMask));
-    auto copy4 = [&](const uint8_t* from, uint8_t* to) { Store4(to, _mm_or_si128(_mm_and_si128(Load4(from), a), o)); };
+    if (sse2 && n >= 4) {
+        MaskedCopyRows32(rect, andMask, orMask);
+        return;
+    }
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch) {
         const uint8_t* from = rect.texColumn + (t >> 16) * rect.texPitch;
-        if (sse2 && n >= 4) {
-            // Four blocks a step; the last block may overlap the one before it (a copy
-            // writes the same bytes twice).
-            int k = 0;
-            for (; k + 16 <= n; k += 16) {
-                __m128i v0 = Load4(from + 4 * k), v1 = Load4(from + 4 * k + 16);
-                __m128i v2 = Load4(from + 4 * k + 32), v3 = Load4(from + 4 * k + 48);
-                Store4(to + 4 * k, _mm_or_si128(_mm_and_si128(v0, a), o));
-                Store4(to + 4 * k + 16, _mm_or_si128(_mm_and_si128(v1, a), o));
-                Store4(to + 4 * k + 32, _mm_or_si128(_mm_and_si128(v2, a), o));
-                Store4(to + 4 * k + 48, _mm_or_si128(_mm_and_si128(v3, a), o));
-            }
-            for (; k + 4 <= n; k += 4) copy4(from + 4 * k, to + 4 * k);
-            if (k < n) copy4(from + 4 * (n - 4), to + 4 * (n - 4));
-            continue;
-        }
         for (int k = 0; k < n; ++k) Store1(to + 4 * k, (Load1(from + 4 * k) & andMask) | orMask);
     }
 }
@@ -1028,7 +1046,6 @@ private:
     static constexpr int kQuadStride = 28;
     struct QuadShape {
         int64_t x0 = 0, y0 = 0, x1 = 0, y2 = 0;  // snapped: left, top, right, bottom
-        uint8_t attributes[4][12] = {};           // diffuse, u, v of the four corners
     };
 
     // False when the quad is not in the library's layout or has an invalid coordinate.
@@ -1053,10 +1070,21 @@ private:
         // Every coordinate is snapped, without branches between them.
         const bool valid = ((int)SnapCoordinate(f[0], &out->x0) & (int)SnapCoordinate(f[1], &out->y0) &
                             (int)SnapCoordinate(f[2], &out->x1) & (int)SnapCoordinate(f[3], &out->y2)) != 0;
-        if (!valid || out->x1 <= out->x0 || out->y2 <= out->y0) return false;
-        const uint8_t* corners[4] = {v0, v1, v2, v3};
-        for (int k = 0; k < 4; ++k) std::memcpy(out->attributes[k], corners[k] + 16, 12);
-        return true;
+        return valid && out->x1 > out->x0 && out->y2 > out->y0;
+    }
+
+    // Bytes 12 to 27 of a corner: rhw (which does not count), then diffuse, u and v.
+    static __m128i CornerTail(const uint8_t* q, int corner) { return Load4(q + corner * kQuadStride + 12); }
+
+    // Whether the quad's corner colours and texture coordinates are the remembered ones.
+    // Compared in registers straight from the vertices: a copy to the stack read back at
+    // another width would stall.
+    bool SameAttributes(const uint8_t* q) const {
+        const __m128i eq = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(CornerTail(q, 0), quadTails_[0]),
+                                                       _mm_cmpeq_epi8(CornerTail(q, 1), quadTails_[1])),
+                                         _mm_and_si128(_mm_cmpeq_epi8(CornerTail(q, 2), quadTails_[2]),
+                                                       _mm_cmpeq_epi8(CornerTail(q, 3), quadTails_[3])));
+        return (_mm_movemask_epi8(eq) | 0xF) == 0xFFFF;
     }
 
     // Called after the quad's pair matched as a rectangle: rectTri_ holds its planes.
@@ -1066,6 +1094,7 @@ private:
         quadJob_.kind = RectJob::kNone;
         if (!quadKnown_) return false;
         quad_ = shape;
+        for (int k = 0; k < 4; ++k) quadTails_[k] = CornerTail(q, k);
         MovePlanes(rectTri_, 0, 0, &quadTri_);
         return true;
     }
@@ -1079,16 +1108,15 @@ private:
     // Draws the quad when it repeats the remembered one.
     bool QuadAgain(const uint8_t* q) {
         QuadShape shape;
-        if (!ReadQuad(q, &shape)) return false;
+        if (!SameAttributes(q) || !ReadQuad(q, &shape)) return false;
         const QuadShape& was = quad_;
         if (((shape.x0 ^ was.x0) & 255) != 0 || ((shape.y0 ^ was.y0) & 255) != 0 ||
-            shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0 ||
-            std::memcmp(shape.attributes, was.attributes, sizeof shape.attributes) != 0)
+            shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0)
             return false;
         const RectSpan rect = ClipRect(shape.x0, shape.x1, shape.y0, shape.y2);
         const bool whole = Whole(shape, rect);
         const RectJob& job = quadJob_;
-        if (whole && job.kind == RectJob::kPremul && job.premulBuild == premulBuilds_) {
+        if (whole && ((job.kind == RectJob::kPremul && job.premulBuild == premulBuilds_) || job.kind == RectJob::kCopy)) {
             // The same rows at another place: the moved planes give the same texels. (Only
             // premultiplied rows: the other sprite rows measured slower when run this way.)
             SpriteRect moved = job.job;
@@ -1732,6 +1760,7 @@ private:
     Triangle tri_, rectTri_, other_;
     bool quadKnown_ = false;
     QuadShape quad_;
+    __m128i quadTails_[4] = {};
     Triangle quadTri_;
     RectJob quadJob_;
     struct PairKey {
