@@ -905,10 +905,14 @@ int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags) {
         G_D3D_BindTexture(texture, slot);
     if (s->shadeMode != shade)
         G_D3D_SetShadeMode(shade, slot);
-    G_D3D_SetBlendState(ds.blendMode, alphaTest, alphaChannel, slot);
+    // The two setters leave unchanged values alone; asked first, a run of sprites skips
+    // their slot look-ups.
+    if (s->blendMode != ds.blendMode || s->alphaTest != alphaTest || s->alphaChannel != alphaChannel)
+        G_D3D_SetBlendState(ds.blendMode, alphaTest, alphaChannel, slot);
     if (s->stateDirty || s->textureDirty)
         G_D3D_ApplyStates(slot);
-    G_D3D_SetColorKeyEnable(colorKey, slot);
+    if (s->colorKeyEnable != colorKey || s->force)
+        G_D3D_SetColorKeyEnable(colorKey, slot);
 
     if (flags & 4) {
         if (s->zEnable != ds.zEnable)

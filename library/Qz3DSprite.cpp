@@ -139,6 +139,53 @@ void AppendQuad(D3DDeviceSlot* s, int format, const Corner c[4], uint32_t diffus
     AppendQuad(s, format, c[0], c[1], c[2], c[3], c[2], c[1], diffuse);
 }
 
+// A plain draw's piece that nothing clips, placed at left, top, right, bottom: the
+// vertices PieceCorners, PlaceCorners and AppendQuad give, written straight from the
+// piece. (Through the corner array each coordinate was stored alone and read back in
+// pairs, and such a read waits until the stores are done.)
+inline __attribute__((always_inline)) void AppendPlacedPiece(D3DDeviceSlot* s, int format, const Surface3DData* p,
+                                                              float left, float top, float right, float bottom,
+                                                              uint32_t diffuse) {
+    if (format == 0)
+        return;
+    if (s->batchCount > 0 &&
+        (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
+        FlushBatch(s);
+    s->batchPrimitive = D3DPT_TRIANGLELIST;
+    // V0..V5 = TL, TR, BL, BR, BL, TR; corner k lies in column k & 1 and row k >> 1.
+    static constexpr int kCorner[6] = {0, 1, 2, 3, 2, 1};
+    const float x[2] = {left, right}, y[2] = {top, bottom};
+    const float u[2] = {p->vertices[0].u, p->vertices[1].u}, v[2] = {p->vertices[0].v, p->vertices[2].v};
+    if (format == 1) {
+        auto* out = (D3DVertexTex1*)s->batchWrite;
+        for (int i = 0; i < 6; ++i) {
+            const int k = kCorner[i];
+            out[i].x = x[k & 1];
+            out[i].y = y[k >> 1];
+            out[i].u = u[k & 1];
+            out[i].v = v[k >> 1];
+        }
+        out[0].diffuse = diffuse;
+        out[3].diffuse = diffuse;
+        s->batchWrite += 6 * sizeof(D3DVertexTex1);
+    } else {
+        auto* out = (D3DVertexTex2*)s->batchWrite;
+        for (int i = 0; i < 6; ++i) {
+            const int k = kCorner[i];
+            out[i].x = x[k & 1];
+            out[i].y = y[k >> 1];
+            out[i].u1 = p->vertices[k].x * g_blendReciprocalWidth;
+            out[i].v1 = p->vertices[k].y * g_blendReciprocalHeight;
+            out[i].u2 = u[k & 1];
+            out[i].v2 = v[k >> 1];
+        }
+        out[0].diffuse = diffuse;
+        out[3].diffuse = diffuse;
+        s->batchWrite += 6 * sizeof(D3DVertexTex2);
+    }
+    s->batchCount += 6;
+}
+
 // A piece's corners in graphic pixels with its texture and blend coordinates.
 void PieceCorners(const Surface3DData* p, Corner c[4]) {
     for (int i = 0; i < 4; ++i) {
@@ -284,7 +331,8 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     D3DDeviceSlot* s = DrawSlot(&result);
     if (s == nullptr)
         return result;
-    if (StartGraphDraw(s, graph, transparent | 2 * (intFlag == 1 ? 1 : 0)) == nullptr)
+    const Surface3DData* first = StartGraphDraw(s, graph, transparent | 2 * (intFlag == 1 ? 1 : 0));
+    if (first == nullptr)
         return -1;
     uint32_t diffuse = g_diffuse;
     const DrawState& ds = g_drawState;
@@ -300,18 +348,21 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     float clipBottom = ds.drawAreaF[3] + (float)ds.drawOrigin.top;
     int format = s->batchFormat;
     for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces; ++i) {
-        const Surface3DData* p = GetSurface3DData(graph->pieces[i]);
+        const Surface3DData* p = i == 0 ? first : GetSurface3DData(graph->pieces[i]);
         SurfaceData* sd = p ? PreparePiece(s, p) : nullptr;
         if (sd == nullptr)
             return -1;
-        Corner c[4];
-        PieceCorners(p, c);
         float left = ox + p->vertices[0].x, right = ox + p->vertices[1].x;
         float top = oy + p->vertices[0].y, bottom = oy + p->vertices[2].y;
+        if (inside) {
+            AppendPlacedPiece(s, format, p, left, top, right, bottom, diffuse);
+            continue;
+        }
+        Corner c[4];
+        PieceCorners(p, c);
         PlaceCorners(c, left, top, right, bottom);
-        if (!inside)
-            ClipCorners(c, clipLeft, clipTop, clipRight, clipBottom, 1.0f / (float)sd->width, 1.0f / (float)sd->height,
-                        g_blendReciprocalWidth, g_blendReciprocalHeight);
+        ClipCorners(c, clipLeft, clipTop, clipRight, clipBottom, 1.0f / (float)sd->width, 1.0f / (float)sd->height,
+                    g_blendReciprocalWidth, g_blendReciprocalHeight);
         AppendQuad(s, format, c, diffuse);
     }
     FinishGraphDraw();

@@ -1117,8 +1117,8 @@ private:
         const bool whole = Whole(shape, rect);
         const RectJob& job = quadJob_;
         if (whole && ((job.kind == RectJob::kPremul && job.premulBuild == premulBuilds_) || job.kind == RectJob::kCopy)) {
-            // The same rows at another place: the moved planes give the same texels. (Only
-            // premultiplied rows: the other sprite rows measured slower when run this way.)
+            // The same rows at another place: the moved planes give the same texels. (Copied
+            // and premultiplied rows only: the other sprite rows measured slower run this way.)
             SpriteRect moved = job.job;
             moved.dst += static_cast<intptr_t>(rect.top - job.top) * target_.pitch +
                          static_cast<intptr_t>(rect.left - job.left) * bpp_;
