@@ -875,8 +875,12 @@ int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags) {
     D3DDeviceSlot* s = GetLiveD3DDeviceSlot(slot);
     if (s == nullptr)
         return -1;
+    SetupSlotDrawGraphStates(s, slot, piece ? GetSurface3DStore(piece) : nullptr, flags);
+    return 0;
+}
+
+void SetupSlotDrawGraphStates(D3DDeviceSlot* s, int slot, const SurfaceData* store, int flags) {
     const DrawState& ds = g_drawState;
-    SurfaceData* store = piece ? GetSurface3DStore(piece) : nullptr;
     IDirectDrawSurface7* texture = store ? store->surface : nullptr;
 
     int colorKey = 0, alphaChannel = 0, alphaTest = 0;
@@ -922,5 +926,4 @@ int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags) {
     } else if (s->zEnable) {
         G_D3D_SetZEnable(0, slot);
     }
-    return 0;
 }

@@ -49,8 +49,10 @@ D3DDeviceSlot* DrawSlot(int* result) {
     return s;
 }
 
-// Common start of a graphic draw: the scene, the first piece and the states.
-const Surface3DData* StartGraphDraw(D3DDeviceSlot* s, const GraphData* graph, int flags) {
+// Common start of a graphic draw: the scene, the first piece and its store (null when it
+// is not live), and the states.
+const Surface3DData* StartGraphDraw(D3DDeviceSlot* s, const GraphData* graph, int flags,
+                                    SurfaceData** firstStore = nullptr) {
     if (!s->sceneOpen)
         G_D3D_BeginScene(g_d3d.currentSlot);
     if (graph == nullptr || graph->pieceCount < 1)
@@ -58,14 +60,15 @@ const Surface3DData* StartGraphDraw(D3DDeviceSlot* s, const GraphData* graph, in
     const Surface3DData* first = GetSurface3DData(graph->pieces[0]);
     if (first == nullptr)
         return nullptr;
-    G_D3D_SetupDrawGraphStates(first, flags);
+    SurfaceData* store = GetSurface3DStore(first);
+    SetupSlotDrawGraphStates(s, g_d3d.currentSlot, store, flags);
+    if (firstStore != nullptr)
+        *firstStore = store;
     return first;
 }
 
-// Binds the piece's texture and applies what is pending. The store, or null for a piece
-// that is not live.
-SurfaceData* PreparePiece(D3DDeviceSlot* s, const Surface3DData* piece) {
-    SurfaceData* sd = GetSurface3DStore(piece);
+// Binds a piece's store's texture and applies what is pending. The store, or null.
+SurfaceData* PrepareStore(D3DDeviceSlot* s, SurfaceData* sd) {
     if (sd == nullptr)
         return nullptr;
     if (sd->surface != s->texture)
@@ -73,6 +76,11 @@ SurfaceData* PreparePiece(D3DDeviceSlot* s, const Surface3DData* piece) {
     if (s->stateDirty || s->textureDirty)
         G_D3D_ApplyStates(g_d3d.currentSlot);
     return sd;
+}
+
+// The same for a piece. The store, or null for a piece that is not live.
+SurfaceData* PreparePiece(D3DDeviceSlot* s, const Surface3DData* piece) {
+    return PrepareStore(s, GetSurface3DStore(piece));
 }
 
 void FinishGraphDraw() {
@@ -331,7 +339,8 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     D3DDeviceSlot* s = DrawSlot(&result);
     if (s == nullptr)
         return result;
-    const Surface3DData* first = StartGraphDraw(s, graph, transparent | 2 * (intFlag == 1 ? 1 : 0));
+    SurfaceData* firstStore = nullptr;
+    const Surface3DData* first = StartGraphDraw(s, graph, transparent | 2 * (intFlag == 1 ? 1 : 0), &firstStore);
     if (first == nullptr)
         return -1;
     uint32_t diffuse = g_diffuse;
@@ -349,7 +358,7 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     int format = s->batchFormat;
     for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces; ++i) {
         const Surface3DData* p = i == 0 ? first : GetSurface3DData(graph->pieces[i]);
-        SurfaceData* sd = p ? PreparePiece(s, p) : nullptr;
+        SurfaceData* sd = i == 0 ? PrepareStore(s, firstStore) : (p ? PreparePiece(s, p) : nullptr);
         if (sd == nullptr)
             return -1;
         float left = ox + p->vertices[0].x, right = ox + p->vertices[1].x;
