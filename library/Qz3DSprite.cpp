@@ -160,33 +160,42 @@ inline __attribute__((always_inline)) void AppendPlacedPiece(D3DDeviceSlot* s, i
         (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
         FlushBatch(s);
     s->batchPrimitive = D3DPT_TRIANGLELIST;
-    // V0..V5 = TL, TR, BL, BR, BL, TR; corner k lies in column k & 1 and row k >> 1.
-    static constexpr int kCorner[6] = {0, 1, 2, 3, 2, 1};
-    const float x[2] = {left, right}, y[2] = {top, bottom};
-    const float u[2] = {p->vertices[0].u, p->vertices[1].u}, v[2] = {p->vertices[0].v, p->vertices[2].v};
+    // V0..V5 = TL, TR, BL, BR, BL, TR.
+    const float u0 = p->vertices[0].u, u1 = p->vertices[1].u, v0 = p->vertices[0].v, v1 = p->vertices[2].v;
     if (format == 1) {
         auto* out = (D3DVertexTex1*)s->batchWrite;
-        for (int i = 0; i < 6; ++i) {
-            const int k = kCorner[i];
-            out[i].x = x[k & 1];
-            out[i].y = y[k >> 1];
-            out[i].u = u[k & 1];
-            out[i].v = v[k >> 1];
-        }
+        auto put = [](D3DVertexTex1& o, float x, float y, float u, float v) {
+            o.x = x;
+            o.y = y;
+            o.u = u;
+            o.v = v;
+        };
+        put(out[0], left, top, u0, v0);
+        put(out[1], right, top, u1, v0);
+        put(out[2], left, bottom, u0, v1);
+        put(out[3], right, bottom, u1, v1);
+        put(out[4], left, bottom, u0, v1);
+        put(out[5], right, top, u1, v0);
         out[0].diffuse = diffuse;
         out[3].diffuse = diffuse;
         s->batchWrite += 6 * sizeof(D3DVertexTex1);
     } else {
         auto* out = (D3DVertexTex2*)s->batchWrite;
-        for (int i = 0; i < 6; ++i) {
-            const int k = kCorner[i];
-            out[i].x = x[k & 1];
-            out[i].y = y[k >> 1];
-            out[i].u1 = p->vertices[k].x * g_blendReciprocalWidth;
-            out[i].v1 = p->vertices[k].y * g_blendReciprocalHeight;
-            out[i].u2 = u[k & 1];
-            out[i].v2 = v[k >> 1];
-        }
+        // The blend coordinates of corner k come from the piece's own corner k.
+        auto put = [&](D3DVertexTex2& o, float x, float y, float u, float v, int k) {
+            o.x = x;
+            o.y = y;
+            o.u1 = p->vertices[k].x * g_blendReciprocalWidth;
+            o.v1 = p->vertices[k].y * g_blendReciprocalHeight;
+            o.u2 = u;
+            o.v2 = v;
+        };
+        put(out[0], left, top, u0, v0, 0);
+        put(out[1], right, top, u1, v0, 1);
+        put(out[2], left, bottom, u0, v1, 2);
+        put(out[3], right, bottom, u1, v1, 3);
+        put(out[4], left, bottom, u0, v1, 2);
+        put(out[5], right, top, u1, v0, 1);
         out[0].diffuse = diffuse;
         out[3].diffuse = diffuse;
         s->batchWrite += 6 * sizeof(D3DVertexTex2);
