@@ -875,8 +875,12 @@ int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags) {
     D3DDeviceSlot* s = GetLiveD3DDeviceSlot(slot);
     if (s == nullptr)
         return -1;
+    SetupSlotDrawGraphStates(s, slot, piece ? GetSurface3DStore(piece) : nullptr, flags);
+    return 0;
+}
+
+void SetupSlotDrawGraphStates(D3DDeviceSlot* s, int slot, const SurfaceData* store, int flags) {
     const DrawState& ds = g_drawState;
-    SurfaceData* store = piece ? GetSurface3DStore(piece) : nullptr;
     IDirectDrawSurface7* texture = store ? store->surface : nullptr;
 
     int colorKey = 0, alphaChannel = 0, alphaTest = 0;
@@ -905,10 +909,14 @@ int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags) {
         G_D3D_BindTexture(texture, slot);
     if (s->shadeMode != shade)
         G_D3D_SetShadeMode(shade, slot);
-    G_D3D_SetBlendState(ds.blendMode, alphaTest, alphaChannel, slot);
+    // The two setters leave unchanged values alone; asked first, a run of sprites skips
+    // their slot look-ups.
+    if (s->blendMode != ds.blendMode || s->alphaTest != alphaTest || s->alphaChannel != alphaChannel)
+        G_D3D_SetBlendState(ds.blendMode, alphaTest, alphaChannel, slot);
     if (s->stateDirty || s->textureDirty)
         G_D3D_ApplyStates(slot);
-    G_D3D_SetColorKeyEnable(colorKey, slot);
+    if (s->colorKeyEnable != colorKey || s->force)
+        G_D3D_SetColorKeyEnable(colorKey, slot);
 
     if (flags & 4) {
         if (s->zEnable != ds.zEnable)
@@ -918,5 +926,4 @@ int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags) {
     } else if (s->zEnable) {
         G_D3D_SetZEnable(0, slot);
     }
-    return 0;
 }

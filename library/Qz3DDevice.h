@@ -20,6 +20,7 @@
 #include "platform/d3d.h"
 
 struct Surface3DData;
+struct SurfaceData;
 struct Matrix;
 
 // ---- vertex formats -----------------------------------------------------------------------
@@ -155,3 +156,6 @@ IDirect3DDevice7* G_D3D_GetCurrentDevice();
 // untextured draw). Flag bits: 1 transparent, 2 integer coordinates, 4 depth buffer,
 // 8 Gouraud shading, 0x10 perspective, 0x20 modulate colour, 0x40 modulate alpha.
 int G_D3D_SetupDrawGraphStates(const Surface3DData* piece, int flags);
+// The same on a live slot `s` (number `slot`) for the first piece's store (null: untextured),
+// for a draw that has looked both up already.
+void SetupSlotDrawGraphStates(D3DDeviceSlot* s, int slot, const SurfaceData* store, int flags);

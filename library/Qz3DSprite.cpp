@@ -49,8 +49,10 @@ D3DDeviceSlot* DrawSlot(int* result) {
     return s;
 }
 
-// Common start of a graphic draw: the scene, the first piece and the states.
-const Surface3DData* StartGraphDraw(D3DDeviceSlot* s, const GraphData* graph, int flags) {
+// Common start of a graphic draw: the scene, the first piece and its store (null when it
+// is not live), and the states.
+const Surface3DData* StartGraphDraw(D3DDeviceSlot* s, const GraphData* graph, int flags,
+                                    SurfaceData** firstStore = nullptr) {
     if (!s->sceneOpen)
         G_D3D_BeginScene(g_d3d.currentSlot);
     if (graph == nullptr || graph->pieceCount < 1)
@@ -58,14 +60,15 @@ const Surface3DData* StartGraphDraw(D3DDeviceSlot* s, const GraphData* graph, in
     const Surface3DData* first = GetSurface3DData(graph->pieces[0]);
     if (first == nullptr)
         return nullptr;
-    G_D3D_SetupDrawGraphStates(first, flags);
+    SurfaceData* store = GetSurface3DStore(first);
+    SetupSlotDrawGraphStates(s, g_d3d.currentSlot, store, flags);
+    if (firstStore != nullptr)
+        *firstStore = store;
     return first;
 }
 
-// Binds the piece's texture and applies what is pending. The store, or null for a piece
-// that is not live.
-SurfaceData* PreparePiece(D3DDeviceSlot* s, const Surface3DData* piece) {
-    SurfaceData* sd = GetSurface3DStore(piece);
+// Binds a piece's store's texture and applies what is pending. The store, or null.
+SurfaceData* PrepareStore(D3DDeviceSlot* s, SurfaceData* sd) {
     if (sd == nullptr)
         return nullptr;
     if (sd->surface != s->texture)
@@ -73,6 +76,11 @@ SurfaceData* PreparePiece(D3DDeviceSlot* s, const Surface3DData* piece) {
     if (s->stateDirty || s->textureDirty)
         G_D3D_ApplyStates(g_d3d.currentSlot);
     return sd;
+}
+
+// The same for a piece. The store, or null for a piece that is not live.
+SurfaceData* PreparePiece(D3DDeviceSlot* s, const Surface3DData* piece) {
+    return PrepareStore(s, GetSurface3DStore(piece));
 }
 
 void FinishGraphDraw() {
@@ -137,6 +145,62 @@ void AppendQuad(D3DDeviceSlot* s, int format, const Corner& v0, const Corner& v1
 
 void AppendQuad(D3DDeviceSlot* s, int format, const Corner c[4], uint32_t diffuse) {
     AppendQuad(s, format, c[0], c[1], c[2], c[3], c[2], c[1], diffuse);
+}
+
+// A plain draw's piece that nothing clips, placed at left, top, right, bottom: the
+// vertices PieceCorners, PlaceCorners and AppendQuad give, written straight from the
+// piece. (Through the corner array each coordinate was stored alone and read back in
+// pairs, and such a read waits until the stores are done.)
+inline __attribute__((always_inline)) void AppendPlacedPiece(D3DDeviceSlot* s, int format, const Surface3DData* p,
+                                                              float left, float top, float right, float bottom,
+                                                              uint32_t diffuse) {
+    if (format == 0)
+        return;
+    if (s->batchCount > 0 &&
+        (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
+        FlushBatch(s);
+    s->batchPrimitive = D3DPT_TRIANGLELIST;
+    // V0..V5 = TL, TR, BL, BR, BL, TR.
+    const float u0 = p->vertices[0].u, u1 = p->vertices[1].u, v0 = p->vertices[0].v, v1 = p->vertices[2].v;
+    if (format == 1) {
+        auto* out = (D3DVertexTex1*)s->batchWrite;
+        auto put = [](D3DVertexTex1& o, float x, float y, float u, float v) {
+            o.x = x;
+            o.y = y;
+            o.u = u;
+            o.v = v;
+        };
+        put(out[0], left, top, u0, v0);
+        put(out[1], right, top, u1, v0);
+        put(out[2], left, bottom, u0, v1);
+        put(out[3], right, bottom, u1, v1);
+        put(out[4], left, bottom, u0, v1);
+        put(out[5], right, top, u1, v0);
+        out[0].diffuse = diffuse;
+        out[3].diffuse = diffuse;
+        s->batchWrite += 6 * sizeof(D3DVertexTex1);
+    } else {
+        auto* out = (D3DVertexTex2*)s->batchWrite;
+        // The blend coordinates of corner k come from the piece's own corner k.
+        auto put = [&](D3DVertexTex2& o, float x, float y, float u, float v, int k) {
+            o.x = x;
+            o.y = y;
+            o.u1 = p->vertices[k].x * g_blendReciprocalWidth;
+            o.v1 = p->vertices[k].y * g_blendReciprocalHeight;
+            o.u2 = u;
+            o.v2 = v;
+        };
+        put(out[0], left, top, u0, v0, 0);
+        put(out[1], right, top, u1, v0, 1);
+        put(out[2], left, bottom, u0, v1, 2);
+        put(out[3], right, bottom, u1, v1, 3);
+        put(out[4], left, bottom, u0, v1, 2);
+        put(out[5], right, top, u1, v0, 1);
+        out[0].diffuse = diffuse;
+        out[3].diffuse = diffuse;
+        s->batchWrite += 6 * sizeof(D3DVertexTex2);
+    }
+    s->batchCount += 6;
 }
 
 // A piece's corners in graphic pixels with its texture and blend coordinates.
@@ -284,7 +348,9 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     D3DDeviceSlot* s = DrawSlot(&result);
     if (s == nullptr)
         return result;
-    if (StartGraphDraw(s, graph, transparent | 2 * (intFlag == 1 ? 1 : 0)) == nullptr)
+    SurfaceData* firstStore = nullptr;
+    const Surface3DData* first = StartGraphDraw(s, graph, transparent | 2 * (intFlag == 1 ? 1 : 0), &firstStore);
+    if (first == nullptr)
         return -1;
     uint32_t diffuse = g_diffuse;
     const DrawState& ds = g_drawState;
@@ -300,18 +366,21 @@ int G_D3D_DrawGraph(double x, double y, GraphData* graph, int transparent, int i
     float clipBottom = ds.drawAreaF[3] + (float)ds.drawOrigin.top;
     int format = s->batchFormat;
     for (int i = 0; i < graph->pieceCount && i < kGraphMaxPieces; ++i) {
-        const Surface3DData* p = GetSurface3DData(graph->pieces[i]);
-        SurfaceData* sd = p ? PreparePiece(s, p) : nullptr;
+        const Surface3DData* p = i == 0 ? first : GetSurface3DData(graph->pieces[i]);
+        SurfaceData* sd = i == 0 ? PrepareStore(s, firstStore) : (p ? PreparePiece(s, p) : nullptr);
         if (sd == nullptr)
             return -1;
-        Corner c[4];
-        PieceCorners(p, c);
         float left = ox + p->vertices[0].x, right = ox + p->vertices[1].x;
         float top = oy + p->vertices[0].y, bottom = oy + p->vertices[2].y;
+        if (inside) {
+            AppendPlacedPiece(s, format, p, left, top, right, bottom, diffuse);
+            continue;
+        }
+        Corner c[4];
+        PieceCorners(p, c);
         PlaceCorners(c, left, top, right, bottom);
-        if (!inside)
-            ClipCorners(c, clipLeft, clipTop, clipRight, clipBottom, 1.0f / (float)sd->width, 1.0f / (float)sd->height,
-                        g_blendReciprocalWidth, g_blendReciprocalHeight);
+        ClipCorners(c, clipLeft, clipTop, clipRight, clipBottom, 1.0f / (float)sd->width, 1.0f / (float)sd->height,
+                    g_blendReciprocalWidth, g_blendReciprocalHeight);
         AppendQuad(s, format, c, diffuse);
     }
     FinishGraphDraw();

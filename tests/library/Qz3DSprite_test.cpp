@@ -3,6 +3,7 @@
 // its limits, the CPU-target flag, additive drawing and the bright colour.
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "Qz3DFixture.h"
 
@@ -69,6 +70,79 @@ TEST_F(SpriteTest, PlainSpritePutsEachTexelOnItsPixelAndTouchesNothingElse) {
         for (int i = 0; i < 32; ++i)
             ASSERT_EQ(At(screen, 10 + i, 20 + j), Pattern(i, j)) << "texel " << i << "," << j;
     EXPECT_EQ(ChangedOutside(screen, 10, 20, 42, 52), 0);
+}
+
+// A draw that nothing clips writes each piece straight from its record: corners placed at
+// the draw position less half a pixel (TL, TR, BL, BR, BL, TR), the piece's texture
+// coordinates, with a blend graphic its coordinates over the blend texture, and the
+// diffuse colour on the first vertex of each triangle. Graphics of one and of several
+// pieces, whole and fractional positions, both vertex formats.
+TEST_F(SpriteTest, UnclippedDrawsWriteEachPieceAtItsPlacedCorners) {
+    Start();
+    GraphData* blend = FilledGraph(48, 40, [](int x, int y) { return (uint32_t)(x + y) << 24; }, 1);
+    const int sizes[][2] = {{7, 5}, {64, 32}, {300, 70}};
+    std::mt19937 rng(0x5EED);
+    bool severalPieces = false;
+    for (int withBlend = 0; withBlend < 2; ++withBlend) {
+        ASSERT_EQ(G_D3D_SelectBlendGraph(withBlend ? blend : nullptr, withBlend ? 128 : -1, withBlend ? 100 : -1), 0);
+        const float blendW = withBlend ? 1.0f / (float)Store(blend)->width : 0.0f;
+        const float blendH = withBlend ? 1.0f / (float)Store(blend)->height : 0.0f;
+        for (const auto& size : sizes) {
+            g_d3d.maxTextureSize = 64;  // the widest graphic takes several textures
+            GraphData* g = FilledGraph(size[0], size[1], Pattern);
+            g_d3d.maxTextureSize = 2048;
+            severalPieces = severalPieces || g->pieceCount > 1;
+            for (int n = 0; n < 6; ++n) {
+                const int intFlag = n % 2;
+                const double x = double(rng() % uint32_t(640 - size[0])) + (intFlag ? 0.0 : (rng() % 4) / 4.0);
+                const double y = double(rng() % uint32_t(480 - size[1])) + (intFlag ? 0.0 : (rng() % 4) / 4.0);
+                SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " at " << x << "," << y
+                                                << (withBlend ? " with a blend graphic" : ""));
+                std::vector<ptest::D3DCall> calls = Calls([&] {
+                    ASSERT_EQ(G_D3D_DrawGraph(x, y, g, 0, intFlag), 0);
+                    G_D3D_FlushVertexBatch();
+                });
+                // One batch per piece: each piece binds its own texture.
+                std::vector<uint8_t> vertices;
+                for (const ptest::D3DCall& call : calls)
+                    if (call.method == "DrawPrimitive")
+                        vertices.insert(vertices.end(), call.vertices.begin(), call.vertices.end());
+                const size_t stride = withBlend ? sizeof(D3DVertexTex2) : sizeof(D3DVertexTex1);
+                ASSERT_EQ(vertices.size(), stride * 6 * g->pieceCount);
+                const float ox = (float)(intFlag ? (double)(int)x : (double)(float)x) - 0.5f;
+                const float oy = (float)(intFlag ? (double)(int)y : (double)(float)y) - 0.5f;
+                for (int i = 0; i < g->pieceCount; ++i) {
+                    const D3DVertexTex1* c = Piece(g, i)->vertices;
+                    const float u[2] = {c[0].u, c[1].u}, v[2] = {c[0].v, c[2].v};
+                    const float px[2] = {ox + c[0].x, ox + c[1].x}, py[2] = {oy + c[0].y, oy + c[2].y};
+                    const int corners[6] = {0, 1, 2, 3, 2, 1};
+                    for (int k = 0; k < 6; ++k) {
+                        const int at = corners[k];
+                        const uint8_t* vertex = vertices.data() + stride * (6 * i + k);
+                        float got[8];
+                        std::memcpy(got, vertex, 4 * 2);
+                        EXPECT_EQ(got[0], px[at & 1]) << "piece " << i << " vertex " << k;
+                        EXPECT_EQ(got[1], py[at >> 1]) << "piece " << i << " vertex " << k;
+                        uint32_t diffuse;
+                        std::memcpy(&diffuse, vertex + 16, 4);
+                        if (k == 0 || k == 3) {
+                            EXPECT_EQ(diffuse, 0xFFFFFFFFu) << "piece " << i << " vertex " << k;
+                        }
+                        std::memcpy(got, vertex + (withBlend ? 24 : 20), withBlend ? 16 : 8);
+                        const float* uv = withBlend ? got + 2 : got;
+                        EXPECT_EQ(uv[0], u[at & 1]) << "piece " << i << " vertex " << k;
+                        EXPECT_EQ(uv[1], v[at >> 1]) << "piece " << i << " vertex " << k;
+                        if (withBlend) {
+                            EXPECT_EQ(got[0], c[at].x * blendW) << "piece " << i << " vertex " << k;
+                            EXPECT_EQ(got[1], c[at].y * blendH) << "piece " << i << " vertex " << k;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(severalPieces);
+    EXPECT_EQ(G_D3D_SelectBlendGraph(nullptr, -1, -1), 0);
 }
 
 TEST_F(SpriteTest, LeftClippedSpriteMovesUAndShowsTheUnclippedPixels) {

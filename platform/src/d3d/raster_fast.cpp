@@ -31,6 +31,15 @@ constexpr int kChunk = 64;
 // where a call per four pixels costs as much as the pixels.
 #define QZ_ALWAYS_INLINE inline __attribute__((always_inline))
 
+// The row loops of the sprite kernels start on a cache line: placed where its closing
+// branch straddled a 64-byte boundary, the additive loop ran a third slower. (GCC only;
+// clang has no such switch per function.)
+#if defined(__clang__)
+#define QZ_ALIGN_LOOPS
+#else
+#define QZ_ALIGN_LOOPS __attribute__((optimize("align-loops=64")))
+#endif
+
 // ---- SSE2 helpers ----------------------------------------------------------------------------------
 inline __m128i Load4(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void Store4(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
@@ -716,8 +725,37 @@ void Premultiply(const uint32_t* texels, int n, uint32_t multiplier, uint32_t* o
     }
 }
 
+// Additive rows with SSE2: a texel of alpha 0 holds colour 0, so the saturating add leaves
+// the destination as the blend does, and no pixel needs a test. Kept out of line with every
+// value in a register: a reload from the stack between rows can wait behind the row's
+// pending stores to the target (their addresses may agree in the low 12 bits), and those
+// stores wait on the cache; spilled, the same loop ran a fifth slower.
+__attribute__((noinline)) QZ_ALIGN_LOOPS void AddPremulRows(const SpriteRect& rect) {
+    const int bytes = 4 * rect.width, body = bytes & ~15, tail = (bytes & 15) >> 2;
+    const uint8_t* const column = rect.texColumn;
+    const intptr_t texPitch = rect.texPitch, pitch = rect.dstPitch;
+    const int64_t dt = rect.dt;
+    int64_t t = rect.t;
+    uint8_t* dst = rect.dst;
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    PrefetchFirstRows(dst, pitch, rect.rows, bytes);
+    for (int left = rect.rows; left > 0; --left, t += dt, dst += pitch) {
+        if (left > kPrefetchRows) PrefetchRow(dst + kPrefetchRows * pitch, bytes);
+        const uint8_t* pre = column + (t >> 16) * texPitch;
+        uint8_t* out = dst;
+        for (uint8_t* const stop = dst + body; out != stop; out += 16, pre += 16)
+            Store4(out, _mm_and_si128(_mm_adds_epu8(Load4(pre), Load4(out)), rgb));
+        if (tail != 0)
+            StorePart(out, _mm_and_si128(_mm_adds_epu8(LoadPart(pre, tail), LoadPart(out, tail)), rgb), tail);
+    }
+}
+
 template <bool kAdditive>
 void PremulRows(const SpriteRect& rect, bool sse2) {
+    if (kAdditive && sse2) {
+        AddPremulRows(rect);
+        return;
+    }
     const int n = rect.width;
     const __m128i rgb = _mm_set1_epi32(0x00FFFFFF), ff = _mm_set1_epi16(0x00FF), zero = _mm_setzero_si128();
     const __m128i opaque = _mm_set1_epi32(255);
@@ -728,17 +766,6 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
         const uint8_t* pre = rect.texColumn + (t >> 16) * rect.texPitch;
         if (r + kPrefetchRows < rect.rows) PrefetchRow(dst + kPrefetchRows * rect.dstPitch, 4 * n);
         int k = 0;
-        if (sse2 && kAdditive) {
-            // A texel of alpha 0 holds colour 0, so the saturating add leaves the destination
-            // as the blend does: no test is needed.
-            for (; k + 8 <= n; k += 8) {
-                uint8_t* out = dst + 4 * k;
-                const __m128i s0 = _mm_adds_epu8(Load4(pre + 4 * k), Load4(out));
-                const __m128i s1 = _mm_adds_epu8(Load4(pre + 4 * k + 16), Load4(out + 16));
-                Store4(out, _mm_and_si128(s0, rgb));
-                Store4(out + 16, _mm_and_si128(s1, rgb));
-            }
-        }
         // 255 - alpha in both 16-bit halves of each pixel, then times the destination.
         auto over = [&](__m128i p, __m128i a, __m128i d) {
             __m128i ia = _mm_xor_si128(_mm_or_si128(a, _mm_slli_epi32(a, 16)), ff);
@@ -782,6 +809,35 @@ void PremulRows(const SpriteRect& rect, bool sse2) {
 }
 
 // ---- copy rows ----------------------------------------------------------------------------------------
+// 32-bit rows of at least four pixels with SSE2, four blocks a step; the last block may
+// overlap the one before it (a copy writes the same bytes twice). Out of line with every
+// value in a register, as AddPremulRows and for the same reason.
+__attribute__((noinline)) QZ_ALIGN_LOOPS void MaskedCopyRows32(const SpriteRect& rect, uint32_t andMask,
+                                                                uint32_t orMask) {
+    const int bytes = 4 * rect.width, wide = bytes & ~63, body = bytes & ~15, last = bytes - 16;
+    const uint8_t* const column = rect.texColumn;
+    const intptr_t texPitch = rect.texPitch, pitch = rect.dstPitch;
+    const int64_t dt = rect.dt;
+    int64_t t = rect.t;
+    uint8_t* to = rect.dst;
+    const __m128i a = _mm_set1_epi32(static_cast<int>(andMask)), o = _mm_set1_epi32(static_cast<int>(orMask));
+    auto copy = [&](const uint8_t* from, uint8_t* out) { Store4(out, _mm_or_si128(_mm_and_si128(Load4(from), a), o)); };
+    for (int left = rect.rows; left > 0; --left, t += dt, to += pitch) {
+        const uint8_t* from = column + (t >> 16) * texPitch;
+        int k = 0;
+        for (; k != wide; k += 64) {
+            const __m128i v0 = Load4(from + k), v1 = Load4(from + k + 16);
+            const __m128i v2 = Load4(from + k + 32), v3 = Load4(from + k + 48);
+            Store4(to + k, _mm_or_si128(_mm_and_si128(v0, a), o));
+            Store4(to + k + 16, _mm_or_si128(_mm_and_si128(v1, a), o));
+            Store4(to + k + 32, _mm_or_si128(_mm_and_si128(v2, a), o));
+            Store4(to + k + 48, _mm_or_si128(_mm_and_si128(v3, a), o));
+        }
+        for (; k != body; k += 16) copy(from + k, to + k);
+        if (k != bytes) copy(from + last, to + last);
+    }
+}
+
 // An opaque plain copy: the texel's own bits with X bits cleared (andMask) and alpha set
 // (orMask) as the formats ask; a memcpy per row when neither changes anything.
 void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMask, bool sse2) {
@@ -789,8 +845,12 @@ void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMa
     int64_t t = rect.t;
     uint8_t* to = rect.dst;
     if (andMask == 0xFFFFFFFFu && orMask == 0) {
-        for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch)
-            std::memcpy(to, rect.texColumn + (t >> 16) * rect.texPitch, static_cast<size_t>(n) * bytes);
+        const uint8_t* const column = rect.texColumn;
+        const intptr_t texPitch = rect.texPitch, pitch = rect.dstPitch;
+        const int64_t dt = rect.dt;
+        const size_t rowBytes = static_cast<size_t>(n) * bytes;
+        for (int left = rect.rows; left > 0; --left, t += dt, to += pitch)
+            std::memcpy(to, column + (t >> 16) * texPitch, rowBytes);
         return;
     }
     if (bytes == 2) {
@@ -805,26 +865,12 @@ void CopyRows(const SpriteRect& rect, int bytes, uint32_t andMask, uint32_t orMa
         }
         return;
     }
-    const __m128i a = _mm_set1_epi32(static_cast<int>(andMask)), o = _mm_set1_epi32(static_cast<int>(orMask));
-    auto copy4 = [&](const uint8_t* from, uint8_t* to) { Store4(to, _mm_or_si128(_mm_and_si128(Load4(from), a), o)); };
+    if (sse2 && n >= 4) {
+        MaskedCopyRows32(rect, andMask, orMask);
+        return;
+    }
     for (int r = 0; r < rect.rows; ++r, t += rect.dt, to += rect.dstPitch) {
         const uint8_t* from = rect.texColumn + (t >> 16) * rect.texPitch;
-        if (sse2 && n >= 4) {
-            // Four blocks a step; the last block may overlap the one before it (a copy
-            // writes the same bytes twice).
-            int k = 0;
-            for (; k + 16 <= n; k += 16) {
-                __m128i v0 = Load4(from + 4 * k), v1 = Load4(from + 4 * k + 16);
-                __m128i v2 = Load4(from + 4 * k + 32), v3 = Load4(from + 4 * k + 48);
-                Store4(to + 4 * k, _mm_or_si128(_mm_and_si128(v0, a), o));
-                Store4(to + 4 * k + 16, _mm_or_si128(_mm_and_si128(v1, a), o));
-                Store4(to + 4 * k + 32, _mm_or_si128(_mm_and_si128(v2, a), o));
-                Store4(to + 4 * k + 48, _mm_or_si128(_mm_and_si128(v3, a), o));
-            }
-            for (; k + 4 <= n; k += 4) copy4(from + 4 * k, to + 4 * k);
-            if (k < n) copy4(from + 4 * (n - 4), to + 4 * (n - 4));
-            continue;
-        }
         for (int k = 0; k < n; ++k) Store1(to + 4 * k, (Load1(from + 4 * k) & andMask) | orMask);
     }
 }
@@ -1010,7 +1056,6 @@ private:
     static constexpr int kQuadStride = 28;
     struct QuadShape {
         int64_t x0 = 0, y0 = 0, x1 = 0, y2 = 0;  // snapped: left, top, right, bottom
-        uint8_t attributes[4][12] = {};           // diffuse, u, v of the four corners
     };
 
     // False when the quad is not in the library's layout or has an invalid coordinate.
@@ -1035,10 +1080,21 @@ private:
         // Every coordinate is snapped, without branches between them.
         const bool valid = ((int)SnapCoordinate(f[0], &out->x0) & (int)SnapCoordinate(f[1], &out->y0) &
                             (int)SnapCoordinate(f[2], &out->x1) & (int)SnapCoordinate(f[3], &out->y2)) != 0;
-        if (!valid || out->x1 <= out->x0 || out->y2 <= out->y0) return false;
-        const uint8_t* corners[4] = {v0, v1, v2, v3};
-        for (int k = 0; k < 4; ++k) std::memcpy(out->attributes[k], corners[k] + 16, 12);
-        return true;
+        return valid && out->x1 > out->x0 && out->y2 > out->y0;
+    }
+
+    // Bytes 12 to 27 of a corner: rhw (which does not count), then diffuse, u and v.
+    static __m128i CornerTail(const uint8_t* q, int corner) { return Load4(q + corner * kQuadStride + 12); }
+
+    // Whether the quad's corner colours and texture coordinates are the remembered ones.
+    // Compared in registers straight from the vertices: a copy to the stack read back at
+    // another width would stall.
+    bool SameAttributes(const uint8_t* q) const {
+        const __m128i eq = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(CornerTail(q, 0), quadTails_[0]),
+                                                       _mm_cmpeq_epi8(CornerTail(q, 1), quadTails_[1])),
+                                         _mm_and_si128(_mm_cmpeq_epi8(CornerTail(q, 2), quadTails_[2]),
+                                                       _mm_cmpeq_epi8(CornerTail(q, 3), quadTails_[3])));
+        return (_mm_movemask_epi8(eq) | 0xF) == 0xFFFF;
     }
 
     // Called after the quad's pair matched as a rectangle: rectTri_ holds its planes.
@@ -1048,6 +1104,7 @@ private:
         quadJob_.kind = RectJob::kNone;
         if (!quadKnown_) return false;
         quad_ = shape;
+        for (int k = 0; k < 4; ++k) quadTails_[k] = CornerTail(q, k);
         MovePlanes(rectTri_, 0, 0, &quadTri_);
         return true;
     }
@@ -1061,18 +1118,17 @@ private:
     // Draws the quad when it repeats the remembered one.
     bool QuadAgain(const uint8_t* q) {
         QuadShape shape;
-        if (!ReadQuad(q, &shape)) return false;
+        if (!SameAttributes(q) || !ReadQuad(q, &shape)) return false;
         const QuadShape& was = quad_;
         if (((shape.x0 ^ was.x0) & 255) != 0 || ((shape.y0 ^ was.y0) & 255) != 0 ||
-            shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0 ||
-            std::memcmp(shape.attributes, was.attributes, sizeof shape.attributes) != 0)
+            shape.x1 - shape.x0 != was.x1 - was.x0 || shape.y2 - shape.y0 != was.y2 - was.y0)
             return false;
         const RectSpan rect = ClipRect(shape.x0, shape.x1, shape.y0, shape.y2);
         const bool whole = Whole(shape, rect);
         const RectJob& job = quadJob_;
-        if (whole && job.kind == RectJob::kPremul && job.premulBuild == premulBuilds_) {
-            // The same rows at another place: the moved planes give the same texels. (Only
-            // premultiplied rows: the other sprite rows measured slower when run this way.)
+        if (whole && ((job.kind == RectJob::kPremul && job.premulBuild == premulBuilds_) || job.kind == RectJob::kCopy)) {
+            // The same rows at another place: the moved planes give the same texels. (Copied
+            // and premultiplied rows only: the other sprite rows measured slower run this way.)
             SpriteRect moved = job.job;
             moved.dst += static_cast<intptr_t>(rect.top - job.top) * target_.pitch +
                          static_cast<intptr_t>(rect.left - job.left) * bpp_;
@@ -1714,6 +1770,7 @@ private:
     Triangle tri_, rectTri_, other_;
     bool quadKnown_ = false;
     QuadShape quad_;
+    __m128i quadTails_[4] = {};
     Triangle quadTri_;
     RectJob quadJob_;
     struct PairKey {
