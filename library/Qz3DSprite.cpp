@@ -126,16 +126,22 @@ uint8_t* PutSix(uint8_t* write, Put put, const Corner& v0, const Corner& v1, con
     return write + 6 * sizeof(Vertex);
 }
 
+// Draws the batch first when a quad's six vertices would not fit it or it holds another
+// primitive; the batch is then a triangle list.
+inline void MakeRoomForQuad(D3DDeviceSlot* s) {
+    if (s->batchCount > 0 &&
+        (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
+        FlushBatch(s);
+    s->batchPrimitive = D3DPT_TRIANGLELIST;
+}
+
 // Appends V0..V5 (corners in the order TL, TR, BL, BR, with V4 and V5 as given) in the
 // slot's format, drawing the batch first when it is full or of another primitive.
 void AppendQuad(D3DDeviceSlot* s, int format, const Corner& v0, const Corner& v1, const Corner& v2, const Corner& v3,
                 const Corner& v4, const Corner& v5, uint32_t diffuse) {
     if (format == 0)
         return;
-    if (s->batchCount > 0 &&
-        (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
-        FlushBatch(s);
-    s->batchPrimitive = D3DPT_TRIANGLELIST;
+    MakeRoomForQuad(s);
     if (format == 1)
         s->batchWrite = PutSix<D3DVertexTex1>(s->batchWrite, PutTex1, v0, v1, v2, v3, v4, v5, diffuse);
     else
@@ -156,10 +162,7 @@ inline __attribute__((always_inline)) void AppendPlacedPiece(D3DDeviceSlot* s, i
                                                               uint32_t diffuse) {
     if (format == 0)
         return;
-    if (s->batchCount > 0 &&
-        (s->batchPrimitive != D3DPT_TRIANGLELIST || s->batchCount + 6 > kD3DBatchCapacity[s->batchFormat]))
-        FlushBatch(s);
-    s->batchPrimitive = D3DPT_TRIANGLELIST;
+    MakeRoomForQuad(s);
     // V0..V5 = TL, TR, BL, BR, BL, TR.
     const float u0 = p->vertices[0].u, u1 = p->vertices[1].u, v0 = p->vertices[0].v, v1 = p->vertices[2].v;
     if (format == 1) {
