@@ -95,13 +95,7 @@ void Fill(IDirectDrawSurface7* s, uint32_t value, RECT* rect = nullptr) {
 // values count only in the pixel's own bytes (0xFFFF0000 writes zero on 16 bits).
 TEST(DirectDraw, AZeroFillLeavesZeroWhateverWroteBefore) {
     Device dev;
-    DDPIXELFORMAT rgb565 = {};
-    rgb565.dwSize = sizeof rgb565;
-    rgb565.dwFlags = DDPF_RGB;
-    rgb565.dwRGBBitCount = 16;
-    rgb565.dwRBitMask = 0xF800;
-    rgb565.dwGBitMask = 0x07E0;
-    rgb565.dwBBitMask = 0x001F;
+    DDPIXELFORMAT rgb565 = {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {16}, {0xF800}, {0x07E0}, {0x001F}, {0}};
     IDirectDrawSurface7* other = dev.Surface(16, 8);
     Fill(other, 0x00123456);
     using Writer = void (*)(IDirectDrawSurface7* s, IDirectDrawSurface7* other);
