@@ -98,6 +98,9 @@ bool HandleLevelSelection(Menu& m) {
 
 bool HandleStageSelect(Menu& m) {
     const int e = Clamp(IndexesTables() ? UnlockTable[GameState.mode][GameState.level] : 0, 1, 7);
+    // The stage index outlives a visit to another level: one chosen where more stages are
+    // open must not be practised (and its clear unlock later stages) where it is locked.
+    if (m.s >= e) m.s = e - 1;
     if (Pressed(kLatchUp)) {
         m.cur = (m.cur + 5) % 6;
         PlaySound(kSoundHit);
@@ -229,12 +232,13 @@ void RunFrontEnd() {
 
         if (EndFrame() < 0) return;
         if (QuitAsked()) break;
+        // Space puts back the title's values; a game confirmed on this frame still starts,
+        // then as a normal game of stage 1.
         if (ApiGetKeyPressFlag(kKeySpace)) {
             GameState.stage = 1;
             GameState.playMode = 0;
             GameState.menuState = 0;
             m.cur = 0;
-            started = false;
         }
         GameState.stageFrame = 0;
         GameState.scrolled = 0;

@@ -102,7 +102,7 @@ void UpdateItems(ObjectLists* lists) {
 
 struct ParticleKind {
     int32_t frames;  // animation cycle
-    int32_t steps;   // removed once more steps than this were taken
+    int32_t steps;   // removed on reaching this many steps, before its frame could wrap to 0
 };
 static const ParticleKind kParticleKinds[4] = {{6, 6}, {6, 6}, {8, 8}, {5, 5}};
 
@@ -122,7 +122,7 @@ void UpdateEffects(ObjectLists* lists) {
                 p->animFrame = (p->animFrame + 1) % kind.frames;
                 p->work0 += 1;
                 if (p->speed > 2) p->speed -= 1;
-                gone = p->work0 > kind.steps;
+                gone = p->work0 >= kind.steps;
             }
         }
         p = gone ? lists->self->RemoveNode(p) : p->next;

@@ -61,7 +61,9 @@ void Fly(AirEnemyLists* airLists, CharaData* e, int32_t type, const Fighter& f) 
     int32_t oldX = e->x, oldY = e->y, oldAngle = e->angle;
     int32_t target = type == 1 ? Type1Target(&lists, e, oldAngle) : PeelTarget(&lists, e, f);
     if (e->work2 == 0 && (PixelDistanceToPlayer(player, oldX, oldY) < 120 || oldY > f.breakLine)) e->work2 = 1;
-    int32_t heading = TurnAngleToward(NormalizeAngle(target), oldAngle, f.turnRate);
+    // The leave target stays unwrapped: a difference of exactly half a turn then counts as
+    // +512, so a fighter always turns tail the positive way.
+    int32_t heading = TurnAngleToward(target, oldAngle, f.turnRate);
     Step(e, heading, e->speed);
     e->angle = heading;
     AdvanceClock(e);

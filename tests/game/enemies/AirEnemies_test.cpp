@@ -70,6 +70,28 @@ TEST_F(AirEnemies, Type1BacksOffFor121TurnsThenTurnsTail) {
     EXPECT_TRUE(turnedTail);
 }
 
+// The leave target is the saved heading + 512 as it stands: a difference of exactly half a
+// turn counts as +512, so the fighter always turns the positive way, +4 a turn, whichever
+// side the player was on at the break.
+TEST_F(AirEnemies, Type1TurnsTailThePositiveWayFromEverySavedHeading) {
+    for (int32_t saved : {256, 511, 512, 640, 896, 1023}) {
+        AirEnemyList.Clear();
+        CharaData* f = SpawnAir(1, 0, -300);
+        RunFrames(1);  // set up
+        f->work2 = 2;
+        f->work4 = saved;
+        f->angle = saved;
+        f->speed = 0;
+        std::vector<int32_t> headings;
+        for (int turn = 0; turn < 3; turn++) {
+            RunFrames(1);
+            headings.push_back(f->angle);
+        }
+        EXPECT_EQ((std::vector<int32_t>{(saved + 4) % 1024, (saved + 8) % 1024, (saved + 12) % 1024}), headings)
+            << "saved heading " << saved;
+    }
+}
+
 // ---- rotor craft ---------------------------------------------------------------------------
 
 TEST_F(AirEnemies, RotorTurnsAnEighthEachTurn) {

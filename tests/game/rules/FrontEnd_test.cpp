@@ -4,6 +4,7 @@
 
 #include "FrontEnd.h"
 #include "GameLoop.h"
+#include "SaveFiles.h"
 #include "ScreenFixture.h"
 #include "TempDir.h"
 
@@ -166,6 +167,72 @@ TEST_F(FrontEnd, SpaceGoesBackToTheTitleWithStartSelected) {
     EXPECT_EQ(GameState.stage, 1);
     EXPECT_EQ(GameState.level, 1);
     EXPECT_EQ(fakeapi::presents, 11);
+}
+
+// Space held on the frame a game is confirmed resets to the title's values, and the game
+// still starts: a normal game of stage 1.
+TEST_F(FrontEnd, SpaceOnTheConfirmingFrameStartsANormalGameOfStageOne) {
+    struct Case {
+        const char* name;
+        std::map<int, int> pad;
+        int confirmAt;
+    } cases[] = {
+        {"START", Presses({{1, kPadButton1}, {3, kPadButton1}}), 3},
+        {"REPLAY", Presses({{1, kPadDown}, {3, kPadButton1}, {5, kPadButton1}}), 5},
+        // STAGE SELECT, NORMAL, stage 2, start.
+        {"STAGE SELECT",
+         Presses({{1, kPadDown}, {3, kPadDown}, {5, kPadButton1}, {7, kPadButton1}, {9, kPadRight}, {11, kPadButton1}}),
+         11},
+    };
+    for (const Case& c : cases) {
+        ResetGameWorld();
+        FillSpriteTables();
+        UnlockTable[0][1] = 8;
+        ScriptPad(c.pad);
+        ScriptKeys({{c.confirmAt, {kKeySpace}}, {c.confirmAt + 1, {}}, {60, {kKeyEscape}}});
+        RunFrontEnd();
+        EXPECT_EQ(GameState.quit, 0) << c.name;
+        EXPECT_EQ(fakeapi::presents, c.confirmAt + 1) << c.name << ": returned on the confirming frame";
+        EXPECT_EQ(GameState.stage, 1) << c.name;
+        EXPECT_EQ(GameState.playMode, 0) << c.name;
+        EXPECT_EQ(GameState.menuState, 0) << c.name;
+    }
+}
+
+// The stage chosen on one level does not carry into another level's STAGE SELECT where it is
+// still locked: the practice starts on an open stage and its clear unlocks only the next.
+TEST_F(FrontEnd, AStageChosenOnAnotherLevelIsNotPractisedWhereItIsLocked) {
+    UnlockTable[0][1] = 8;  // NORMAL: all seven stages
+    UnlockTable[0][0] = 0;  // EASY: stage 1 only
+    // STAGE SELECT, NORMAL, right four times to stage 5, down five times to RETURN, button 1;
+    // STAGE SELECT again, up to EASY, button 1, then button 1 on the STAGE row.
+    std::map<int, int> script = Presses({{1, kPadDown}, {3, kPadDown}, {5, kPadButton1}, {7, kPadButton1}});
+    int frame = 9;
+    auto press = [&](int bits) {
+        script[frame] = bits;
+        script[frame + 1] = 0;
+        frame += 2;
+    };
+    for (int i = 0; i < 4; i++) press(kPadRight);
+    for (int i = 0; i < 5; i++) press(kPadDown);
+    press(kPadButton1);
+    for (int bits : {kPadDown, kPadDown, kPadButton1, kPadUp, kPadButton1, kPadButton1}) press(bits);
+    ScriptPad(script);
+    EscapeAt(200);
+    RunFrontEnd();
+    ASSERT_EQ(GameState.quit, 0);
+    EXPECT_EQ(GameState.playMode, 2);
+    EXPECT_EQ(GameState.level, 0);
+    EXPECT_EQ(GameState.stage, 1);
+
+    // The practice clears its stage with time left: the tally writes the stage after it.
+    UnlockSaver = SaveUnlock;
+    SetupGame();
+    SetupStage();
+    GameState.clearCount = 201;
+    ApplyStageStateAfterDraw();
+    EXPECT_EQ(qztest::ReadWholeFile(dir.file(UnlockFileName(0, 0))), "2\r\n");
+    EXPECT_EQ(UnlockTable[0][0], 2);
 }
 
 TEST_F(FrontEnd, ReplayWithoutItsFileFeedsButtonsOneAndTwo) {

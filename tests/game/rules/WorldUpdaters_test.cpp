@@ -104,11 +104,11 @@ TEST_F(WorldRules, Lifetimes) {
         void (*update)(ObjectLists*);
         int32_t type, delay, expected;
     } cases[] = {
-        {"effect kind 0", &EffectList, &EffectLists, UpdateEffects, 0, 0, 35},
-        {"effect kind 1", &EffectList, &EffectLists, UpdateEffects, 1, 0, 35},
-        {"effect kind 2", &EffectList, &EffectLists, UpdateEffects, 2, 0, 45},
-        {"effect kind 3", &EffectList, &EffectLists, UpdateEffects, 3, 0, 30},
-        {"effect waiting 20", &EffectList, &EffectLists, UpdateEffects, 3, 20, 50},
+        {"effect kind 0", &EffectList, &EffectLists, UpdateEffects, 0, 0, 30},
+        {"effect kind 1", &EffectList, &EffectLists, UpdateEffects, 1, 0, 30},
+        {"effect kind 2", &EffectList, &EffectLists, UpdateEffects, 2, 0, 40},
+        {"effect kind 3", &EffectList, &EffectLists, UpdateEffects, 3, 0, 25},
+        {"effect waiting 20", &EffectList, &EffectLists, UpdateEffects, 3, 20, 45},
         {"blast ring", &ShockwaveList, &ShockwaveLists, UpdateShockwaves, 2, 0, 51},
         {"pop-up", &PopupList, &PopupLists, UpdatePopups, 39, 0, 61},
     };
@@ -131,6 +131,26 @@ TEST_F(WorldRules, Lifetimes) {
         updates++;
     }
     EXPECT_EQ(681, updates);
+}
+
+// A particle ends on its kind's last frame: none shows its first (largest) frame again.
+TEST_F(WorldRules, AParticleNeverWrapsBackToItsFirstFrame) {
+    for (int32_t kind = 0; kind < 4; kind++) {
+        EffectList.Clear();
+        CharaData* p = AddRecord(&EffectList, kind, 1, 0, 0);
+        p->speed = 4;
+        int lastFrame = 0;
+        for (int update = 0; update < 100 && EffectList.head; update++) {
+            UpdateEffects(&EffectLists);
+            if (!EffectList.head) break;
+            lastFrame = p->animFrame;
+            if (p->work0 >= 1) {
+                ASSERT_NE(0, p->animFrame) << "kind " << kind << ", update " << update;
+            }
+        }
+        EXPECT_EQ(nullptr, EffectList.head) << "kind " << kind;
+        EXPECT_EQ(kind == 2 ? 7 : kind == 3 ? 4 : 5, lastFrame) << "kind " << kind;
+    }
 }
 
 TEST_F(WorldRules, ADelayedParticleStandsStillUntilItsTurn) {
