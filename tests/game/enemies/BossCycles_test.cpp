@@ -15,17 +15,6 @@ struct Turn {
     std::vector<ShownBullet> bullets;
 };
 
-int32_t AimFrom(int32_t x, int32_t y) {
-    return NormalizeAngle(GetAngleTo(x, y, PlayerList.self.x, PlayerList.self.y));
-}
-
-// One bullet as a gun at (x, y) facing `facing` fires it from its local point (side, forward).
-ShownBullet From(const CharaData* gun, int32_t facing, int32_t side, int32_t forward, int32_t speed, int32_t angle,
-                 int32_t type) {
-    return {GetLocalPointX(gun->x, side, forward, facing), GetLocalPointY(gun->y, side, forward, facing), speed,
-            NormalizeAngle(angle), type};
-}
-
 }  // namespace
 
 class BossCycles : public EnemyWorld {
@@ -99,10 +88,7 @@ TEST_F(BossCycles, MainGunsAimSwingOutAndSweepFiringOnlyWhileMoving) {
         {18, 30000, 500, 100, 40, 9, 24, 28, true},
     };
     for (const Case& c : cases) {
-        ResetGameWorld();
-        SetUpField();
-        RestoreEnemyBehaviours();
-        PlacePlayer(150, 200);
+        Restart(150, 200);
         CharaData* gun = Mount(c.type, 0, 0, c.hullHp);
         const std::vector<Turn> turns = Trace(gun, 1199);
         ASSERT_EQ(c.type, gun->type);
@@ -110,15 +96,15 @@ TEST_F(BossCycles, MainGunsAimSwingOutAndSweepFiringOnlyWhileMoving) {
         ASSERT_GT(std::abs(GetAngleDiff(aim, 256)), 20) << "the gun has to turn to its aim";
         const int32_t M = ScaleFireIntervalMild(c.aimBase), S = ScaleFireIntervalStrong(300);
         auto twin = [&](int32_t angle) {
-            return std::vector<ShownBullet>{From(gun, angle, -c.twinSide, 50, ScaledSpeed(40), angle, 3),
-                                            From(gun, angle, c.twinSide, 50, ScaledSpeed(40), angle, 3)};
+            return std::vector<ShownBullet>{FiredFrom(gun, angle, -c.twinSide, 50, ScaledSpeed(40), angle, 3),
+                                            FiredFrom(gun, angle, c.twinSide, 50, ScaledSpeed(40), angle, 3)};
         };
         auto wave = [&](int32_t g) {
             std::vector<ShownBullet> w;
             const int32_t rows[3][6] = {{-80, 0, 80}, {-120, -40, 40, 120}, {-160, -80, 0, 80, 160}};
             const int counts[3] = {3, 4, 5}, speeds[3] = {15, 23, 31};
             for (int r = 0; r < 3; r++)
-                for (int k = 0; k < counts[r]; k++) w.push_back(From(gun, g, 0, 17, ScaledSpeed(speeds[r]), g + rows[r][k], 1));
+                for (int k = 0; k < counts[r]; k++) w.push_back(FiredFrom(gun, g, 0, 17, ScaledSpeed(speeds[r]), g + rows[r][k], 1));
             return w;
         };
         int32_t previous = 256;
@@ -190,9 +176,7 @@ TEST_F(BossCycles, SweepGunsTurnAWholeTurnAndFireOnlyWhileMoving) {
         {"shell gun, other half down", 27, 8000, 5, 13, kBursting},
     };
     for (const Case& c : cases) {
-        ResetGameWorld();
-        SetUpField();
-        RestoreEnemyBehaviours();
+        Restart();
         GameState.bossLife = c.bossLife;
         // Idle at the threshold: it keeps facing down and fires nothing.
         CharaData* gun = Mount(c.type, 0, 0, c.threshold);
@@ -227,12 +211,12 @@ TEST_F(BossCycles, SweepGunsTurnAWholeTurnAndFireOnlyWhileMoving) {
                 if (c.fire == kFan) {
                     const int32_t speeds[10] = {24, 24, 27, 27, 30, 30, 33, 33, 36, 36};
                     for (int k = 0; k < 10; k++)
-                        expected.push_back(From(gun, t.angle, 0, 6, ScaledSpeed(speeds[direction >= 0 ? k : 9 - k]),
+                        expected.push_back(FiredFrom(gun, t.angle, 0, 6, ScaledSpeed(speeds[direction >= 0 ? k : 9 - k]),
                                                 t.angle - 27 + 6 * k, 3));
                 } else if (c.fire == kSplitting) {
-                    expected.push_back(From(gun, t.angle, 0, 58, ScaledSpeed(38), t.angle + 3, 6));
+                    expected.push_back(FiredFrom(gun, t.angle, 0, 58, ScaledSpeed(38), t.angle + 3, 6));
                 } else {
-                    expected.push_back(From(gun, t.angle, 0, 59, ScaledSpeed(38), t.angle + 3, 8));
+                    expected.push_back(FiredFrom(gun, t.angle, 0, 59, ScaledSpeed(38), t.angle + 3, 8));
                 }
                 volleys++;
             }
@@ -306,10 +290,7 @@ TEST_F(BossCycles, SteppedGunsFireTheirTablesStepByStep) {
          {none, none, upper30(12, fan30), upper30(20, Pairs({64, 128}, true)), burst30, none, none}},
     };
     for (const Case& c : cases) {
-        ResetGameWorld();
-        SetUpField();
-        RestoreEnemyBehaviours();
-        PlacePlayer(120, 200);
+        Restart(120, 200);
         GameState.remix = c.remix;
         GameState.bossLife = c.bossLife;
         CharaData* gun = Mount(c.type, 0, 0, c.hullHp);
@@ -323,7 +304,7 @@ TEST_F(BossCycles, SteppedGunsFireTheirTablesStepByStep) {
                 for (const MuzzleFire& m : c.cycle[size_t(tick) % c.cycle.size()]) {
                     const int32_t a = AimFrom(gun->x + m.side * 1024, gun->y + m.forward * 1024);
                     for (int32_t offset : m.offsets)
-                        expected.push_back(From(gun, 256, m.side, m.forward, ScaledSpeed(m.speed, m.mild), a + offset,
+                        expected.push_back(FiredFrom(gun, 256, m.side, m.forward, ScaledSpeed(m.speed, m.mild), a + offset,
                                                 c.type == 30 ? 1 : 2));
                 }
                 tick++;
@@ -358,7 +339,7 @@ TEST_F(BossCycles, Stage2HullFiresItsSixMuzzlesOutAndBackWithTheirFans) {
         for (const Volley& v : table)
             if (hull->frameCounter % I == v.remainder) {
                 for (auto [offset, speed] : {std::pair{0, 20}, std::pair{-16, 18}, std::pair{16, 18}})
-                    expected.push_back(From(hull, 256, v.side, v.forward, ScaledSpeed(speed), v.centre + offset, 2));
+                    expected.push_back(FiredFrom(hull, 256, v.side, v.forward, ScaledSpeed(speed), v.centre + offset, 2));
                 fired++;
             }
         ASSERT_EQ(expected, BulletsFrom(before)) << "clock " << hull->frameCounter;
@@ -382,10 +363,7 @@ TEST_F(BossCycles, HullsAndHalvesSwayBetweenTheirBounds) {
         {28, -90, -150, {384, 768, -1152}, true},         {37, -70, -160, {384, 768, -1152}, true},
     };
     for (const Case& c : cases) {
-        ResetGameWorld();
-        SetUpField();
-        RestoreEnemyBehaviours();
-        PlacePlayer(300, 200);
+        Restart(300, 200);
         CharaData* boss = Spawn(c.type, -120, -100, 256);
         RunFrames(1);
         for (CharaData* p = GroundPartList.head; p;) p = GroundPartList.RemoveNode(p);

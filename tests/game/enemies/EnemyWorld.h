@@ -33,9 +33,15 @@ class EnemyWorld : public Rules {
 protected:
     void SetUp() override {
         Rules::SetUp();
+        Restart();
+    }
+
+    // The world as a test starts it, for a case of a table that needs a fresh one.
+    static void Restart(int32_t playerXPx = 0, int32_t playerYPx = 200) {
+        ResetGameWorld();
         SetUpField();
         RestoreEnemyBehaviours();
-        PlacePlayer(0, 200);
+        PlacePlayer(playerXPx, playerYPx);
     }
 
     static void PlacePlayer(int32_t xPx, int32_t yPx) {
@@ -84,6 +90,19 @@ protected:
     }
 
     static int32_t Px(int32_t px) { return px * 1024; }
+
+    // The angle from a point to the player, 0-1023.
+    static int32_t AimFrom(int32_t x, int32_t y) {
+        return NormalizeAngle(GetAngleTo(x, y, PlayerList.self.x, PlayerList.self.y));
+    }
+
+    // A bullet as a record at its place, facing `facing`, fires it from its local point
+    // (side, forward).
+    static ShownBullet FiredFrom(const CharaData* r, int32_t facing, int32_t side, int32_t forward, int32_t speed,
+                                 int32_t angle, int32_t type) {
+        return {GetLocalPointX(r->x, side, forward, facing), GetLocalPointY(r->y, side, forward, facing), speed,
+                NormalizeAngle(angle), type};
+    }
 
     // Runs n frames; the bullets each frame made, by frame number (1 = the first frame run).
     struct Volley {

@@ -5,17 +5,6 @@
 // part 8's window on the mild interval.
 #include "EnemyWorld.h"
 
-namespace {
-
-// One bullet as a record at (x, y) facing `facing` fires it from its local point (side, forward).
-ShownBullet From(const CharaData* r, int32_t facing, int32_t side, int32_t forward, int32_t speed, int32_t angle,
-                 int32_t type) {
-    return {GetLocalPointX(r->x, side, forward, facing), GetLocalPointY(r->y, side, forward, facing), speed,
-            NormalizeAngle(angle), type};
-}
-
-}  // namespace
-
 class Variants : public EnemyWorld {
 protected:
     void SetUp() override {
@@ -23,10 +12,7 @@ protected:
         GameState.scrollSpeed = 0;  // positions change only by the enemies' own moves
     }
     void OnStage(int32_t stage) {
-        ResetGameWorld();
-        SetUpField();
-        RestoreEnemyBehaviours();
-        PlacePlayer(0, 200);
+        Restart();
         GameState.scrollSpeed = 0;
         GameState.stage = stage;
     }
@@ -126,11 +112,11 @@ TEST_F(Variants, RemixAddsAPairAtSpeed22ToTheHoveringCarriersStreams) {
             if (made.empty()) continue;
             ASSERT_EQ(remix ? 4u : 2u, made.size()) << "remix " << remix;
             const int32_t left = made[0].angle, right = made[1].angle;
-            std::vector<ShownBullet> expected = {From(carrier, 256, -11, -38, ScaledSpeed(20), left, 2),
-                                                 From(carrier, 256, 11, -38, ScaledSpeed(20), right, 2)};
+            std::vector<ShownBullet> expected = {FiredFrom(carrier, 256, -11, -38, ScaledSpeed(20), left, 2),
+                                                 FiredFrom(carrier, 256, 11, -38, ScaledSpeed(20), right, 2)};
             if (remix) {
-                expected.push_back(From(carrier, 256, -11, -38, ScaledSpeed(22), left, 2));
-                expected.push_back(From(carrier, 256, 11, -38, ScaledSpeed(22), right, 2));
+                expected.push_back(FiredFrom(carrier, 256, -11, -38, ScaledSpeed(22), left, 2));
+                expected.push_back(FiredFrom(carrier, 256, 11, -38, ScaledSpeed(22), right, 2));
             }
             EXPECT_EQ(expected, made) << "remix " << remix;
             volleys.push_back(made);
@@ -170,7 +156,7 @@ TEST_F(Variants, Part7SweepsWiderAndFasterInRemix) {
         std::vector<int32_t> offsets;
         for (int frame = 0; frame < 600; frame++) {
             RunFrames(1);
-            const int32_t aim = NormalizeAngle(GetAngleTo(gun->x, gun->y, PlayerList.self.x, PlayerList.self.y));
+            const int32_t aim = AimFrom(gun->x, gun->y);
             if (frame >= 40) offsets.push_back(GetAngleDiff(gun->angle, aim));
         }
         std::vector<int32_t> points;
@@ -205,8 +191,8 @@ TEST_F(Variants, Part8WindowFollowsTheRuleSet) {
             std::vector<ShownBullet> expected;
             if (w > 20 && w < 40) {
                 if (remix ? f % 3 == 1 : f % 4 == 2) {
-                    expected = {From(gun, gun->angle, -5, 19, ScaledSpeed(speed), gun->angle, 1),
-                                From(gun, gun->angle, 5, 19, ScaledSpeed(speed), gun->angle, 1)};
+                    expected = {FiredFrom(gun, gun->angle, -5, 19, ScaledSpeed(speed), gun->angle, 1),
+                                FiredFrom(gun, gun->angle, 5, 19, ScaledSpeed(speed), gun->angle, 1)};
                     speed += 4;
                     shots++;
                 }
