@@ -104,7 +104,8 @@ TEST_F(BossCycles, MainGunsAimSwingOutAndSweepFiringOnlyWhileMoving) {
             const int32_t rows[3][6] = {{-80, 0, 80}, {-120, -40, 40, 120}, {-160, -80, 0, 80, 160}};
             const int counts[3] = {3, 4, 5}, speeds[3] = {15, 23, 31};
             for (int r = 0; r < 3; r++)
-                for (int k = 0; k < counts[r]; k++) w.push_back(FiredFrom(gun, g, 0, 17, ScaledSpeed(speeds[r]), g + rows[r][k], 1));
+                for (int k = 0; k < counts[r]; k++)
+                    w.push_back(FiredFrom(gun, g, 0, 17, ScaledSpeed(speeds[r]), g + rows[r][k], 1));
             return w;
         };
         int32_t previous = 256;
@@ -137,7 +138,8 @@ TEST_F(BossCycles, MainGunsAimSwingOutAndSweepFiringOnlyWhileMoving) {
                     sweepOffsets.push_back(GetAngleDiff(t.angle, base));
                 }
                 if (phase >= 30 && phase < 300) {
-                    if (t.angle != previous && fc % ScaleFireIntervalStrong(c.sweepTwinBase) == 2) expected = twin(t.angle);
+                    if (t.angle != previous && fc % ScaleFireIntervalStrong(c.sweepTwinBase) == 2)
+                        expected = twin(t.angle);
                     if (c.waves && fc % ScaleFireIntervalStrong(180) == 2) {
                         std::vector<ShownBullet> w = wave(t.angle);
                         expected.insert(expected.end(), w.begin(), w.end());
@@ -211,8 +213,9 @@ TEST_F(BossCycles, SweepGunsTurnAWholeTurnAndFireOnlyWhileMoving) {
                 if (c.fire == kFan) {
                     const int32_t speeds[10] = {24, 24, 27, 27, 30, 30, 33, 33, 36, 36};
                     for (int k = 0; k < 10; k++)
-                        expected.push_back(FiredFrom(gun, t.angle, 0, 6, ScaledSpeed(speeds[direction >= 0 ? k : 9 - k]),
-                                                t.angle - 27 + 6 * k, 3));
+                        expected.push_back(FiredFrom(gun, t.angle, 0, 6,
+                                                     ScaledSpeed(speeds[direction >= 0 ? k : 9 - k]),
+                                                     t.angle - 27 + 6 * k, 3));
                 } else if (c.fire == kSplitting) {
                     expected.push_back(FiredFrom(gun, t.angle, 0, 58, ScaledSpeed(38), t.angle + 3, 6));
                 } else {
@@ -257,7 +260,8 @@ TEST_F(BossCycles, SteppedGunsFireTheirTablesStepByStep) {
         return FireStep{{-10, f, speed, offsets, false}, {10, f, speed, offsets, false}};
     };
     auto four24 = [](int32_t upper, int32_t lower, std::vector<int32_t> up, std::vector<int32_t> low) {
-        return FireStep{{-9, -7, upper, up, false}, {-9, 7, lower, low, false}, {9, 7, lower, low, false}, {9, -7, upper, up, false}};
+        return FireStep{{-9, -7, upper, up, false}, {-9, 7, lower, low, false},
+                        {9, 7, lower, low, false}, {9, -7, upper, up, false}};
     };
     auto upper30 = [](int32_t speed, std::vector<int32_t> offsets) {
         return FireStep{{-59, -12, speed, offsets, true}, {59, -12, speed, offsets, true}};
@@ -278,8 +282,8 @@ TEST_F(BossCycles, SteppedGunsFireTheirTablesStepByStep) {
           pair15(19, 15, Ring(64)), none, none, none}},
         {"four-muzzle gun", 24, 28000, 0, 10, ScaleFireIntervalStrong, 17,
          {none, none, four24(24, 18, {0}, {0}), four24(22, 20, Pairs({12}, false), Pairs({15}, false)),
-          four24(20, 22, Pairs({24}, false), Pairs({30}, false)), four24(18, 24, Pairs({36}, false), Pairs({45}, false)),
-          none, none, none, none}},
+          four24(20, 22, Pairs({24}, false), Pairs({30}, false)),
+          four24(18, 24, Pairs({36}, false), Pairs({45}, false)), none, none, none, none}},
         {"gun block", 30, 35000, 0, 10, ScaleFireIntervalMedium, 16,
          {none, none, upper30(12, fan30), upper30(20, Pairs({64, 128}, true)), burst30, none, none, none, none, none,
           none, none, none}},
@@ -303,9 +307,9 @@ TEST_F(BossCycles, SteppedGunsFireTheirTablesStepByStep) {
             if (t.clock % I == 2) {
                 for (const MuzzleFire& m : c.cycle[size_t(tick) % c.cycle.size()]) {
                     const int32_t a = AimFrom(gun->x + m.side * 1024, gun->y + m.forward * 1024);
+                    const int32_t speed = ScaledSpeed(m.speed, m.mild), type = c.type == 30 ? 1 : 2;
                     for (int32_t offset : m.offsets)
-                        expected.push_back(FiredFrom(gun, 256, m.side, m.forward, ScaledSpeed(m.speed, m.mild), a + offset,
-                                                c.type == 30 ? 1 : 2));
+                        expected.push_back(FiredFrom(gun, 256, m.side, m.forward, speed, a + offset, type));
                 }
                 tick++;
             }
@@ -339,7 +343,8 @@ TEST_F(BossCycles, Stage2HullFiresItsSixMuzzlesOutAndBackWithTheirFans) {
         for (const Volley& v : table)
             if (hull->frameCounter % I == v.remainder) {
                 for (auto [offset, speed] : {std::pair{0, 20}, std::pair{-16, 18}, std::pair{16, 18}})
-                    expected.push_back(FiredFrom(hull, 256, v.side, v.forward, ScaledSpeed(speed), v.centre + offset, 2));
+                    expected.push_back(
+                        FiredFrom(hull, 256, v.side, v.forward, ScaledSpeed(speed), v.centre + offset, 2));
                 fired++;
             }
         ASSERT_EQ(expected, BulletsFrom(before)) << "clock " << hull->frameCounter;

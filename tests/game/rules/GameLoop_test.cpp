@@ -19,12 +19,12 @@ void FallenBoss(EnemyLists*, CharaData* e) { e->state = 4; }
 
 // What a whole run of the game loop showed and wrote, watched at the end of every frame.
 struct Seen {
-    std::vector<std::string> screens;      // "GAME OVER" / "COMPLETED!", in order
-    std::vector<int> musicPlays;           // tracks started, in order
-    std::map<int32_t, int> stageMusic;     // the track playing in each stage
-    std::vector<int32_t> stagesPlayed;     // in order of their start
+    std::vector<std::string> screens;   // "GAME OVER" / "COMPLETED!", in order
+    std::vector<int> musicPlays;        // tracks started, in order
+    std::map<int32_t, int> stageMusic;  // the track playing in each stage
+    std::vector<int32_t> stagesPlayed;  // in order of their start
     bool played = false, quitting = false;
-    int abandonAt = 0;                     // Space in this stage, once it runs
+    int abandonAt = 0;  // Space in this stage, once it runs
 };
 Seen* run;
 
