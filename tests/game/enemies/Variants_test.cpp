@@ -1,8 +1,8 @@
 // The stage and rule-set variants of the enemies: the turret that waits for its carrier's
 // entry (120 px, 100 on stage 7), the garage's vehicles that become targets after 60 px (40 on
 // stage 7), the sliding emplacements' line (300 px on stages 2 and 7, else 240), and what a
-// REMIX game changes: the hovering carrier's extra pair, part 7's wider, faster sweep and
-// part 8's window on the mild interval.
+// REMIX game changes: the hovering carrier's extra pair, ground part 7's wider, faster sweep
+// and ground part 8's window on the mild interval.
 #include "EnemyWorld.h"
 
 class Variants : public EnemyWorld {
@@ -23,7 +23,7 @@ protected:
     }
 };
 
-// Part 1 on an entering carrier (type 24, climbing the field) starts its clock in the first
+// Ground part 1 on an entering carrier (type 24, climbing the field) starts its clock in the first
 // turn in which the entry has covered L px.
 TEST_F(Variants, TheEntryTurretWaitsFor120PxOr100OnStage7) {
     for (auto [stage, lPx] : {std::pair{1, 120}, std::pair{4, 120}, std::pair{7, 100}}) {
@@ -140,7 +140,7 @@ TEST_F(Variants, RemixAddsAPairAtSpeed22ToTheHoveringCarriersStreams) {
     }
 }
 
-// Part 7 sweeps around its aim: 1 step a frame to the first bound, then +-128 at 4 a frame,
+// Ground part 7 sweeps around its aim: 1 step a frame to the first bound, then +-128 at 4 a frame,
 // or in REMIX +-160 at 8 a frame.
 TEST_F(Variants, Part7SweepsWiderAndFasterInRemix) {
     struct Case {
@@ -170,7 +170,7 @@ TEST_F(Variants, Part7SweepsWiderAndFasterInRemix) {
     }
 }
 
-// Part 8 fires its accelerating pairs in a window of its cycle: 20 < f % Strong(95) < 40 on
+// Ground part 8 fires its accelerating pairs in a window of its cycle: 20 < f % Strong(95) < 40 on
 // every fourth frame, in REMIX 20 < f % Mild(95) < 40 on every third; outside the window the
 // speed goes back to 16.
 TEST_F(Variants, Part8WindowFollowsTheRuleSet) {
