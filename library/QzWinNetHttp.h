@@ -12,6 +12,11 @@
 
 constexpr int kHttpSlots = 100;
 constexpr int kHttpLineLimit = 255;  // bytes a status or header line is looked for in
+constexpr int kHttpRequestSize = 128 + 256 + 128;  // the longest request text, host and path at their limits
+// A body is read in pieces of at most these sizes, at most kMaxCallsPerPass of them in one
+// pass of the upkeep, so no pass holds the game for long whatever the body's size.
+constexpr int kHttpFilePiece = 4096;
+constexpr int kHttpMemoryPiece = 65536;
 
 enum HttpMethod : int32_t { kHttpGet = 0, kHttpPost = 1, kHttpHead = 2 };
 
@@ -34,6 +39,23 @@ struct HttpDownloadData {
     int32_t postLength;
     int32_t port;
     int32_t lengthSeen;  // a "Content-Length:" value was taken; later ones are skipped
+    // Step 0 sends the request text and then the POST body, as far as the socket takes
+    // them in each pass: how many bytes of the two went out so far.
+    char request[kHttpRequestSize];
+    int32_t requestLength;  // 0 until the text is made
+    int32_t requestSent;
+    // File output: the body goes into `partial` beside the target, which it replaces only
+    // when the transfer finishes with state 0. Empty for memory output and HEAD.
+    char target[MAX_PATH];
+    char partial[MAX_PATH];
+};
+
+// What a caller reads of a transfer.
+struct HttpDownloadStatus {
+    int32_t state;     // -1 running, 0 finished, 2 failed
+    int32_t error;     // with state 2 (see HttpDownloadData), else -1
+    int32_t received;  // body bytes taken so far
+    int32_t size;      // the announced "Content-Length:", -1 while none was
 };
 
 struct HttpSystemState {
@@ -61,7 +83,14 @@ int ParseHttpLineValue(const char* line);  // the number after the first space, 
 int ConnectHttpHost(const char* url, int proxyFlag, uint8_t* ipOut, char* hostOut, char* requestOut,
                     char* fileNameOut, int* portOut);
 
-// Starts a transfer: a file (fileName, made anew) or memory (*memoryTarget gets the block)
-// output; for POST a copy of the body is sent. The slot, or -1 (logged).
+// Starts a transfer: a file (fileName, replaced only by a body that arrives whole) or
+// memory (*memoryTarget gets the block) output; for POST a copy of the body is sent. A HEAD
+// request writes no file. The slot, or -1 (logged).
 int StartHttpDownload(int method, const char* url, int proxyFlag, const char* fileName, void** memoryTarget,
                       const void* postBody, int postLength);
+// The state, error, received count and announced size of the transfer in the slot: 0, or
+// -1 when the slot holds no transfer.
+int GetHttpDownloadStatus(int slot, HttpDownloadStatus* out);
+// Whether a header line announces the body's length: it begins with "Content-Length:",
+// case included. Looks at no byte past the line's end.
+bool IsHttpLengthLine(const char* line);

@@ -17,7 +17,6 @@ namespace {
 // connection returns at once; the outer loop, the next event or call does the work.
 int g_inRecvSocket = 0;
 int g_inSendSocket = 0;
-constexpr int kMaxReceivePasses = 64;
 
 // The common refusals of the data operations: -1 for a bad handle or an unstarted layer
 // (silent), a record not in use or with its error flag (logged). Null when refused.
@@ -48,6 +47,22 @@ private:
     int* flag_;
 };
 
+// recv on the connection's socket, noting the end of the peer's stream: a count of 0
+// for a read of at least a byte (the orderly close, nothing left), or an error other than
+// would-block (a reset), whose code is kept as the way the connection ended.
+int ReceiveFrom(NetWorkData* data, char* at, int size, int flags) {
+    const int got = recv(data->socket, at, size, flags);
+    if (got == 0 && size > 0) data->receiveEnded = 1;
+    if (got == SOCKET_ERROR) {
+        const int error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) {
+            data->receiveEnded = 1;
+            if (data->lostError == 0) data->lostError = error;
+        }
+    }
+    return got;
+}
+
 // Receives up to `space` bytes of the current message at the ring's write position, in at
 // most two recv calls when the message wraps the storage. The count, or -1 when the first
 // recv failed.
@@ -58,13 +73,13 @@ int ReceivePayload(NetWorkData* data) {
     const int r = data->receiveRemainder;
     if (ring->capacity < w + r) {
         const int toEnd = ring->capacity - w;
-        const int first = recv(data->socket, storage + w, toEnd, 0);
+        const int first = ReceiveFrom(data, storage + w, toEnd, 0);
         if (first == SOCKET_ERROR) return -1;
         if (first < toEnd) {
             ring->writePosition += first;
             return first;
         }
-        const int second = recv(data->socket, storage, r - toEnd, 0);
+        const int second = ReceiveFrom(data, storage, r - toEnd, 0);
         if (second == SOCKET_ERROR) {
             ring->writePosition = 0;
             return first;
@@ -72,7 +87,7 @@ int ReceivePayload(NetWorkData* data) {
         ring->writePosition = second;
         return first + second;
     }
-    const int got = recv(data->socket, storage + w, r, 0);
+    const int got = ReceiveFrom(data, storage + w, r, 0);
     if (got == SOCKET_ERROR) return -1;
     ring->writePosition += got;
     return got;
@@ -122,7 +137,7 @@ int RecvSocket(int handle) {
             // Header bytes are taken as they come: a stalled peer's partial header is not
             // announced again by every poll.
             const int want = kFrameHeaderSize - data->receiveHeaderBytes;
-            const int got = recv(data->socket, reinterpret_cast<char*>(data->receiveHeader) + data->receiveHeaderBytes, want, 0);
+            const int got = ReceiveFrom(data, reinterpret_cast<char*>(data->receiveHeader) + data->receiveHeaderBytes, want, 0);
             if (got == SOCKET_ERROR || got == 0) break;
             data->receiveHeaderBytes += got;
             if (data->receiveHeaderBytes < kFrameHeaderSize) break;
@@ -142,7 +157,7 @@ int RecvSocket(int handle) {
         PumpNetWorkMessages(0);
         // Go on while bytes come, so a short recv is followed up at once; the bound keeps
         // a fast peer from holding the pump (recv re-armed FD_READ for what is left).
-        if (total == 0 || ++passes == kMaxReceivePasses) break;
+        if (total == 0 || ++passes == kMaxCallsPerPass) break;
     }
     return 0;
 }
@@ -198,7 +213,7 @@ int Receive(int handle, void* destination, int size, int peek, const char* opera
     NetWorkData* data = CheckedRecord(handle, operation);
     if (data == nullptr) return -1;
     if (RecvSocket(handle) == -1) return -1;
-    if (!data->framing) return recv(data->socket, static_cast<char*>(destination), size, peek ? MSG_PEEK : 0);
+    if (!data->framing) return ReceiveFrom(data, static_cast<char*>(destination), size, peek ? MSG_PEEK : 0);
     if (ReadRingBuffer(&data->receiveBuffer, destination, size, peek) == -1) return -1;
     RecvSocket(handle);
     return 0;
