@@ -14,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -37,22 +38,31 @@ namespace {
 
 constexpr int64_t kTotal = 64 << 20;
 
-// The longest single library call of each library benchmark, in milliseconds.
-std::map<std::string, double> g_longestCalls;
+// The longest single library call of a benchmark, in milliseconds: in real time, which a
+// busy machine stretches when it takes the processor away, and in the thread's processor
+// time, which is the library's own work.
+struct Longest {
+    double wall = 0;
+    double processor = 0;
+};
+std::map<std::string, Longest> g_longestCalls;
 
-double NowMilliseconds() {
+double Milliseconds(clockid_t clock) {
     timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
+    clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-// Runs one library call and keeps its time if it is the longest of `longest` so far.
+// Runs one library call and, unless `longest` is null, keeps its times where they are the
+// longest so far. Timing costs clock reads of its own, so the throughput runs go without.
 template <typename Call>
-auto Timed(double* longest, Call call) {
-    const double start = NowMilliseconds();
+auto Timed(Longest* longest, Call call) {
+    if (longest == nullptr) return call();
+    const double wall = Milliseconds(CLOCK_MONOTONIC);
+    const double processor = Milliseconds(CLOCK_THREAD_CPUTIME_ID);
     auto result = call();
-    const double spent = NowMilliseconds() - start;
-    if (spent > *longest) *longest = spent;
+    longest->wall = std::max(longest->wall, Milliseconds(CLOCK_MONOTONIC) - wall);
+    longest->processor = std::max(longest->processor, Milliseconds(CLOCK_THREAD_CPUTIME_ID) - processor);
     return result;
 }
 
@@ -81,7 +91,7 @@ Library& TheLibrary() {
 }
 
 // The library to itself: every message sent, everything read back.
-void BM_LibraryFramed(benchmark::State& state) {
+void LibraryFramed(benchmark::State& state, bool timeCalls) {
     Library& library = TheLibrary();
     const int message = static_cast<int>(state.range(0));
     const std::string payload(static_cast<size_t>(message), 'p');
@@ -96,21 +106,22 @@ void BM_LibraryFramed(benchmark::State& state) {
         state.SkipWithError("no connection to the library's own listener");
         return;
     }
-    double longest = 0;
+    Longest longest;
+    Longest* timed = timeCalls ? &longest : nullptr;
     for (auto _ : state) {
         int64_t sent = 0, got = 0;
         while (got < kTotal) {
             if (sent < kTotal) {
-                Timed(&longest, [&] { return NetWorkSend(sender, payload.data(), message); });
+                Timed(timed, [&] { return NetWorkSend(sender, payload.data(), message); });
                 sent += message;
             } else {
-                Timed(&longest, [] { return ProcessMessage(); });
+                Timed(timed, [] { return ProcessMessage(); });
             }
-            const int waiting = Timed(&longest, [&] { return GetNetWorkDataLength(accepted); });
+            const int waiting = Timed(timed, [&] { return GetNetWorkDataLength(accepted); });
             // Read in large pieces, as a receiver keeping up would.
             if (waiting >= static_cast<int>(sink.size()) || (sent >= kTotal && waiting > 0)) {
                 const int take = waiting < static_cast<int>(sink.size()) ? waiting : static_cast<int>(sink.size());
-                Timed(&longest, [&] { return NetWorkRecv(accepted, sink.data(), take); });
+                Timed(timed, [&] { return NetWorkRecv(accepted, sink.data(), take); });
                 got += take;
             }
         }
@@ -118,7 +129,7 @@ void BM_LibraryFramed(benchmark::State& state) {
     DisconnectSocket(sender);
     DisconnectSocket(accepted);
     LeaveLibraryLock();
-    g_longestCalls["framed/" + std::to_string(message)] = longest;
+    if (timeCalls) g_longestCalls["framed"] = longest;
     state.SetBytesProcessed(state.iterations() * kTotal);
 }
 
@@ -135,10 +146,11 @@ const std::string& Response() {
 }
 
 // One download through the library's pump; 0 for memory, 1 for a file.
-void BM_LibraryDownload(benchmark::State& state) {
+void LibraryDownload(benchmark::State& state, bool timeCalls) {
     TheLibrary();
     const bool toFile = state.range(0) == 1;
-    double longest = 0;
+    Longest longest;
+    Longest* timed = timeCalls ? &longest : nullptr;
     for (auto _ : state) {
         state.PauseTiming();
         qztest::ScriptedPeer server;
@@ -151,14 +163,14 @@ void BM_LibraryDownload(benchmark::State& state) {
                                            toFile ? nullptr : &block, nullptr, 0);
         HttpDownloadStatus status{};
         while (slot != -1 && GetHttpDownloadStatus(slot, &status) == 0 && status.state == -1)
-            Timed(&longest, [] { return ProcessMessage(); });
+            Timed(timed, [] { return ProcessMessage(); });
         if (slot == -1 || status.state != 0) state.SkipWithError("the download failed");
         CloseHttpDownload(slot);
         FreeMemory(block);
         LeaveLibraryLock();
     }
     unlink("net_bench.bin");
-    g_longestCalls[toFile ? "download/file" : "download/memory"] = longest;
+    if (timeCalls) g_longestCalls["download"] = longest;
     state.SetBytesProcessed(state.iterations() * kTotal);
 }
 
@@ -205,13 +217,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (int message : {64, 65536}) {
-        benchmark::RegisterBenchmark("BM_LibraryFramed", BM_LibraryFramed)->Arg(message)->Unit(benchmark::kMillisecond)->Iterations(2);
+        benchmark::RegisterBenchmark("BM_LibraryFramed", LibraryFramed, false)->Arg(message)->Unit(benchmark::kMillisecond)->Iterations(2);
         benchmark::RegisterBenchmark("BM_PosixFramed", BM_PosixFramed)->Arg(message)->Unit(benchmark::kMillisecond)->Iterations(2);
     }
     for (int toFile : {0, 1}) {
-        benchmark::RegisterBenchmark("BM_LibraryDownload", BM_LibraryDownload)->Arg(toFile)->Unit(benchmark::kMillisecond)->Iterations(3);
+        benchmark::RegisterBenchmark("BM_LibraryDownload", LibraryDownload, false)->Arg(toFile)->Unit(benchmark::kMillisecond)->Iterations(3);
         benchmark::RegisterBenchmark("BM_CurlDownload", BM_CurlDownload)->Arg(toFile)->Unit(benchmark::kMillisecond)->Iterations(3);
     }
+    // The same transfers again, every library call timed.
+    benchmark::RegisterBenchmark("BM_LibraryFramedCalls", LibraryFramed, true)->Arg(65536)->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::RegisterBenchmark("BM_LibraryDownloadCalls", LibraryDownload, true)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
     benchmark::RegisterBenchmark("BM_CurlStart", BM_CurlStart)->Unit(benchmark::kMillisecond)->Iterations(5);
     benchmark::Initialize(&argc, argv);
     qzbench::RatioReporter reporter;
@@ -236,8 +251,12 @@ int main(int argc, char** argv) {
     if (download > 0 && curl > 0)
         std::printf("goal  64 MiB download to a file, library speed / curl's          %8.2f  (goal: at least 0.90)\n",
                     curl / download);
-    std::printf("goal  longest single call, framed 64 KiB / download to a file      %5.2f / %5.2f ms  (goal: under 5 ms)\n",
-                g_longestCalls["framed/65536"], g_longestCalls["download/file"]);
+    for (const char* transfer : {"framed", "download"}) {
+        if (g_longestCalls.count(transfer) == 0) continue;
+        const Longest& longest = g_longestCalls[transfer];
+        std::printf("goal  longest single call, %-8s %6.2f ms processor, %6.2f ms real  (goal: under 5 ms)\n", transfer,
+                    longest.processor, longest.wall);
+    }
     // Ended here, not by the static's destructor: at exit the platform's per-thread state
     // is already gone.
     ApiTerminateLibrary();

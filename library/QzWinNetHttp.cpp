@@ -33,8 +33,8 @@ namespace {
 constexpr char kLengthKey[] = "Content-Length:";
 // File bodies stream through one buffer per method; a call uses it only between its
 // receive and the write that follows.
-char g_getBuffer[kHttpFilePiece];
-char g_postBuffer[kHttpFilePiece];
+char g_getBuffer[kHttpBodyPiece];
+char g_postBuffer[kHttpBodyPiece];
 // Whether the transfer being processed took bytes from its connection in this pass.
 int g_passTookBytes = 0;
 
@@ -161,8 +161,8 @@ int ProcessHttpTransfer(int slot, bool post) {
     for (int reads = 0; reads < kMaxCallsPerPass; ++reads) {
         int n;
         if (d->output == 0) {
-            const int left = d->size == -1 ? kHttpFilePiece : d->size - d->received;
-            n = NetWorkRecv(d->connection, buffer, left < kHttpFilePiece ? left : kHttpFilePiece);
+            const int left = d->size == -1 ? kHttpBodyPiece : d->size - d->received;
+            n = NetWorkRecv(d->connection, buffer, left < kHttpBodyPiece ? left : kHttpBodyPiece);
             if (n > 0) {
                 DWORD written = 0;
                 if (!WriteFile(d->file, buffer, static_cast<DWORD>(n), &written, nullptr) || written != static_cast<DWORD>(n))
@@ -172,7 +172,7 @@ int ProcessHttpTransfer(int slot, bool post) {
             const int left = d->size - d->received;
             n = d->size == -1 ? -1
                               : NetWorkRecv(d->connection, static_cast<char*>(*d->memoryTarget) + d->received,
-                                            left < kHttpMemoryPiece ? left : kHttpMemoryPiece);
+                                            left < kHttpBodyPiece ? left : kHttpBodyPiece);
         }
         if (n < 0) return 0;
         if (n > 0) g_passTookBytes = 1;

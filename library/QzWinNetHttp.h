@@ -1,6 +1,6 @@
 // QzWinNetHttp.h: up to 100 HTTP/1.0 transfers (GET, POST, HEAD) over raw connections,
 // each advanced a little in every pass of the message pump; the body goes to a file in
-// pieces of up to 4096 bytes or into one memory block of the announced size.
+// pieces of up to 16 KiB or into one memory block of the announced size.
 // Main thread, or the message thread, under the library lock.
 #pragma once
 
@@ -13,10 +13,9 @@
 constexpr int kHttpSlots = 100;
 constexpr int kHttpLineLimit = 255;  // bytes a status or header line is looked for in
 constexpr int kHttpRequestSize = 128 + 256 + 128;  // the longest request text, host and path at their limits
-// A body is read in pieces of at most these sizes, at most kMaxCallsPerPass of them in one
-// pass of the upkeep, so no pass holds the game for long whatever the body's size.
-constexpr int kHttpFilePiece = 4096;
-constexpr int kHttpMemoryPiece = 65536;
+// A body is read in pieces of at most this size, at most kMaxCallsPerPass of them (1 MiB) in
+// one pass of the upkeep, so no pass holds the game for long whatever the body's size.
+constexpr int kHttpBodyPiece = 16384;
 
 enum HttpMethod : int32_t { kHttpGet = 0, kHttpPost = 1, kHttpHead = 2 };
 
