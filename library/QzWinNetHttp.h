@@ -24,7 +24,7 @@ struct HttpDownloadData {
     int32_t step;
     int32_t state;  // -1 running, 0 finished, 2 failed
     // With state 2: 0 another status or a bad response, 1 status 404, 2 no memory for the
-    // body, 3 connection lost, 4 the file could not be written.
+    // body, 3 connection lost, 4 the file could not be written or put in the target's place.
     int32_t error;
     int32_t connection;  // raw network handle, -1 when none
     int32_t output;      // 0 file, 1 memory

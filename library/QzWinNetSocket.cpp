@@ -47,20 +47,29 @@ private:
     int* flag_;
 };
 
+// Notes a socket call's error other than would-block: the connection is broken, and its
+// first such error is kept as the way it ended.
+void NoteBroken(NetWorkData* data, int* ended) {
+    const int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) return;
+    *ended = 1;
+    if (data->lostError == 0) data->lostError = error;
+}
+
 // recv on the connection's socket, noting the end of the peer's stream: a count of 0
-// for a read of at least a byte (the orderly close, nothing left), or an error other than
-// would-block (a reset), whose code is kept as the way the connection ended.
+// for a read of at least a byte (the orderly close, nothing left), or an error (a reset).
 int ReceiveFrom(NetWorkData* data, char* at, int size, int flags) {
     const int got = recv(data->socket, at, size, flags);
     if (got == 0 && size > 0) data->receiveEnded = 1;
-    if (got == SOCKET_ERROR) {
-        const int error = WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) {
-            data->receiveEnded = 1;
-            if (data->lostError == 0) data->lostError = error;
-        }
-    }
+    if (got == SOCKET_ERROR) NoteBroken(data, &data->receiveEnded);
     return got;
+}
+
+// send on the connection's socket, noting an error that means nothing more can go.
+int SendTo(NetWorkData* data, const char* from, int size) {
+    const int sent = send(data->socket, from, size, 0);
+    if (sent == SOCKET_ERROR) NoteBroken(data, &data->sendEnded);
+    return sent;
 }
 
 // Receives up to `space` bytes of the current message at the ring's write position, in at
@@ -102,13 +111,13 @@ int SendPayload(NetWorkData* data) {
     const int s = data->sendRemainder;
     if (ring->capacity < rd + s) {
         const int toEnd = ring->capacity - rd;
-        const int first = send(data->socket, storage + rd, toEnd, 0);
+        const int first = SendTo(data, storage + rd, toEnd);
         if (first == SOCKET_ERROR) return -1;
         if (first < toEnd) {
             ring->readPosition += first;
             return first;
         }
-        const int second = send(data->socket, storage, s - toEnd, 0);
+        const int second = SendTo(data, storage, s - toEnd);
         if (second == SOCKET_ERROR) {
             ring->readPosition = 0;
             return first;
@@ -116,7 +125,7 @@ int SendPayload(NetWorkData* data) {
         ring->readPosition = second;
         return first + second;
     }
-    const int sent = send(data->socket, storage + rd, s, 0);
+    const int sent = SendTo(data, storage + rd, s);
     if (sent == SOCKET_ERROR) return -1;
     ring->readPosition += sent;
     return sent;
@@ -174,8 +183,8 @@ int SendSocket(int handle) {
         if (data->headerRemainder != 0) {
             // The header is never rebuilt while partly out: its length field stays put.
             EncodeFrameHeader(static_cast<uint32_t>(data->sendRemainder), header);
-            const int sent = send(data->socket, reinterpret_cast<const char*>(header) + kFrameHeaderSize - data->headerRemainder,
-                                  data->headerRemainder, 0);
+            const int sent = SendTo(data, reinterpret_cast<const char*>(header) + kFrameHeaderSize - data->headerRemainder,
+                                    data->headerRemainder);
             if (sent == SOCKET_ERROR || sent == 0) break;
             data->headerRemainder -= sent;
             if (data->headerRemainder != 0) continue;
@@ -183,7 +192,7 @@ int SendSocket(int handle) {
             const int queued = GetRingBufferDataLength(&data->sendBuffer);
             data->sendRemainder = queued < kMaxFrameLength ? queued : kMaxFrameLength;
             EncodeFrameHeader(static_cast<uint32_t>(data->sendRemainder), header);
-            const int sent = send(data->socket, reinterpret_cast<const char*>(header), kFrameHeaderSize, 0);
+            const int sent = SendTo(data, reinterpret_cast<const char*>(header), kFrameHeaderSize);
             if (sent == SOCKET_ERROR) {
                 data->sendRemainder = 0;
                 break;
@@ -233,7 +242,7 @@ int NetWorkSend(int handle, const void* bytes, int length) {
     NetWorkData* data = CheckedRecord(handle, "NetWorkSend");
     if (data == nullptr || data->connected != 1) return -1;
     SendSocket(handle);
-    if (!data->framing) return send(data->socket, static_cast<const char*>(bytes), length, 0);
+    if (!data->framing) return SendTo(data, static_cast<const char*>(bytes), length);
     if (AppendRingBuffer(&data->sendBuffer, bytes, length) == -1)
         return WriteLogFormat("送信データ %d byte の追加に失敗しました in NewWorkSend", length);
     SendSocket(handle);

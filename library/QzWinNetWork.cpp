@@ -395,15 +395,15 @@ int DisconnectSocket(int handle) {
     NetWorkData* data = FindNetWorkData(handle);
     if (data == nullptr || !data->inUse) return -1;
     PumpNetWorkMessages(0);
-    // A half-received message gets a second to complete, queued data a second to go out.
-    // A peer whose end the socket has reported sends nothing more: its wait ends at once.
+    // A half-received message gets a second to complete, queued data a second to go out;
+    // each wait ends at once when the socket has reported that its side is over.
     int start = GetMillisecondTime(0);
     while (data->receiveRemainder != 0 && !data->receiveEnded && MillisecondsSince(start) < 1000) {
         PumpNetWorkMessages(0);
         RecvSocket(handle);
     }
     start = GetMillisecondTime(0);
-    while (GetRingBufferDataLength(&data->sendBuffer) != 0 && MillisecondsSince(start) < 1000) {
+    while (GetRingBufferDataLength(&data->sendBuffer) != 0 && !data->sendEnded && MillisecondsSince(start) < 1000) {
         PumpNetWorkMessages(0);
         SendSocket(handle);
     }

@@ -47,6 +47,7 @@ struct NetWorkData {
     // The peer's end as the socket reported it: 1 once a receive found the stream over
     // (the orderly close with nothing left, or an error), so nothing more can come.
     int32_t receiveEnded;
+    int32_t sendEnded;  // a send found the connection broken: queued bytes can never go
     // The error the connection ended with: FD_CLOSE's, or that of a receive that found it
     // broken (a reset); 0 while up and after an orderly close.
     int32_t lostError;

@@ -320,6 +320,34 @@ TEST_F(NetWorkTest, PeersGoneInTheMiddleOfAMessageAreClosedWithoutWaiting) {
     for (int handle : handles) EXPECT_EQ(Locked([&] { return FindNetWorkData(handle); }), nullptr);
 }
 
+// A peer that resets while messages wait to go out to it: nothing can go any more, so the
+// close does not wait out the send flush's second either.
+TEST_F(NetWorkTest, QueuedDataForAPeerThatResetIsDroppedWithoutWaiting) {
+    ptest::SetFastClockReadStep(100);
+    qztest::ScriptedPeer peer;
+    peer.Accept().WaitForTest().Reset().Start();
+    const int handle = Locked([&] {
+        SetNetWorkAutoCloseFlag(0);
+        const int h = ConnectSocket(static_cast<int>(Loopback()), peer.port());
+        SetNetWorkAutoCloseFlag(1);
+        return h;
+    });
+    ASSERT_NE(handle, -1);
+    auto queued = [&] { return Locked([&] { return GetRingBufferDataLength(&FindNetWorkData(handle)->sendBuffer); }); };
+    for (int messages = 0; queued() == 0; ++messages) {
+        ASSERT_LT(messages, 1024) << "the socket buffers never filled";
+        ASSERT_EQ(Send(handle, Pattern(65536, static_cast<uint32_t>(messages))), 0);
+    }
+    peer.Release();
+    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkAcceptState(handle) == 0; }));
+    const uint32_t spent = Locked([&] {
+        const int start = GetMillisecondTime(0);
+        EXPECT_EQ(DisconnectSocket(handle), 0);
+        return MillisecondsSince(start);
+    });
+    EXPECT_LT(spent, 50u);
+}
+
 // The connect and flush waits measure time across the clock's sign bit (25 days of
 // uptime) as at any other time: a refused connect waits its 2 s, and a half message from
 // a peer that is still there gets its second.
