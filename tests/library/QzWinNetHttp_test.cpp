@@ -293,20 +293,22 @@ TEST_F(HttpTest, AFailedDownloadLeavesTheFileItWasToReplace) {
     ASSERT_EQ(server.error(), "");
     struct Case {
         const char* name;
+        int method;
         std::string path;
         const char* fault;
         int state, error;
         std::string after;  // the target's bytes afterwards
     } cases[] = {
-        {"404", "/missing", nullptr, 2, 1, "earlier"},
-        {"reset", "/reset/100000", nullptr, 2, 3, "earlier"},
-        {"whole body", "/new.bin", nullptr, 0, -1, Pattern(100'000, 30)},
-        {"target cannot be replaced", "/new.bin", "MoveFileExA", 2, 4, "earlier"},
+        {"404", kHttpGet, "/missing", nullptr, 2, 1, "earlier"},
+        {"reset", kHttpGet, "/reset/100000", nullptr, 2, 3, "earlier"},
+        {"whole body", kHttpGet, "/new.bin", nullptr, 0, -1, Pattern(100'000, 30)},
+        {"target cannot be replaced", kHttpGet, "/new.bin", "MoveFileExA", 2, 4, "earlier"},
+        {"HEAD, which has no body", kHttpHead, "/new.bin", nullptr, 0, -1, "earlier"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         qztest::WriteWholeFile(served.file("target.bin"), "earlier");
-        const int slot = Start(kHttpGet, Url(server.port(), c.path), "target.bin", nullptr);
+        const int slot = Start(c.method, Url(server.port(), c.path), "target.bin", nullptr);
         ASSERT_NE(slot, -1);
         if (c.fault != nullptr) ptest::FailCall(c.fault);
         const Result r = Run(slot);
