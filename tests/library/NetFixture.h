@@ -43,11 +43,13 @@ protected:
     static int Listen(int port = 0) {
         return Locked([&] { return OpenNetWorkListener(port); });
     }
-    static int Connect(int port, int framing = 1) {
+    static int Connect(int port, int framing = 1, int autoClose = 1) {
         return Locked([&] {
             SetNetWorkFramingFlag(framing);
+            SetNetWorkAutoCloseFlag(autoClose);
             const int handle = ConnectSocket(static_cast<int>(Loopback()), port);
             SetNetWorkFramingFlag(1);
+            SetNetWorkAutoCloseFlag(1);
             return handle;
         });
     }

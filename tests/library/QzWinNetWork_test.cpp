@@ -158,12 +158,7 @@ TEST_F(NetWorkTest, PeerCloseIsReportedThenClosedByTheNextPumpUnlessAutoCloseIsO
         SCOPED_TRACE(autoClose);
         qztest::ScriptedPeer peer;
         peer.Accept().WaitForTest().Close().Start();
-        const int handle = Locked([&] {
-            SetNetWorkAutoCloseFlag(autoClose);
-            const int h = ConnectSocket(static_cast<int>(Loopback()), peer.port());
-            SetNetWorkAutoCloseFlag(1);
-            return h;
-        });
+        const int handle = Connect(peer.port(), 1, autoClose);
         ASSERT_NE(handle, -1);
         EXPECT_EQ(Locked([&] { return GetNetWorkAcceptState(handle); }), 1);
         peer.Release();
@@ -326,12 +321,7 @@ TEST_F(NetWorkTest, QueuedDataForAPeerThatResetIsDroppedWithoutWaiting) {
     ptest::SetFastClockReadStep(100);
     qztest::ScriptedPeer peer;
     peer.Accept().WaitForTest().Reset().Start();
-    const int handle = Locked([&] {
-        SetNetWorkAutoCloseFlag(0);
-        const int h = ConnectSocket(static_cast<int>(Loopback()), peer.port());
-        SetNetWorkAutoCloseFlag(1);
-        return h;
-    });
+    const int handle = Connect(peer.port(), 1, 0);
     ASSERT_NE(handle, -1);
     auto queued = [&] { return Locked([&] { return GetRingBufferDataLength(&FindNetWorkData(handle)->sendBuffer); }); };
     for (int messages = 0; queued() == 0; ++messages) {
