@@ -28,7 +28,8 @@ QZ_FUZZ_TARGET(NetHttp)(const uint8_t* data, size_t size) {
     // Every pass takes a line or a piece, or ends the transfer once the peer is gone.
     const int maxPasses = static_cast<int>(size) + 64;
     int passes = 0;
-    for (; passes < maxPasses && g_http.table[slot]->state == -1; ++passes) {
+    HttpDownloadStatus status{};
+    for (; passes < maxPasses && GetHttpDownloadStatus(slot, &status) == 0 && status.state == -1; ++passes) {
         if (at < size) at += qzfuzz::WriteSome(peer, data + at, size - at);
         if (at == size && peerOpen) {
             close(peer);
@@ -37,10 +38,10 @@ QZ_FUZZ_TARGET(NetHttp)(const uint8_t* data, size_t size) {
         PumpNetWorkMessages(1);
         ProcessAllHttpDownloads();
     }
-    const HttpDownloadData* d = g_http.table[slot];
-    if (d->state == -1) std::abort();
-    if (toMemory && method != kHttpHead && d->state == 0 && (block == nullptr || d->received != d->size)) std::abort();
-    if (toMemory && d->state != 0 && block != nullptr) std::abort();
+    if (GetHttpDownloadStatus(slot, &status) != 0 || status.state == -1) std::abort();
+    if (toMemory && method != kHttpHead && status.state == 0 && (block == nullptr || status.received != status.size))
+        std::abort();
+    if (toMemory && status.state != 0 && block != nullptr) std::abort();
     CloseHttpDownload(slot);
     FreeMemory(block);
     if (peerOpen) close(peer);

@@ -9,8 +9,13 @@
 // - a known size is never exceeded, in memory or in the file;
 // - a line that cannot fit 255 bytes ends the transfer with (2, 0);
 // - once the connection is down or its handle invalid, a pass that takes no bytes ends
-//   the transfer: finished for a file body of unknown size with nothing left, else
-//   failed with error 3. So no transfer waits on bytes that can never be taken.
+//   the transfer: finished for a file body of unknown size with nothing left after the
+//   peer's orderly close, else failed with error 3 (a reset is never a finish). So no
+//   transfer waits on bytes that can never be taken.
+//
+// Pace: the request goes out as far as the socket takes it in each pass, the rest in the
+// next ones; a pass reads at most kMaxCallsPerPass pieces of the body. A file body goes
+// into a file beside the target, which it replaces only when the transfer finishes.
 #include "QzWinNetHttp.h"
 
 #include <climits>
@@ -25,18 +30,15 @@ HttpSystemState g_http;
 
 namespace {
 
-constexpr int kBodyPiece = 4096;
-constexpr int kLengthKeySize = 15;  // "Content-Length:"
+constexpr char kLengthKey[] = "Content-Length:";
 // File bodies stream through one buffer per method; a call uses it only between its
 // receive and the write that follows.
-char g_getBuffer[kBodyPiece];
-char g_postBuffer[kBodyPiece];
+char g_getBuffer[kHttpBodyPiece];
+char g_postBuffer[kHttpBodyPiece];
 // Whether the transfer being processed took bytes from its connection in this pass.
 int g_passTookBytes = 0;
 
 HttpDownloadData* RecordAt(int slot) { return slot >= 0 && slot < kHttpSlots ? g_http.table[slot] : nullptr; }
-
-bool IsLengthLine(const char* line) { return CompareStringsN(line, "Content-Length:", kLengthKeySize) == 0; }
 
 // The announced length of a "Content-Length:" line: 1 with *size set (-1 when the line
 // has no space, as the plain reader gives), or 0 when the value is no length at all.
@@ -91,24 +93,56 @@ bool TakeLength(int slot, HttpDownloadData* d, const char* line) {
     return true;
 }
 
+// Whether the connection ended in order: the peer's close without an error, and no
+// receive found it broken.
+bool EndedInOrder(const HttpDownloadData* d) {
+    const NetWorkData* connection = FindNetWorkData(d->connection);
+    return connection != nullptr && connection->lostError == 0;
+}
+
+// Step 0: the request text, then the POST body, as far as the socket takes them; the rest
+// goes out in the next passes, before any reply is read. True once all went out (step 1
+// is next); false while bytes are left or when a send failed (the transfer ended).
+bool SendRequest(int slot, HttpDownloadData* d) {
+    if (d->requestLength == 0) {
+        if (d->method == kHttpPost) {
+            FormatStringBounded(d->request, kHttpRequestSize, "POST %s HTTP/1.0\nHost: %s:%d\nContent-Length: %d\n\n",
+                                d->path, d->host, d->port, d->postLength);
+        } else if (d->method == kHttpHead) {
+            FormatStringBounded(d->request, kHttpRequestSize, "HEAD %s HTTP/1.0\n\n", d->path);
+        } else {
+            FormatStringBounded(d->request, kHttpRequestSize, "GET %s HTTP/1.0\r\nHost: %s:%d\r\nConnection: close\r\n\r\n",
+                                d->path, d->host, d->port);
+        }
+        d->requestLength = static_cast<int>(std::strlen(d->request));
+        d->requestSent = 0;
+    }
+    const int body = d->method == kHttpPost ? d->postLength : 0;
+    for (int sends = 0; d->requestSent < d->requestLength + body; ++sends) {
+        if (sends == kMaxCallsPerPass) return false;
+        const bool text = d->requestSent < d->requestLength;
+        const char* from = text ? d->request + d->requestSent
+                                : reinterpret_cast<const char*>(d->postBody) + (d->requestSent - d->requestLength);
+        const int left = text ? d->requestLength - d->requestSent : d->requestLength + body - d->requestSent;
+        const int sent = NetWorkSend(d->connection, from, left);
+        if (sent < 0) {
+            // A full socket buffer waits for the next pass; anything else broke the request.
+            const int error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK && GetNetWorkAcceptState(d->connection) == 1) return false;
+            FinishHttpDownload(slot, 2, 3);
+            return false;
+        }
+        d->requestSent += sent;
+    }
+    d->step = 1;
+    return true;
+}
+
 // The common body of GET and POST: step 0 sends the request, then status, headers, body.
 int ProcessHttpTransfer(int slot, bool post) {
     HttpDownloadData* d = RecordAt(slot);
     if (d == nullptr) return -1;
-    char request[128 + 256 + 128];
-    if (d->step == 0) {
-        if (post) {
-            FormatStringBounded(request, sizeof request, "POST %s HTTP/1.0\nHost: %s:%d\nContent-Length: %d\n\n", d->path,
-                                d->host, d->port, d->postLength);
-            NetWorkSend(d->connection, request, static_cast<int>(std::strlen(request)));
-            NetWorkSend(d->connection, d->postBody, d->postLength);
-        } else {
-            FormatStringBounded(request, sizeof request, "GET %s HTTP/1.0\r\nHost: %s:%d\r\nConnection: close\r\n\r\n",
-                                d->path, d->host, d->port);
-            NetWorkSend(d->connection, request, static_cast<int>(std::strlen(request)));
-        }
-        d->step = 1;
-    }
+    if (d->step == 0 && !SendRequest(slot, d)) return 0;
     if (d->step == 1 && !TakeStatus(slot, d, !post)) return 0;
     if (d->step == 2) {
         char line[kHttpLineLimit + 1];
@@ -117,38 +151,43 @@ int ProcessHttpTransfer(int slot, bool post) {
         if (got != 0) return 0;
         if (std::strchr(line, ':') != nullptr) {
             // One header line a call; only the first length counts.
-            if (IsLengthLine(line) && !d->lengthSeen) TakeLength(slot, d, line);
+            if (IsHttpLengthLine(line) && !d->lengthSeen) TakeLength(slot, d, line);
             return 0;
         }
         d->step = 3;
     }
     if (d->step != 3) return 0;
     char* buffer = post ? g_postBuffer : g_getBuffer;
-    for (;;) {
+    for (int reads = 0; reads < kMaxCallsPerPass; ++reads) {
         int n;
         if (d->output == 0) {
-            const int left = d->size == -1 ? kBodyPiece : d->size - d->received;
-            n = NetWorkRecv(d->connection, buffer, left < kBodyPiece ? left : kBodyPiece);
+            const int left = d->size == -1 ? kHttpBodyPiece : d->size - d->received;
+            n = NetWorkRecv(d->connection, buffer, left < kHttpBodyPiece ? left : kHttpBodyPiece);
             if (n > 0) {
                 DWORD written = 0;
                 if (!WriteFile(d->file, buffer, static_cast<DWORD>(n), &written, nullptr) || written != static_cast<DWORD>(n))
                     return FinishHttpDownload(slot, 2, 4);
             }
         } else {
+            const int left = d->size - d->received;
             n = d->size == -1 ? -1
                               : NetWorkRecv(d->connection, static_cast<char*>(*d->memoryTarget) + d->received,
-                                            d->size - d->received);
+                                            left < kHttpBodyPiece ? left : kHttpBodyPiece);
         }
         if (n < 0) return 0;
         if (n > 0) g_passTookBytes = 1;
         d->received += n;
+        if (d->size != -1 && d->received >= d->size) return FinishHttpDownload(slot, 0, -1);
+        // A body of known size that is still short can only go on; the connection's state
+        // matters when its size is unknown, or when the stream has ended.
+        if (d->size != -1 && n > 0) continue;
         const int a = GetNetWorkAcceptState(d->connection);
         const int b = GetNetWorkDataLength(d->connection);
-        if ((d->size != -1 && d->received >= d->size) || (d->size == -1 && a == 0 && b == 0))
-            return FinishHttpDownload(slot, 0, -1);
+        if (d->size == -1 && a == 0 && b == 0 && EndedInOrder(d)) return FinishHttpDownload(slot, 0, -1);
         if (post && d->size == -1 && (a != 0 || b != 0)) return 0;
         if (n == 0) return 0;
     }
+    return 0;
 }
 
 }  // namespace
@@ -196,6 +235,19 @@ int FinishHttpDownload(int slot, int state, int error) {
     d->postBody = nullptr;
     if (d->file != nullptr) CloseHandle(d->file);
     d->file = nullptr;
+    // The body replaces the target only at a finish; any other end leaves the target as
+    // it was, and a target that cannot be replaced fails the transfer.
+    if (d->partial[0] != '\0') {
+        const bool finished = d->state == -1 && state == 0;
+        if (!finished || !MoveFileExA(d->partial, d->target, MOVEFILE_REPLACE_EXISTING)) {
+            DeleteFileA(d->partial);
+            if (finished) {
+                state = 2;
+                error = 4;
+            }
+        }
+        d->partial[0] = '\0';
+    }
     if (d->state == -1) d->state = state;
     if (d->error == -1) d->error = error;
     if (d->memoryTarget != nullptr && d->state != 0) {
@@ -222,9 +274,10 @@ int ProcessHttpDownload(int slot) {
     }
     if (d->state != -1 || g_passTookBytes || upBefore) return result;
     // Nothing taken in a whole pass on a connection that was already gone (or whose handle
-    // is invalid): nothing more can come.
+    // is invalid): nothing more can come. A file body of unknown size is whole only when
+    // the peer closed in order with nothing left.
     const int left = GetNetWorkDataLength(d->connection);
-    if (d->method != kHttpHead && d->step == 3 && d->output == 0 && d->size == -1 && left <= 0)
+    if (d->method != kHttpHead && d->step == 3 && d->output == 0 && d->size == -1 && left == 0 && EndedInOrder(d))
         return FinishHttpDownload(slot, 0, -1);
     return FinishHttpDownload(slot, 2, 3);
 }
@@ -240,7 +293,15 @@ int ProcessAllHttpDownloads() {
 }
 
 int CloseHttpDownload(int slot) {
-    if (RecordAt(slot) == nullptr) return -1;
+    HttpDownloadData* d = RecordAt(slot);
+    if (d == nullptr) return -1;
+    // A body cut off by the caller is no finish: its file goes, the target stays.
+    if (d->state == -1 && d->partial[0] != '\0') {
+        if (d->file != nullptr) CloseHandle(d->file);
+        d->file = nullptr;
+        DeleteFileA(d->partial);
+        d->partial[0] = '\0';
+    }
     FinishHttpDownload(slot, 0, -1);
     DeleteHttpDownloadData(slot);
     return 0;
@@ -262,18 +323,13 @@ int ProcessHttpPost(int slot) { return ProcessHttpTransfer(slot, true); }
 int ProcessHttpHead(int slot) {
     HttpDownloadData* d = RecordAt(slot);
     if (d == nullptr) return -1;
-    if (d->step == 0) {
-        char request[256 + 32];
-        FormatStringBounded(request, sizeof request, "HEAD %s HTTP/1.0\n\n", d->path);
-        NetWorkSend(d->connection, request, static_cast<int>(std::strlen(request)));
-        d->step = 1;
-    }
+    if (d->step == 0 && !SendRequest(slot, d)) return 0;
     if (d->step == 1 && !TakeStatus(slot, d, false)) return 0;
     if (d->step == 2) {
         char line[kHttpLineLimit + 1];
         const int got = ReadHttpLine(d->connection, line);
         if (got == -2) return FinishHttpDownload(slot, 2, 0);
-        if (got != 0 || !IsLengthLine(line)) return 0;
+        if (got != 0 || !IsHttpLengthLine(line)) return 0;
         if (!TakeLength(slot, d, line)) return 0;
         d->step = 3;
         return FinishHttpDownload(slot, 0, -1);
@@ -295,6 +351,8 @@ int ReadHttpLine(int connection, char* out) {
     if (NetWorkRecv(connection, buffer, length + 1) > 0) g_passTookBytes = 1;
     return 0;
 }
+
+bool IsHttpLengthLine(const char* line) { return std::strncmp(line, kLengthKey, sizeof kLengthKey - 1) == 0; }
 
 int ParseHttpLineValue(const char* line) {
     const char* space = FindFirstChar(line, ' ');
@@ -358,13 +416,30 @@ int StartHttpDownload(int method, const char* url, int proxyFlag, const char* fi
         d->output = 1;
         d->memoryTarget = memoryTarget;
         *memoryTarget = nullptr;
-    } else {
-        d->file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    } else if (method != kHttpHead) {
+        // The body goes beside the target under a name of this slot's own, so the target
+        // keeps its bytes until a whole body replaces them.
+        // ".99.part" at most; a name that leaves no room for it cannot be written.
+        if (std::strlen(fileName) + 8 < MAX_PATH) {
+            FormatStringBounded(d->partial, MAX_PATH, "%s.%d.part", fileName, slot);
+            CopyString(d->target, fileName);
+            d->file = CreateFileA(d->partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        } else {
+            d->file = INVALID_HANDLE_VALUE;
+        }
         if (d->file == INVALID_HANDLE_VALUE) {
             d->file = nullptr;
+            d->partial[0] = '\0';
             CloseHttpDownload(slot);
             return WriteLogFormat("ファイル %s を作成できませんでした", fileName);
         }
     }
     return slot;
+}
+
+int GetHttpDownloadStatus(int slot, HttpDownloadStatus* out) {
+    const HttpDownloadData* d = RecordAt(slot);
+    if (d == nullptr) return -1;
+    *out = {d->state, d->error, d->received, d->size};
+    return 0;
 }

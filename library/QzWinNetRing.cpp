@@ -12,6 +12,12 @@ namespace {
 
 constexpr int kRingSlack = 1000;
 
+// -1 after the growth's log line; the size is printed whole, however far it passes 2^31.
+int LogGrowthFailure(int64_t size) {
+    return WriteLogFormat("リングバッファの再確保に失敗しました(確保しようとしたサイズ %lld byte)",
+                          static_cast<long long>(size));
+}
+
 }  // namespace
 
 int InitRingBuffer(RingBuffer* ring) {
@@ -39,15 +45,17 @@ int GrowRingBuffer(RingBuffer* ring, int needed) {
     WrapRingBufferPositions(ring);
     if (needed >= 0 && static_cast<int64_t>(ring->capacity) >= static_cast<int64_t>(needed) + ring->stored) return 0;
     // A need the i32 capacity cannot hold fails like a refused allocation, so a bad length
-    // never turns into a small buffer.
-    const int64_t wanted = static_cast<int64_t>(needed) + ring->stored + kRingSlack;
+    // never turns into a small buffer. The ring at least doubles, so a stream of messages
+    // each larger than the last costs a handful of growths rather than one per message.
+    const int64_t exact = static_cast<int64_t>(needed) + ring->stored + kRingSlack;
+    const int64_t doubled = 2 * static_cast<int64_t>(ring->capacity);
+    const int64_t wanted = doubled > exact && doubled <= INT_MAX ? doubled : exact;
     unsigned char* grown = nullptr;
     if (needed >= 0 && wanted <= INT_MAX)
         grown = static_cast<unsigned char*>(AllocMemory(static_cast<int>(wanted), __FILE_NAME__, __LINE__));
     if (grown == nullptr) {
         // The old storage and its bytes stay: a message may be going out from them.
-        return WriteLogFormat("リングバッファの再確保に失敗しました(確保しようとしたサイズ %d byte)",
-                              static_cast<int>(static_cast<uint32_t>(wanted)));
+        return LogGrowthFailure(wanted);
     }
     if (ring->stored > 0) {
         const int first = ring->readPosition + ring->stored > ring->capacity ? ring->capacity - ring->readPosition
@@ -117,9 +125,7 @@ int BeginFramedMessage(const unsigned char header[kFrameHeaderSize], RingBuffer*
     if (announced <= static_cast<uint32_t>(kMaxFrameLength)) {
         grown = GrowRingBuffer(ring, static_cast<int>(announced)) == 0;
     } else {
-        const uint64_t wanted = uint64_t{announced} + static_cast<uint32_t>(ring->stored) + kRingSlack;
-        WriteLogFormat("リングバッファの再確保に失敗しました(確保しようとしたサイズ %d byte)",
-                       static_cast<int>(static_cast<uint32_t>(wanted)));
+        LogGrowthFailure(announced);
     }
     if (!grown)
         return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)",

@@ -17,8 +17,10 @@ struct RingBuffer {
 
 int InitRingBuffer(RingBuffer* ring);                       // 0
 int FreeRingBuffer(RingBuffer* ring);                       // 0
-// 0, or -1 (logged; the storage and its bytes stay) when the storage cannot grow; a
-// negative need or one whose new capacity passes INT_MAX is refused the same way.
+// Room for `needed` more bytes: a ring too small grows to the larger of twice its capacity
+// and needed + stored + 1000. 0, or -1 (logged; the storage and its bytes stay) when the
+// storage cannot grow; a negative need or one whose new capacity passes INT_MAX is
+// refused the same way.
 int GrowRingBuffer(RingBuffer* ring, int needed);
 int AppendRingBuffer(RingBuffer* ring, const void* data, int length);  // 0, or -1
 // 0, or -1 when fewer than size bytes are stored (or size is negative); peek keeps them.

@@ -17,7 +17,6 @@ namespace {
 // connection returns at once; the outer loop, the next event or call does the work.
 int g_inRecvSocket = 0;
 int g_inSendSocket = 0;
-constexpr int kMaxReceivePasses = 64;
 
 // The common refusals of the data operations: -1 for a bad handle or an unstarted layer
 // (silent), a record not in use or with its error flag (logged). Null when refused.
@@ -48,6 +47,31 @@ private:
     int* flag_;
 };
 
+// Notes a socket call's error other than would-block: the connection is broken, and its
+// first such error is kept as the way it ended.
+void NoteBroken(NetWorkData* data, int* ended) {
+    const int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) return;
+    *ended = 1;
+    if (data->lostError == 0) data->lostError = error;
+}
+
+// recv on the connection's socket, noting the end of the peer's stream: a count of 0
+// for a read of at least a byte (the orderly close, nothing left), or an error (a reset).
+int ReceiveFrom(NetWorkData* data, char* at, int size, int flags) {
+    const int got = recv(data->socket, at, size, flags);
+    if (got == 0 && size > 0) data->receiveEnded = 1;
+    if (got == SOCKET_ERROR) NoteBroken(data, &data->receiveEnded);
+    return got;
+}
+
+// send on the connection's socket, noting an error that means nothing more can go.
+int SendTo(NetWorkData* data, const char* from, int size) {
+    const int sent = send(data->socket, from, size, 0);
+    if (sent == SOCKET_ERROR) NoteBroken(data, &data->sendEnded);
+    return sent;
+}
+
 // Receives up to `space` bytes of the current message at the ring's write position, in at
 // most two recv calls when the message wraps the storage. The count, or -1 when the first
 // recv failed.
@@ -58,13 +82,13 @@ int ReceivePayload(NetWorkData* data) {
     const int r = data->receiveRemainder;
     if (ring->capacity < w + r) {
         const int toEnd = ring->capacity - w;
-        const int first = recv(data->socket, storage + w, toEnd, 0);
+        const int first = ReceiveFrom(data, storage + w, toEnd, 0);
         if (first == SOCKET_ERROR) return -1;
         if (first < toEnd) {
             ring->writePosition += first;
             return first;
         }
-        const int second = recv(data->socket, storage, r - toEnd, 0);
+        const int second = ReceiveFrom(data, storage, r - toEnd, 0);
         if (second == SOCKET_ERROR) {
             ring->writePosition = 0;
             return first;
@@ -72,7 +96,7 @@ int ReceivePayload(NetWorkData* data) {
         ring->writePosition = second;
         return first + second;
     }
-    const int got = recv(data->socket, storage + w, r, 0);
+    const int got = ReceiveFrom(data, storage + w, r, 0);
     if (got == SOCKET_ERROR) return -1;
     ring->writePosition += got;
     return got;
@@ -87,13 +111,13 @@ int SendPayload(NetWorkData* data) {
     const int s = data->sendRemainder;
     if (ring->capacity < rd + s) {
         const int toEnd = ring->capacity - rd;
-        const int first = send(data->socket, storage + rd, toEnd, 0);
+        const int first = SendTo(data, storage + rd, toEnd);
         if (first == SOCKET_ERROR) return -1;
         if (first < toEnd) {
             ring->readPosition += first;
             return first;
         }
-        const int second = send(data->socket, storage, s - toEnd, 0);
+        const int second = SendTo(data, storage, s - toEnd);
         if (second == SOCKET_ERROR) {
             ring->readPosition = 0;
             return first;
@@ -101,7 +125,7 @@ int SendPayload(NetWorkData* data) {
         ring->readPosition = second;
         return first + second;
     }
-    const int sent = send(data->socket, storage + rd, s, 0);
+    const int sent = SendTo(data, storage + rd, s);
     if (sent == SOCKET_ERROR) return -1;
     ring->readPosition += sent;
     return sent;
@@ -122,7 +146,7 @@ int RecvSocket(int handle) {
             // Header bytes are taken as they come: a stalled peer's partial header is not
             // announced again by every poll.
             const int want = kFrameHeaderSize - data->receiveHeaderBytes;
-            const int got = recv(data->socket, reinterpret_cast<char*>(data->receiveHeader) + data->receiveHeaderBytes, want, 0);
+            const int got = ReceiveFrom(data, reinterpret_cast<char*>(data->receiveHeader) + data->receiveHeaderBytes, want, 0);
             if (got == SOCKET_ERROR || got == 0) break;
             data->receiveHeaderBytes += got;
             if (data->receiveHeaderBytes < kFrameHeaderSize) break;
@@ -142,7 +166,7 @@ int RecvSocket(int handle) {
         PumpNetWorkMessages(0);
         // Go on while bytes come, so a short recv is followed up at once; the bound keeps
         // a fast peer from holding the pump (recv re-armed FD_READ for what is left).
-        if (total == 0 || ++passes == kMaxReceivePasses) break;
+        if (total == 0 || ++passes == kMaxCallsPerPass) break;
     }
     return 0;
 }
@@ -159,8 +183,8 @@ int SendSocket(int handle) {
         if (data->headerRemainder != 0) {
             // The header is never rebuilt while partly out: its length field stays put.
             EncodeFrameHeader(static_cast<uint32_t>(data->sendRemainder), header);
-            const int sent = send(data->socket, reinterpret_cast<const char*>(header) + kFrameHeaderSize - data->headerRemainder,
-                                  data->headerRemainder, 0);
+            const int sent = SendTo(data, reinterpret_cast<const char*>(header) + kFrameHeaderSize - data->headerRemainder,
+                                    data->headerRemainder);
             if (sent == SOCKET_ERROR || sent == 0) break;
             data->headerRemainder -= sent;
             if (data->headerRemainder != 0) continue;
@@ -168,7 +192,7 @@ int SendSocket(int handle) {
             const int queued = GetRingBufferDataLength(&data->sendBuffer);
             data->sendRemainder = queued < kMaxFrameLength ? queued : kMaxFrameLength;
             EncodeFrameHeader(static_cast<uint32_t>(data->sendRemainder), header);
-            const int sent = send(data->socket, reinterpret_cast<const char*>(header), kFrameHeaderSize, 0);
+            const int sent = SendTo(data, reinterpret_cast<const char*>(header), kFrameHeaderSize);
             if (sent == SOCKET_ERROR) {
                 data->sendRemainder = 0;
                 break;
@@ -198,7 +222,7 @@ int Receive(int handle, void* destination, int size, int peek, const char* opera
     NetWorkData* data = CheckedRecord(handle, operation);
     if (data == nullptr) return -1;
     if (RecvSocket(handle) == -1) return -1;
-    if (!data->framing) return recv(data->socket, static_cast<char*>(destination), size, peek ? MSG_PEEK : 0);
+    if (!data->framing) return ReceiveFrom(data, static_cast<char*>(destination), size, peek ? MSG_PEEK : 0);
     if (ReadRingBuffer(&data->receiveBuffer, destination, size, peek) == -1) return -1;
     RecvSocket(handle);
     return 0;
@@ -218,7 +242,7 @@ int NetWorkSend(int handle, const void* bytes, int length) {
     NetWorkData* data = CheckedRecord(handle, "NetWorkSend");
     if (data == nullptr || data->connected != 1) return -1;
     SendSocket(handle);
-    if (!data->framing) return send(data->socket, static_cast<const char*>(bytes), length, 0);
+    if (!data->framing) return SendTo(data, static_cast<const char*>(bytes), length);
     if (AppendRingBuffer(&data->sendBuffer, bytes, length) == -1)
         return WriteLogFormat("送信データ %d byte の追加に失敗しました in NewWorkSend", length);
     SendSocket(handle);

@@ -248,6 +248,7 @@ LRESULT HandleSocketEvent(HWND, UINT, WPARAM socket, LPARAM event) {
     case FD_CLOSE:
         found->connected = 0;
         found->lossReported = 0;
+        if (error != 0 && found->lostError == 0) found->lostError = error;
         break;
     default: break;
     }
@@ -313,7 +314,8 @@ int ConnectSocket(int address, int port) {
     // FD_CONNECT comes through the pump.
     const int start = GetMillisecondTime(0);
     if (nw.connectTimeout == 0) nw.connectTimeout = 2000;
-    while (GetMillisecondTime(0) - start < nw.connectTimeout && data->connected == 0) PumpNetWorkMessages(0);
+    while (MillisecondsSince(start) < static_cast<uint32_t>(nw.connectTimeout) && data->connected == 0)
+        PumpNetWorkMessages(0);
     if (data->connected == 0) {
         LogNetWorkError("%d.%d.%d.%d への接続に失敗しました。\n", a[0], a[1], a[2], a[3]);
         return UndoRecord(slot, data);
@@ -345,8 +347,24 @@ int AcceptNetWork() {
         LogNetWorkError("WSAAsyncSelectのエラー in AcceptNetWork");
         return UndoRecord(slot, data);
     }
+    data->acceptWaiting = 1;
     AdvanceCheckCounter();
     return 1;
+}
+
+int GetNextAcceptedNetWork() {
+    NetWorkState& nw = g_netWork;
+    if (!nw.started) return -1;
+    PumpNetWorkMessages(0);
+    // The list runs newest first: the oldest waiting accept is the last one found.
+    for (HandleListNode* node = nw.listLast.prev; node != &nw.listFirst; node = node->prev) {
+        auto* data = static_cast<NetWorkData*>(node->data);
+        if (data->acceptWaiting) {
+            data->acceptWaiting = 0;
+            return node->handle;
+        }
+    }
+    return -1;
 }
 
 int OpenNetWorkListener(int port) {
@@ -377,14 +395,15 @@ int DisconnectSocket(int handle) {
     NetWorkData* data = FindNetWorkData(handle);
     if (data == nullptr || !data->inUse) return -1;
     PumpNetWorkMessages(0);
-    // A half-received message gets a second to complete, queued data a second to go out.
+    // A half-received message gets a second to complete, queued data a second to go out;
+    // each wait ends at once when the socket has reported that its side is over.
     int start = GetMillisecondTime(0);
-    while (data->receiveRemainder != 0 && GetMillisecondTime(0) - start < 1000) {
+    while (data->receiveRemainder != 0 && !data->receiveEnded && MillisecondsSince(start) < 1000) {
         PumpNetWorkMessages(0);
         RecvSocket(handle);
     }
     start = GetMillisecondTime(0);
-    while (GetRingBufferDataLength(&data->sendBuffer) != 0 && GetMillisecondTime(0) - start < 1000) {
+    while (GetRingBufferDataLength(&data->sendBuffer) != 0 && !data->sendEnded && MillisecondsSince(start) < 1000) {
         PumpNetWorkMessages(0);
         SendSocket(handle);
     }

@@ -16,6 +16,10 @@ constexpr UINT kNetWorkMessage = WM_USER + 261;  // 0x505: a socket event
 constexpr int kNetWorkSlots = 4096;              // connection slots; one more for the listener
 constexpr int kListenSlot = kNetWorkSlots;
 constexpr int kDefaultNetWorkPort = 10001;
+// Socket reads (or sends) of one connection in one pass of a receiver or of an HTTP
+// transfer: enough to follow short ones up, few enough that a fast peer never holds the
+// pump (what is left waits for the next event or pass).
+constexpr int kMaxCallsPerPass = 64;
 
 struct NetWorkData {
     int32_t inUse;
@@ -40,6 +44,14 @@ struct NetWorkData {
     // that stalls inside a header is not announced again and again.
     unsigned char receiveHeader[kFrameHeaderSize];
     int32_t receiveHeaderBytes;
+    // The peer's end as the socket reported it: 1 once a receive found the stream over
+    // (the orderly close with nothing left, or an error), so nothing more can come.
+    int32_t receiveEnded;
+    int32_t sendEnded;  // a send found the connection broken: queued bytes can never go
+    // The error the connection ended with: FD_CLOSE's, or that of a receive that found it
+    // broken (a reset); 0 while up and after an orderly close.
+    int32_t lostError;
+    int32_t acceptWaiting;  // accepted, and its handle not yet given by GetNextAcceptedNetWork
 };
 
 struct NetWorkState {
@@ -75,6 +87,9 @@ int GetNetWorkAcceptState(int handle);                     // 1, 0, or -1
 // returns that port, or -1. Closed by TerminateNetWorkSystem; an accepted connection
 // becomes the newest node of the socket list.
 int OpenNetWorkListener(int port);
+// The handle of the oldest accepted connection not given out yet (each is given once), or
+// -1 when none waits. Pumps the network window first, so a waiting accept is taken.
+int GetNextAcceptedNetWork();
 
 int SetNetWorkFramingFlag(int flag);    // 0
 int GetNetWorkFramingOffFlag();         // 1: framing off

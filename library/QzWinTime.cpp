@@ -127,7 +127,7 @@ CpuInfo IdentifyCpu() {
 void MeasureCpuSpeed(WindowSystemState& ws) {
     ULONGLONG before = ReadTimeStampCounter();
     int start = GetMillisecondTime(0);
-    while (static_cast<uint32_t>(GetMillisecondTime(0)) - static_cast<uint32_t>(start) < 100u) {
+    while (MillisecondsSince(start) < 100u) {
     }
     ULONGLONG after = ReadTimeStampCounter();
     ULONGLONG ticks = after - before;
@@ -142,6 +142,10 @@ void MeasureCpuSpeed(WindowSystemState& ws) {
 
 int GetMillisecondTime(int /*unused*/) {
     return static_cast<int>(timeGetTime());
+}
+
+uint32_t MillisecondsSince(int start) {
+    return static_cast<uint32_t>(GetMillisecondTime(0)) - static_cast<uint32_t>(start);
 }
 
 int64_t GetMicrosecondTime(int useTimeStampCounter) {

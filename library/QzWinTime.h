@@ -9,6 +9,8 @@
 // timeGetTime in milliseconds, 32 bits, wrapping; callers compare differences. The
 // argument is not read.
 int GetMillisecondTime(int unused);
+// Milliseconds since a reading of GetMillisecondTime, across the 32-bit wrap.
+uint32_t MillisecondsSince(int start);
 // Microseconds: from the time-stamp counter when asked for (1), the processor has one
 // and the library is initialised; else from the performance counter when the library
 // uses it; else timeGetTime x 1000.

@@ -57,11 +57,6 @@ const StyleRow kStyles[7] = {
     {0x80CA0000u, 0x0, 0x0, 0x0},
 };
 
-// Milliseconds since a reading of GetMillisecondTime, across the 32-bit wrap.
-uint32_t MillisecondsSince(int start) {
-    return static_cast<uint32_t>(GetMillisecondTime(0)) - static_cast<uint32_t>(start);
-}
-
 const StyleRow& CurrentRow() {
     int index = g_windowSystem.windowStyleIndex;
     return kStyles[(index >= 0 && index <= 6) ? index : 0];

@@ -1,6 +1,6 @@
 // NetFixture.h: a started library for network tests: library calls made as entry points
-// make them, pumps bounded in real time, the library's own listener, the newest record,
-// and the starting point of allocations and descriptors.
+// make them, pumps bounded in real time, the library's own listener and its accepted
+// connections, and the starting point of allocations and descriptors.
 #pragma once
 
 #include <functional>
@@ -43,36 +43,25 @@ protected:
     static int Listen(int port = 0) {
         return Locked([&] { return OpenNetWorkListener(port); });
     }
-    static int Connect(int port, int framing = 1) {
+    static int Connect(int port, int framing = 1, int autoClose = 1) {
         return Locked([&] {
             SetNetWorkFramingFlag(framing);
+            SetNetWorkAutoCloseFlag(autoClose);
             const int handle = ConnectSocket(static_cast<int>(Loopback()), port);
             SetNetWorkFramingFlag(1);
+            SetNetWorkAutoCloseFlag(1);
             return handle;
         });
-    }
-    // The handle of the newest record: an accepted connection right after its accept.
-    static int Newest() {
-        return Locked([] { return g_netWork.listFirst.next->handle; });
     }
     // Connects to the library's own listener; *accepted gets the far end (-1 if it never
     // came). The accept follows the listener's FD_ACCEPT, which a loaded machine may
     // deliver after the connect's own event, so it is pumped for.
     static int ConnectToSelf(int port, int* accepted) {
-        const int before = Locked([] { return NewestAccepted(); });
         const int handle = Connect(port);
         *accepted = -1;
         if (handle == -1) return handle;
-        PumpUntil([&] { return NewestAccepted() != before; });
-        const int newest = Locked([] { return NewestAccepted(); });
-        if (newest != before) *accepted = newest;
+        PumpUntil([&] { return (*accepted = GetNextAcceptedNetWork()) != -1; });
         return handle;
-    }
-    // The newest accepted connection's handle, or -1. Lock held.
-    static int NewestAccepted() {
-        for (HandleListNode* n = g_netWork.listFirst.next; n != nullptr && n != &g_netWork.listLast; n = n->next)
-            if (static_cast<NetWorkData*>(n->data)->madeByAccept) return n->handle;
-        return -1;
     }
     static SOCKET SocketOf(int handle) {
         return Locked([&] { return FindNetWorkData(handle)->socket; });

@@ -7,6 +7,7 @@
 
 #include "QzWinFileAccess.h"
 #include "QzWinLog.h"
+#include "QzWinMemory.h"
 #include "QzWinNetRing.h"
 #include "QzWinState.h"
 #include "TempDir.h"
@@ -53,14 +54,49 @@ TEST_F(RingTest, GrowsWithSlackAndMovesWrappedBytesToStart) {
     ASSERT_EQ(AppendRingBuffer(&ring, wrap.data(), 900), 0);
     EXPECT_EQ(ring.capacity, 1500);
     EXPECT_EQ(ring.writePosition, 900);
-    // 1400 stored and wrapped; 200 more grow the ring to 200 + 1400 + 1000.
+    // 1400 stored and wrapped; 200 more grow the ring to twice its 1500, more than
+    // 200 + 1400 + 1000.
     std::string more(200, 'z');
     ASSERT_EQ(AppendRingBuffer(&ring, more.data(), 200), 0);
-    EXPECT_EQ(ring.capacity, 2600);
+    EXPECT_EQ(ring.capacity, 3000);
     EXPECT_EQ(ring.readPosition, 0);
     EXPECT_EQ(Read(500, 1), std::string(500, 'b'));  // peek keeps them
     EXPECT_EQ(Read(1600), std::string(500, 'b') + wrap + more);
     EXPECT_EQ(Read(1), "<refused>");
+}
+
+// A ring too small grows to the larger of twice its capacity and need + stored + 1000.
+TEST_F(RingTest, GrowthAtLeastDoublesTheCapacity) {
+    struct Case {
+        int capacity, stored, added, grown;
+    } cases[] = {
+        {1000, 900, 200, 2100},  // the exact need is the larger
+        {1500, 1400, 200, 3000},
+        {1500, 100, 200, 1500},  // it fits: no growth
+        {0, 0, 10, 1010},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.capacity);
+        RingBuffer r;
+        InitRingBuffer(&r);
+        if (c.capacity > 0) r.storage = static_cast<unsigned char*>(AllocMemory(c.capacity, __FILE_NAME__, __LINE__));
+        r.capacity = c.capacity;
+        r.stored = c.stored;
+        r.writePosition = c.stored;
+        ASSERT_EQ(GrowRingBuffer(&r, c.added), 0);
+        EXPECT_EQ(r.capacity, c.grown);
+        FreeRingBuffer(&r);
+    }
+    // Messages that pile up unread cost a growth each doubling, not one each.
+    const std::string message = std::string(65536, 'm');
+    int growths = 0;
+    for (int i = 0; i < 256; ++i) {
+        const int before = ring.capacity;
+        ASSERT_EQ(AppendRingBuffer(&ring, message.data(), 65536), 0);
+        if (ring.capacity != before) ++growths;
+    }
+    EXPECT_LE(growths, 9);  // 66536 bytes, then doublings up to 16 MiB
+    EXPECT_EQ(GetRingBufferDataLength(&ring), 256 * 65536);
 }
 
 TEST_F(RingTest, ReadsAndPeeksAcrossTheEndInOrder) {
@@ -126,11 +162,12 @@ TEST_F(RingTest, LengthsAboveTheCapAreRefusedWithoutAllocating) {
     struct Case {
         unsigned char header[4];
         const char* logged;
+        const char* announced;  // the growth line's size
     } cases[] = {
-        {{0xFF, 0xFF, 0xFF, 0xFF}, "(データサイズ -1 byte)"},
-        {{0x00, 0x00, 0x00, 0x80}, "(データサイズ -2147483648 byte)"},
-        {{0x00, 0x00, 0x00, 0x7F}, "(データサイズ 2130706432 byte)"},
-        {{0x01, 0x00, 0x00, 0x04}, "(データサイズ 67108865 byte)"},  // the cap + 1
+        {{0xFF, 0xFF, 0xFF, 0xFF}, "(データサイズ -1 byte)", "4294967295"},
+        {{0x00, 0x00, 0x00, 0x80}, "(データサイズ -2147483648 byte)", "2147483648"},
+        {{0x00, 0x00, 0x00, 0x7F}, "(データサイズ 2130706432 byte)", "2130706432"},
+        {{0x01, 0x00, 0x00, 0x04}, "(データサイズ 67108865 byte)", "67108865"},  // the cap + 1
     };
     AppendRingBuffer(&ring, "kept", 4);
     const int capacity = ring.capacity;
@@ -139,7 +176,9 @@ TEST_F(RingTest, LengthsAboveTheCapAreRefusedWithoutAllocating) {
         FrameReceiveState state{};
         ASSERT_EQ(ReceiveFramedBytes(&state, &ring, c.header, 4), -1);
         std::string log = ptest::TakeDebugOutput();
-        EXPECT_NE(log.find("リングバッファの再確保に失敗しました(確保しようとしたサイズ "), std::string::npos) << log;
+        EXPECT_NE(log.find(std::string("リングバッファの再確保に失敗しました(確保しようとしたサイズ ") + c.announced + " byte)"),
+                  std::string::npos)
+            << log;
         EXPECT_NE(log.find(std::string("受信データを保存するリングバッファのリサイズに失敗しました") + c.logged),
                   std::string::npos)
             << log;

@@ -193,12 +193,7 @@ TEST_F(NetDataTest, APartReceivedBeforeACloseOrResetStaysReadable) {
         }
         peer.Start();
         ++port;
-        const int handle = Locked([&] {
-            SetNetWorkAutoCloseFlag(0);
-            const int h = ConnectSocket(static_cast<int>(Loopback()), peer.port());
-            SetNetWorkAutoCloseFlag(1);
-            return h;
-        });
+        const int handle = Connect(peer.port(), 1, 0);
         ASSERT_NE(handle, -1);
         ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(handle) == 50; }));
         peer.Release();

@@ -1,6 +1,8 @@
 // The network layer's start and end, connections and their events, against real peers
 // on 127.0.0.1: the library itself, the scripted peer and paired connects.
 #include <unistd.h>
+
+#include <memory>
 #include <vector>
 
 #include "NetFixture.h"
@@ -156,12 +158,7 @@ TEST_F(NetWorkTest, PeerCloseIsReportedThenClosedByTheNextPumpUnlessAutoCloseIsO
         SCOPED_TRACE(autoClose);
         qztest::ScriptedPeer peer;
         peer.Accept().WaitForTest().Close().Start();
-        const int handle = Locked([&] {
-            SetNetWorkAutoCloseFlag(autoClose);
-            const int h = ConnectSocket(static_cast<int>(Loopback()), peer.port());
-            SetNetWorkAutoCloseFlag(1);
-            return h;
-        });
+        const int handle = Connect(peer.port(), 1, autoClose);
         ASSERT_NE(handle, -1);
         EXPECT_EQ(Locked([&] { return GetNetWorkAcceptState(handle); }), 1);
         peer.Release();
@@ -214,19 +211,35 @@ TEST_F(NetWorkTest, AFullTableRefusesTheNextConnectAndAnIncomingOne) {
     for (int fd : peerEnds) close(fd);
 }
 
-TEST_F(NetWorkTest, TheListenerRecordsThePeersAddressAndPort) {
+TEST_F(NetWorkTest, AcceptedConnectionsAreGivenOnceInTheirOrderWithThePeersAddress) {
+    EXPECT_EQ(Locked([] { return GetNextAcceptedNetWork(); }), -1) << "before the start";
     const int port = Listen();
-    qztest::ScriptedPeer peer;
-    peer.ConnectTo(port).WaitForTest().Start();
-    ASSERT_TRUE(PumpUntil([] { return static_cast<NetWorkData*>(g_netWork.listFirst.next->data)->madeByAccept == 1; }));
-    peer.Release();
-    ASSERT_TRUE(peer.Finish());
+    qztest::ScriptedPeer first, second;
+    first.ConnectTo(port).WaitForTest().Start();
+    // The second connects only once the first was accepted, so the order is known.
+    ASSERT_TRUE(PumpUntil([] { return g_netWork.table[0] != nullptr; }));
+    second.ConnectTo(port).WaitForTest().Start();
+    ASSERT_TRUE(PumpUntil([] { return g_netWork.table[1] != nullptr; }));
+    const int a = Locked([] { return GetNextAcceptedNetWork(); });
+    const int b = Locked([] { return GetNextAcceptedNetWork(); });
+    EXPECT_EQ(Locked([] { return GetNextAcceptedNetWork(); }), -1) << "each is given once";
+    first.Release();
+    second.Release();
+    ASSERT_TRUE(first.Finish());
+    ASSERT_TRUE(second.Finish());
     Locked([&] {
-        const NetWorkData* data = FindNetWorkData(g_netWork.listFirst.next->handle);
+        const NetWorkData* data = FindNetWorkData(a);
+        EXPECT_NE(data, nullptr);
+        if (data == nullptr) return 0;
         EXPECT_EQ(data->connected, 1);
         EXPECT_EQ(data->address[0], 127);
         EXPECT_EQ(data->address[3], 1);
-        EXPECT_EQ(ntohs(static_cast<u_short>(data->port)), peer.LocalPort());
+        EXPECT_EQ(ntohs(static_cast<u_short>(data->port)), first.LocalPort());
+        const NetWorkData* later = FindNetWorkData(b);
+        EXPECT_NE(later, nullptr);
+        if (later != nullptr) {
+            EXPECT_EQ(ntohs(static_cast<u_short>(later->port)), second.LocalPort());
+        }
         return 0;
     });
 }
@@ -267,6 +280,94 @@ TEST_F(NetWorkTest, TheMessageThreadClosesALostConnection) {
     while (Locked([&] { return FindNetWorkData(handle) != nullptr; }) && qztest::RealMilliseconds() < deadline) {
     }
     EXPECT_EQ(Locked([&] { return FindNetWorkData(handle); }), nullptr);
+}
+
+// Ten peers each send half a message and close: the pass of the pump that closes them
+// waits for none, since each socket has reported its end. In the fast clock every clock
+// read is 0.1 ms, so a pass's time counts its waiting on any machine.
+TEST_F(NetWorkTest, PeersGoneInTheMiddleOfAMessageAreClosedWithoutWaiting) {
+    ptest::SetFastClockReadStep(100);
+    const int port = Listen();
+    std::vector<std::unique_ptr<qztest::ScriptedPeer>> peers;
+    for (int i = 0; i < 10; ++i) {
+        peers.push_back(std::make_unique<qztest::ScriptedPeer>());
+        peers.back()->ConnectTo(port).Send(Frame(Pattern(1000, static_cast<uint32_t>(i))).substr(0, 504)).Close().Start();
+    }
+    // Every one accepted, its half message taken and its end seen.
+    std::vector<int> handles;
+    ASSERT_TRUE(PumpUntil([&] {
+        for (int handle; (handle = GetNextAcceptedNetWork()) != -1;) handles.push_back(handle);
+        if (handles.size() < 10) return false;
+        for (int handle : handles) {
+            const NetWorkData* data = FindNetWorkData(handle);
+            if (data == nullptr || GetNetWorkDataLength(handle) != 500 || data->connected != 0) return false;
+        }
+        return true;
+    }));
+    // The losses are reported and the next pass closes them, with no other pass between.
+    const uint32_t spent = Locked([&] {
+        for (int handle : handles) EXPECT_EQ(GetNetWorkAcceptState(handle), 0);
+        const int start = GetMillisecondTime(0);
+        ProcessMessage();
+        return MillisecondsSince(start);
+    });
+    EXPECT_LT(spent, 50u);
+    for (int handle : handles) EXPECT_EQ(Locked([&] { return FindNetWorkData(handle); }), nullptr);
+}
+
+// A peer that resets while messages wait to go out to it: nothing can go any more, so the
+// close does not wait out the send flush's second either.
+TEST_F(NetWorkTest, QueuedDataForAPeerThatResetIsDroppedWithoutWaiting) {
+    ptest::SetFastClockReadStep(100);
+    qztest::ScriptedPeer peer;
+    peer.Accept().WaitForTest().Reset().Start();
+    const int handle = Connect(peer.port(), 1, 0);
+    ASSERT_NE(handle, -1);
+    auto queued = [&] { return Locked([&] { return GetRingBufferDataLength(&FindNetWorkData(handle)->sendBuffer); }); };
+    for (int messages = 0; queued() == 0; ++messages) {
+        ASSERT_LT(messages, 1024) << "the socket buffers never filled";
+        ASSERT_EQ(Send(handle, Pattern(65536, static_cast<uint32_t>(messages))), 0);
+    }
+    peer.Release();
+    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkAcceptState(handle) == 0; }));
+    const uint32_t spent = Locked([&] {
+        const int start = GetMillisecondTime(0);
+        EXPECT_EQ(DisconnectSocket(handle), 0);
+        return MillisecondsSince(start);
+    });
+    EXPECT_LT(spent, 50u);
+}
+
+// The connect and flush waits measure time across the clock's sign bit (25 days of
+// uptime) as at any other time: a refused connect waits its 2 s, and a half message from
+// a peer that is still there gets its second.
+TEST_F(NetWorkTest, WaitsKeepTheirLengthAcrossTheClocksSignBit) {
+    const uint64_t signBit = uint64_t{1} << 31;  // in milliseconds
+    int closedPort = 0;
+    {
+        qztest::ScriptedPeer gone;
+        closedPort = gone.port();
+    }
+    ptest::SetFastClockMicroseconds((signBit - 500) * 1000);
+    int start = Locked([] { return GetMillisecondTime(0); });
+    EXPECT_EQ(Connect(closedPort), -1);
+    uint32_t waited = Locked([&] { return MillisecondsSince(start); });
+    EXPECT_GE(waited, 2000u);
+    EXPECT_LT(waited, 2500u);
+
+    Paired paired = ConnectPaired(4200);
+    ASSERT_NE(paired.handle, -1);
+    paired.peer->Send(Frame(Pattern(1000, 42)).substr(0, 504)).WaitForTest().Start();
+    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(paired.handle) == 500; }));
+    ptest::SetFastClockMicroseconds((signBit - 300) * 1000);
+    waited = Locked([&] {
+        start = GetMillisecondTime(0);
+        EXPECT_EQ(DisconnectSocket(paired.handle), 0);
+        return MillisecondsSince(start);
+    });
+    EXPECT_GE(waited, 1000u);
+    EXPECT_LT(waited, 1500u);
+    paired.peer->Release();
 }
 
 TEST_F(NetWorkTest, DisconnectSendsQueuedDataFirstAndLeavesNothing) {

@@ -189,6 +189,28 @@ TEST_F(Files, DeleteFindsAVariantAndRefusesFolders) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+TEST_F(Files, MoveReplacesOnlyWhenAskedAndRefusesWhatItCannotMove) {
+    WriteWholeFile(dir.file("New.part"), "new");
+    WriteWholeFile(dir.file("Target.bin"), "old");
+    EXPECT_FALSE(MoveFileExA("new.PART", "target.bin", 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadWholeFile(dir.file("Target.bin")), "old");
+    // A case variant of an existing name is that file, replaced in one step.
+    EXPECT_TRUE(MoveFileExA("new.PART", "target.BIN", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReadWholeFile(dir.file("Target.bin")), "new");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("New.part")));
+    EXPECT_TRUE(MoveFileExA("Target.bin", "Data\\Moved.bin", 0));
+    EXPECT_EQ(ReadWholeFile(dir.file("Data/Moved.bin")), "new");
+
+    EXPECT_FALSE(MoveFileExA("gone.bin", "x.bin", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(MoveFileExA("Data\\Moved.bin", "Data", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(MoveFileExA("Data\\Moved.bin", "none\\x.bin", 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(ReadWholeFile(dir.file("Data/Moved.bin")), "new");
+}
+
 TEST_F(Files, ReadWriteAndSeekReportWhatMoved) {
     HANDLE file = CreateFileA("f.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);

@@ -310,6 +310,51 @@ std::vector<std::string> ScriptedPeer::Requests() {
 
 // ---- http.server ------------------------------------------------------------------------------
 
+namespace {
+
+// http.server with a handler of ours: the folder's files as the module serves them, and
+//   POST (any path)  reads the announced body and answers "<bytes read> <crc32 in hex>";
+//   GET /reset/N     answers 200 without a length, N bytes of 'r', then a reset.
+constexpr char kHttpServerScript[] = R"(
+import functools, http.server, os, socket, struct, sys, zlib
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def do_POST(self):
+        left = int(self.headers.get('Content-Length', '0'))
+        total, crc = 0, 0
+        while left > 0:
+            piece = self.rfile.read(min(left, 1 << 20))
+            if not piece:
+                break
+            total += len(piece)
+            left -= len(piece)
+            crc = zlib.crc32(piece, crc)
+        answer = ('%d %08x' % (total, crc)).encode()
+        self.send_response(200)
+        self.send_header('Content-Length', str(len(answer)))
+        self.end_headers()
+        self.wfile.write(answer)
+
+    def do_GET(self):
+        if not self.path.startswith('/reset/'):
+            return super().do_GET()
+        self.send_response(200)
+        self.end_headers()
+        self.wfile.write(b'r' * int(self.path[7:]))
+        self.wfile.flush()
+        # A close with linger 0 sends a reset, never the orderly end.
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack('ii', 1, 0))
+        os.close(self.connection.detach())
+
+handler = functools.partial(Handler, directory=sys.argv[1])
+server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
+server.daemon_threads = True
+print('Serving HTTP on 127.0.0.1 port %d' % server.server_address[1], flush=True)
+server.serve_forever()
+)";
+
+}  // namespace
+
 HttpServerProcess::HttpServerProcess(const std::string& folder) {
     // Its first line comes through a pipe; its request log goes to an unlinked file for the
     // whole run (a closed pipe there would make each request fail on its log line).
@@ -325,8 +370,7 @@ HttpServerProcess::HttpServerProcess(const std::string& folder) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errorFile, 2);
-    const char* argv[] = {"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                          folder.c_str(), nullptr};
+    const char* argv[] = {"python3", "-u", "-c", kHttpServerScript, folder.c_str(), nullptr};
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, "python3", &actions, nullptr, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -92,7 +92,9 @@ private:
     std::vector<std::string> requests_;
 };
 
-// python3's http.server over a folder, on 127.0.0.1 at a port it picks.
+// python3's http.server over a folder, on 127.0.0.1 at a port the kernel picks, with a
+// handler of ours besides the files: a POST is answered "<bytes> <crc32 hex>" of its body,
+// and GET /reset/N sends N bytes without a length and then resets the connection.
 class HttpServerProcess {
 public:
     explicit HttpServerProcess(const std::string& folder);

@@ -53,7 +53,8 @@ bool IsMainThread();
 
 // ---- fault injection --------------------------------------------------------------------
 // The nth next call of the named platform function fails (1: the very next one), as the
-// platform would fail it. Names: "HeapAlloc", "CreateFileA", "CreateEventA", "CreateThread".
+// platform would fail it. Names: "HeapAlloc", "CreateFileA", "CreateEventA", "CreateThread",
+// "MoveFileExA".
 void FailCall(const char* name, int nth = 1);
 void ClearFaults();
 

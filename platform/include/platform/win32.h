@@ -235,6 +235,10 @@ DWORD SetFilePointer(HANDLE file, LONG distanceToMove, PLONG distanceToMoveHigh,
 DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR fileName);
+// Renames a file; with MOVEFILE_REPLACE_EXISTING an existing file of the new name is
+// replaced in one step (no moment without either). Other flags are not supported.
+#define MOVEFILE_REPLACE_EXISTING 0x1
+BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
 DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR pathName);
 // Temporary files. GetTempPathA gives the temporary folder in drive form with a trailing

@@ -1,4 +1,4 @@
-// kernel/files.cpp: file handles over POSIX descriptors, and DeleteFileA. Any thread;
+// kernel/files.cpp: file handles over POSIX descriptors, DeleteFileA and MoveFileExA. Any thread;
 // the file position is the descriptor's own, as a Windows handle's is its own.
 // Names go through kernel/paths.h, so a case variant of an existing file is that file.
 #include <cerrno>
@@ -186,5 +186,19 @@ BOOL DeleteFileA(LPCSTR fileName) {
     if (target.isDirectory) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (target.trailingSeparator) return Fail(ERROR_INVALID_NAME, FALSE);
     if (unlink(target.path.c_str()) != 0) return Fail(ErrorFromErrno(errno), FALSE);
+    return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
+    if ((flags & ~DWORD{MOVEFILE_REPLACE_EXISTING}) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (ConsumeFault("MoveFileExA")) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    ResolvedPath from, to;
+    if (DWORD error = ResolvePath(existingFileName, &from)) return Fail(error, FALSE);
+    if (!from.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    if (from.isDirectory || from.trailingSeparator) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (DWORD error = ResolvePath(newFileName, &to)) return Fail(error, FALSE);
+    if (to.isDirectory || to.trailingSeparator) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (to.exists && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS, FALSE);
+    if (rename(from.path.c_str(), to.path.c_str()) != 0) return Fail(ErrorFromErrno(errno), FALSE);
     return TRUE;
 }
