@@ -2,10 +2,10 @@
 // the library lock.
 //
 // libjpeg reports errors through JpegErrorExit, which outputs libjpeg's message and jumps
-// back to RunJpegDecode. Its messages, warnings among them, go to the library's log, never
-// to standard error, where libjpeg's own output would put them. No frame that jump crosses owns an object with a destructor, and
+// back to RunJpegDecode. No frame that jump crosses owns an object with a destructor, and
 // everything the loader must release afterwards lives in the loader's own frame, above
-// the jump.
+// the jump. libjpeg's messages, warnings among them, go to the library's log, never
+// straight to standard error, where libjpeg's own output would put them.
 // The source reads the stream in 4096-byte pieces; a stream that ends early gets
 // libjpeg's warning and an end-of-image code, so the picture is completed by libjpeg.
 // A memory stream's bytes are handed over where they lie, all that is left at once:

@@ -234,7 +234,8 @@ bool IsPlayable(const uint8_t* data, size_t size) {
     fluid_player_t* player = g_fluid.new_fluid_player(probe.synth);
     if (player == nullptr) return false;
     bool loaded = false;
-    if (g_fluid.fluid_player_add_mem(player, tracks.data(), tracks.size()) == FLUID_OK && g_fluid.fluid_player_play(player) == FLUID_OK) {
+    if (g_fluid.fluid_player_add_mem(player, tracks.data(), tracks.size()) == FLUID_OK &&
+        g_fluid.fluid_player_play(player) == FLUID_OK) {
         float left[64], right[64];
         g_fluid.fluid_synth_write_float(probe.synth, 64, left, 0, 1, right, 0, 1);
         loaded = g_fluid.fluid_player_get_status(player) == FLUID_PLAYER_PLAYING || g_fluid.fluid_player_get_total_ticks(player) > 0;
