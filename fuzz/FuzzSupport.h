@@ -8,7 +8,8 @@
 //
 //   QZ_FUZZ_TARGET(PngLoader)(const uint8_t* data, size_t size) { ...; return 0; }
 //   QZ_FUZZ_SEEDS(PngLoader) { return {WritePng(...), ...}; }
-//   QZ_FUZZ_FOUND(PngLoader, HugeChunk, "png-huge-chunk.png");  // a test in the tested build
+//   QZ_FUZZ_FOUND(PngLoader, HugeChunk, HugeChunkPng());  // a test in the tested build,
+//                                                          // over bytes made by code or a kept file
 //   QZ_FUZZ_SMALL_QUARANTINE();  // a target whose inputs churn memory
 #pragma once
 
@@ -36,21 +37,19 @@
     }                                                                                                 \
     static int name##Entry
 
+#include "Fixtures.h"
 #include "MemoryWatch.h"
-#include "SharedFixtures.h"
 
-// A file the fuzzer found, kept beside the repository in ../shared/fixtures: the target's
-// entry runs over it and leaves no leaked block behind. Skipped when the file is absent.
-// The tested build keeps the sanitizer's defaults.
+// An input the fuzzer found, made again by the expression `bytes`: the target's entry runs
+// over it and leaves no leaked block behind. The tested build keeps the sanitizer's
+// defaults.
 #define QZ_FUZZ_SMALL_QUARANTINE()
 
-#define QZ_FUZZ_FOUND(name, label, file)                                                              \
+#define QZ_FUZZ_FOUND(name, label, bytes)                                                             \
     TEST(FuzzFound, name##_##label) {                                                                 \
-        std::string bytes;                                                                            \
-        if (!qztest::ReadSharedFixture(file, &bytes)) {                                               \
-            GTEST_SKIP() << qztest::SharedFixturePath(file) << " is not beside the repository";       \
-        }                                                                                             \
-        EXPECT_EQ(0, name##Entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));      \
+        const std::string input = (bytes);                                                            \
+        ASSERT_FALSE(input.empty());                                                                  \
+        EXPECT_EQ(0, name##Entry(reinterpret_cast<const uint8_t*>(input.data()), input.size()));      \
         EXPECT_FALSE(qztest::HasLeakedBlocks());                                                       \
     }
 
@@ -87,7 +86,7 @@ inline void WriteSeedsToCorpus(int argc, char** argv, const std::vector<std::str
     }                                                                   \
     extern "C" int LLVMFuzzerTestOneInput
 
-// Found files run as tests of the tested build only.
+// Found inputs run as tests of the tested build only.
 #define QZ_FUZZ_FOUND(name, label, file)
 
 // A smaller AddressSanitizer quarantine for targets whose inputs make and free many or

@@ -3,9 +3,9 @@
 // of exactly its declared compressed size and decoded into one of exactly its declared
 // plain size (a block kept for the process, its bytes past that size poisoned), so any
 // step outside either is caught.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,7 +33,7 @@ QZ_FUZZ_TARGET(ArchiveLZ)(const uint8_t* data, size_t size) {
         std::vector<char> out(input.size());
         if (DecodeArchiveLZ(block.data(), nullptr) != static_cast<int>(input.size()) ||
             DecodeArchiveLZ(block.data(), out.data()) != static_cast<int>(input.size()) ||
-            std::memcmp(out.data(), input.data(), input.size()) != 0)
+            !std::equal(out.begin(), out.end(), input.begin(), input.end()))
             std::abort();
         return 0;
     }

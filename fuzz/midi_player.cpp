@@ -46,6 +46,13 @@ QZ_FUZZ_SEEDS(MidiPlayer) {
                                   std::string("\xFF\xFF\xFF\xF8", 4) + std::string(23, '\0') +
                                   std::string("\x6B\0\0\0\x18\x20\xD0\x40\x60\x10\x43\x60\x10\x40\0\x10\xB1\0\0", 19) +
                                   std::string("\xFF\xF1\xFF\xFF\xFF\x2F\0", 7);
+    // An unknown chunk before the track, whose bytes then read as a zero length and -8;
+    // and an event that runs past its track into the next one's chunk header.
+    const std::string loop("\0\0\0\0\xFF\xFF\xFF\xF8", 8);
+    const std::string unknownChunk = std::string("MThd\0\0\0\6\0\1\0\1\1\xE0MTr\0\0\0\0\0\0\0\0\4\0\0\0\x08", 30) +
+                                     loop + "MTrk" + std::string("\0\0\0\4", 4) + end;
+    const std::string overrun = std::string("MThd\0\0\0\6\0\1\0\2\1\xE0MTrk\0\0\0\5\0\xF0\x0A\1\2MTrk\0\0\0\x0C", 35) +
+                                "abcd" + loop;
     return {Song(note + end), Song(tempo + running + end, 1, 96), Song(std::string("\0\xC0\x05", 3) + note + end),
-            badChunks};
+            badChunks, unknownChunk, overrun};
 }

@@ -2,6 +2,7 @@
 // over memory streams, plain files and archive members. Fixtures are written at test time
 // with libpng, libjpeg and libvorbisenc.
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "QzUseCLibCodec.h"
 #include "QzWinFileAccess.h"
 #include "QzWinFileStream.h"
+#include "QzWinLog.h"
 #include "QzWinMemory.h"
 #include "QzWinState.h"
 #include "TempDir.h"
@@ -167,6 +169,33 @@ TEST(JpegLoaderTest, EarlyEndAndRefusals) {
     EXPECT_EQ(g_windowSystem.tracker.count, 0);
 }
 
+// libjpeg's messages, a cut file's warning and a refused file's error, go to the library's
+// log (a file, and the debugger's output) and never straight to standard error.
+TEST(JpegLoaderTest, MessagesGoToTheLogNotToStandardError) {
+    qztest::TempDir dir;
+    const int windowMode = g_windowSystem.userWindowMode;
+    g_windowSystem.userWindowMode = 0;
+    FileAccessGetDir(g_windowSystem.startupDir);
+    CreateLogFile();
+    ptest::CaptureDebugOutput(true);
+    const std::string jpeg = qztest::WriteJpeg(32, 32, 3, qztest::GradientRgb(32, 32));
+    GraphImage image = {};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadFromMemory(LoadJpegToGraphImage, jpeg.substr(0, jpeg.size() - 40), &image), 0);
+    FreeGraphImage(&image);
+    EXPECT_EQ(LoadFromMemory(LoadJpegToGraphImage, "not a jpeg at all", &image), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const std::string debugger = ptest::TakeDebugOutput();
+    ptest::CaptureDebugOutput(false);
+    const std::string log = qztest::ReadWholeFile(dir.file("AppLog.txt"));
+    g_windowSystem.startupDir[0] = '\0';
+    g_windowSystem.userWindowMode = windowMode;
+    for (const char* line : {"Premature end of JPEG file\r\n", "Not a JPEG file: starts with 0x6e 0x6f\r\n"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+        EXPECT_NE(debugger.find(line), std::string::npos) << debugger;
+    }
+}
+
 // Everything an Ogg decoder over a stream gives.
 struct OggRun {
     int open = -1;
@@ -282,6 +311,105 @@ TEST(OggDecoderTest, ChainWithDamagedLaterLinkIsRefusedWithoutLeaking) {
     EXPECT_EQ(DecodeOggMemory(qztest::WriteOggVorbis(1, 8000, 3000, 1) + stray.back()).open, -1);
     EXPECT_EQ(g_windowSystem.tracker.count, 0);
     EXPECT_FALSE(qztest::HasLeakedBlocks());
+}
+
+// A page whose bytes were changed, with its checksum made again.
+std::string Resealed(std::string page) {
+    for (int i = 22; i < 26; i++) page[i] = 0;
+    const long header = 27 + static_cast<uint8_t>(page[26]);
+    ogg_page p;
+    p.header = reinterpret_cast<unsigned char*>(page.data());
+    p.header_len = header;
+    p.body = p.header + header;
+    p.body_len = static_cast<long>(page.size()) - header;
+    ogg_page_checksum_set(&p);
+    return page;
+}
+
+// A page of stream `serial` whose body is `body` (at most 255 x 255 bytes), cut in 255-byte
+// segments as one unfinished packet.
+std::string OggPage(int serial, int sequence, const std::string& body) {
+    std::string page("OggS\0\0", 6);
+    page += std::string(8, '\x10');  // granule position
+    for (uint32_t v : {static_cast<uint32_t>(serial), static_cast<uint32_t>(sequence), 0u})
+        for (int i = 0; i < 4; i++) page += static_cast<char>((v >> (8 * i)) & 0xFF);
+    const size_t segments = (body.size() + 254) / 255;
+    page += static_cast<char>(segments);
+    for (size_t i = 0; i < segments; i++) page += static_cast<char>(std::min<size_t>(255, body.size() - 255 * i));
+    return Resealed(page + body);
+}
+
+// Damaged Vorbis streams made from whole ones: each is refused, or opens and plays, and
+// nothing libvorbisfile allocates is left behind. libvorbisfile opens a chain by seeking
+// into it for the links' ends and reading each link's headers; when a later link fails it
+// gives up and keeps the links it had read.
+TEST(OggDecoderTest, DamagedStreamsAreRefusedOrPlayWithoutLeaking) {
+    const std::vector<std::string> pages = OggPages(qztest::WriteOggVorbis(2, 44100, 100000, 1));
+    ASSERT_GE(pages.size(), 4u);
+    // The identification header fills the first page; comment and setup share the second.
+    const size_t comment = pages[1].find("\x03vorbis"), setup = pages[1].find("\x05vorbis");
+    ASSERT_NE(comment, std::string::npos);
+    ASSERT_NE(setup, std::string::npos);
+    auto join = [](const std::vector<std::string>& list) {
+        std::string out;
+        for (const std::string& page : list) out += page;
+        return out;
+    };
+    auto changed = [&](size_t index, size_t at, char byte) {
+        std::vector<std::string> list = pages;
+        list[index][at] = byte;
+        list[index] = Resealed(list[index]);
+        return join(list);
+    };
+    std::vector<std::string> withoutSecond = pages;
+    withoutSecond.erase(withoutSecond.begin() + 1);
+    std::vector<std::string> withoutSound = pages;
+    withoutSound.erase(withoutSound.begin() + 2);
+    std::vector<std::string> swapped = pages;
+    std::swap(swapped[2], swapped[3]);
+
+    const std::string second = qztest::WriteOggVorbis(1, 8000, 2000, 2);
+    const std::vector<std::string> secondPages = OggPages(second);
+    // A long first link whose sound pages hold, all through, copies of another stream's
+    // beginning page: a seek that lands inside them finds one, which is no link.
+    const std::string stranger = OggPages(qztest::WriteOggVorbis(1, 8000, 100, 9))[0];
+    std::string hiding;
+    while (hiding.size() + stranger.size() <= 255 * 235) hiding += stranger;
+    std::string longLink = pages[0] + pages[1];
+    for (int i = 0; i < 5; i++) longLink += OggPage(1, 2 + i, hiding);
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool refused;  // else refused or played
+    } cases[] = {
+        {"headers cut inside the second page", pages[0] + pages[1].substr(0, pages[1].size() / 2), true},
+        {"the second page missing", join(withoutSecond), true},
+        {"the headers alone", pages[0] + pages[1], false},
+        {"the identification header without channels", changed(0, 28 + 11, '\0'), true},
+        {"the comment header's signature damaged", changed(1, comment + 6, 'z'), true},
+        {"the setup header's codebook count absurd", changed(1, setup + 7, '\xFF'), true},
+        {"the second page out of sequence", changed(1, 18, '\x07'), true},
+        {"two sound pages swapped", join(swapped), false},
+        {"a sound page missing", join(withoutSound), false},
+        {"a second link's headers 70 KB after its beginning",
+         join(pages) + secondPages[0] + std::string(70000, '\0') +
+             second.substr(secondPages[0].size()),
+         true},
+        {"pages hidden inside a first link's pages", longLink + second, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OggRun run = DecodeOggMemory(c.bytes);
+        if (c.refused) {
+            EXPECT_EQ(run.open, -1);
+        }
+        if (run.open == 0) {
+            EXPECT_EQ(static_cast<int>(run.pcm.size()) % run.format.nBlockAlign, 0);
+        }
+        EXPECT_EQ(g_windowSystem.tracker.count, 0);
+        EXPECT_FALSE(qztest::HasLeakedBlocks());
+    }
 }
 
 // A memory stream whose reads fail (-1) once they would start at or past failFrom. After

@@ -2,6 +2,7 @@
 // one-note songs written byte by byte, mixed on the null device advanced by hand.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,6 +89,23 @@ MCIERROR PlayNotify(MCIDEVICEID id, HWND window, bool fromStart) {
     return mciSendCommandA(id, MCI_PLAY, MCI_NOTIFY | (fromStart ? MCI_FROM : 0), reinterpret_cast<DWORD_PTR>(&play));
 }
 
+
+// A chunk of a standard MIDI file: its id, its length, its bytes.
+std::string Chunk(const std::string& id, const std::string& bytes) {
+    const uint32_t n = static_cast<uint32_t>(bytes.size());
+    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                            static_cast<char>(n)};
+    return id + std::string(length, 4) + bytes;
+}
+
+// The header of a file of `tracks` tracks, 480 ticks per quarter.
+std::string Header(int tracks) {
+    return Chunk("MThd", std::string("\x00\x01\x00", 3) + static_cast<char>(tracks) + std::string("\x01\xE0", 2));
+}
+
+// MidiFile's one track, without its chunk header.
+std::string TrackOf(const std::string& song) { return song.substr(22); }
+
 // ---- MCI -------------------------------------------------------------------------------------------
 
 TEST(Mci, SongEndIsNotifiedAfterOneSecondOfMixAndRestarts) {
@@ -161,6 +179,57 @@ TEST(Mci, RefusesWhatIsNoSongAndReportsThePortFault) {
     ASSERT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)), 0u);
     EXPECT_NE(status.dwReturn & 0xFFFF, 0xFFFFu);
     mciSendCommandA(id, MCI_CLOSE, 0, 0);
+}
+
+// FluidSynth's file reader, handed a whole file, took the word after an unknown chunk for
+// a length without reading the next id, and lost its place after an event that runs past
+// its track; a zero length and then -8 sent it back and forth for ever, holding the lock
+// of the check that every open makes. Each file opens (as unplayable or as a song) in a
+// child that must be done within 30 seconds, and a song opens after it.
+TEST(Mci, FilesThatWouldLoseTheReaderOpenInBoundedTimeAndSongsOpenAfter) {
+    qztest::TempDir dir;
+    const std::string loop("\x00\x00\x00\x00\xFF\xFF\xFF\xF8", 8);
+    const std::string endOfTrack("\x00\xFF\x2F\x00", 4);
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        // 50 bytes: the reader skips "MTr\0", then reads the next chunk's id (4) and the
+        // loop in its bytes as lengths.
+        {"an unknown chunk before the track",
+         Header(1) + Chunk(std::string("MTr\0", 4), "") + Chunk(std::string("\0\0\0\4", 4), loop) +
+             Chunk("MTrk", endOfTrack)},
+        // A system exclusive message 10 bytes long in a 5-byte track takes the next track's
+        // chunk header; the reader then meets "abcd" and the loop.
+        {"an event that runs past its track",
+         Header(2) + Chunk("MTrk", std::string("\x00\xF0\x0A\x01\x02", 5)) + Chunk("MTrk", "abcd" + loop)},
+    };
+    qztest::WriteWholeFile("song.mid", MidiFile(0.5));
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        qztest::WriteWholeFile("odd.mid", f.bytes);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            MCIERROR error = 0;
+            const MCIDEVICEID odd = OpenSequencer("odd.mid", &error);
+            const bool oddDone = odd != 0 || error == MCIERR_INVALID_FILE;
+            _exit(oddDone && OpenSequencer("song.mid") != 0 ? 0 : 1);
+        }
+        int status = 0;
+        pid_t done = 0;
+        for (int waited = 0; waited < 3000 && done == 0; ++waited) {
+            done = waitpid(child, &status, WNOHANG);
+            if (done == 0) usleep(10000);
+        }
+        if (done == 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            ADD_FAILURE() << "the open did not finish";
+            continue;
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
 }
 
 // ---- DirectMusic ---------------------------------------------------------------------------------
@@ -273,6 +342,18 @@ TEST(DirectMusic, LoaderAcceptsOnlyMidi) {
     EXPECT_EQ(segment->SetParam(GUID_StandardMIDIFile, 0xFFFFFFFF, 0, 0, nullptr), S_OK);
     EXPECT_EQ(segment->Download(m.performance), S_OK);
     EXPECT_EQ(segment->Unload(m.performance), S_OK);
+    segment->Release();
+}
+
+// Real files carry chunks of other kinds beside their tracks; the song plays all the same.
+TEST(DirectMusic, ASongWithAnUnknownChunkBeforeItsTrackPlays) {
+    Music m;
+    const std::string song = MidiFile(0.5);
+    IDirectMusicSegment8* segment =
+        m.Load(Header(1) + Chunk("MTxt", "written by hand\n") + Chunk("MTrk", TrackOf(song)));
+    ASSERT_NE(segment, nullptr);
+    ASSERT_EQ(m.Play(segment), S_OK);
+    EXPECT_TRUE(AnySound(ptest::PullAudio(4410)));
     segment->Release();
 }
 

@@ -123,34 +123,104 @@ uint32_t ReadBe32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-// The chunk layout of a standard MIDI file: a header of at least 6 bytes, then chunks
-// that each fit in the file, among them as many "MTrk" as the header announces.
-// FluidSynth's reader can loop for ever on a chunk list that does not add up, so a file
-// reaches it only once its chunks do.
-bool HasWholeChunks(const uint8_t* data, size_t size) {
-    if (size < 14 || std::memcmp(data, "MThd", 4) != 0) return false;
+// How much of a track FluidSynth's reader reads event by event without passing the
+// track's end: through its end-of-track event, else to the end of its last event that
+// fits. An event whose reading is in doubt ends the walk: a data byte where no channel
+// status runs (the reader would take it after a system or meta event differently), and
+// the system messages other than F0 and FF, which the reader refuses.
+size_t WholeEvents(const uint8_t* track, size_t size) {
+    size_t at = 0, whole = 0;
+    uint8_t running = 0;
+    // A variable-length number of at most four bytes, as the reader takes it.
+    auto number = [&](uint32_t* value) {
+        *value = 0;
+        for (int i = 0; i < 4 && at < size; i++) {
+            const uint8_t c = track[at++];
+            *value = (*value << 7) | (c & 0x7F);
+            if ((c & 0x80) == 0) return true;
+        }
+        return false;
+    };
+    for (;;) {
+        uint32_t value = 0;
+        if (!number(&value) || at >= size) return whole;  // the delta time
+        uint8_t status = track[at];
+        if (status & 0x80) {
+            ++at;
+            running = status;
+        } else if (running == 0 || running >= 0xF0) {
+            return whole;
+        } else {
+            status = running;
+        }
+        if (status == 0xF0) {
+            if (!number(&value) || value > size - at) return whole;
+            at += value;
+        } else if (status == 0xFF) {
+            if (at >= size) return whole;
+            const uint8_t type = track[at++];
+            if (!number(&value) || value > size - at) return whole;
+            at += value;
+            if (type == 0x2F) return at;  // end of track: the reader skips what follows
+        } else if (status > 0xF0) {
+            return whole;
+        } else {
+            const size_t params = (status & 0xE0) == 0xC0 ? 1 : 2;
+            if (params > size - at) return whole;
+            at += params;
+        }
+        whole = at;
+    }
+}
+
+void PutBe32(std::vector<uint8_t>& out, size_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+// What FluidSynth's reader is given of a standard MIDI file: the header, as the 6 bytes it
+// reads, and as many "MTrk" chunks as the header announces, each cut after its last whole
+// event. Empty unless the file has a header and chunks that each fit in the file, among
+// them those tracks.
+// The reader takes the word after an unknown chunk for a length without reading the next
+// id, and loses its place when an event runs past its track: either can send it back and
+// forth through the file for ever. On this copy every read and skip moves forward, so
+// its work is bounded by the copy's size.
+std::vector<uint8_t> TracksOnly(const uint8_t* data, size_t size) {
+    if (data == nullptr || size < 14 || std::memcmp(data, "MThd", 4) != 0) return {};
     const uint32_t headerBytes = ReadBe32(data + 4);
-    if (headerBytes < 6 || headerBytes > size - 8) return false;
+    if (headerBytes < 6 || headerBytes > size - 8) return {};
     const unsigned tracks = (unsigned{data[10]} << 8) | data[11];
-    if (tracks == 0) return false;
+    if (tracks == 0) return {};
+    std::vector<uint8_t> out(data, data + 8);
+    out[4] = out[5] = out[6] = 0;
+    out[7] = 6;
+    out.insert(out.end(), data + 8, data + 14);
     unsigned found = 0;
     size_t at = 8 + headerBytes;
     while (found < tracks) {
-        if (size - at < 8) return false;
+        if (size - at < 8) return {};
         const uint32_t bytes = ReadBe32(data + at + 4);
-        if (bytes > size - at - 8) return false;
-        if (std::memcmp(data + at, "MTrk", 4) == 0) ++found;
+        if (bytes > size - at - 8) return {};
+        if (std::memcmp(data + at, "MTrk", 4) == 0) {
+            ++found;
+            const size_t kept = WholeEvents(data + at + 8, bytes);
+            out.insert(out.end(), data + at, data + at + 4);
+            PutBe32(out, kept);
+            out.insert(out.end(), data + at + 8, data + at + 8 + kept);
+        }
         at += 8 + bytes;
     }
-    return true;
+    return out;
 }
 
 }  // namespace
 
 bool IsPlayable(const uint8_t* data, size_t size) {
-    if (data == nullptr || !HasWholeChunks(data, size) || !LoadFluid()) return false;
+    const std::vector<uint8_t> tracks = TracksOnly(data, size);
+    if (tracks.empty() || !LoadFluid()) return false;
     // FluidSynth reads the file when its player first runs: a quiet synthesizer of its
-    // own (no sound font) runs one block and tells whether the file loaded.
+    // own (no sound font) runs one block and tells whether the file loaded. Its work is
+    // bounded by the copy's size, so the lock is never held for long.
     static std::mutex lock;
     static Synth probe;
     std::lock_guard<std::mutex> hold(lock);
@@ -164,7 +234,8 @@ bool IsPlayable(const uint8_t* data, size_t size) {
     fluid_player_t* player = g_fluid.new_fluid_player(probe.synth);
     if (player == nullptr) return false;
     bool loaded = false;
-    if (g_fluid.fluid_player_add_mem(player, data, size) == FLUID_OK && g_fluid.fluid_player_play(player) == FLUID_OK) {
+    if (g_fluid.fluid_player_add_mem(player, tracks.data(), tracks.size()) == FLUID_OK &&
+        g_fluid.fluid_player_play(player) == FLUID_OK) {
         float left[64], right[64];
         g_fluid.fluid_synth_write_float(probe.synth, 64, left, 0, 1, right, 0, 1);
         loaded = g_fluid.fluid_player_get_status(player) == FLUID_PLAYER_PLAYING || g_fluid.fluid_player_get_total_ticks(player) > 0;
@@ -176,7 +247,9 @@ bool IsPlayable(const uint8_t* data, size_t size) {
 }
 
 uint64_t Start(SongData song, int plays, std::function<void()> onEnd) {
-    if (!song || song->empty()) return 0;
+    if (!song) return 0;
+    song = std::make_shared<const std::vector<uint8_t>>(TracksOnly(song->data(), song->size()));
+    if (song->empty()) return 0;
     Synth* synth = MakeSynth(dsound::GetOutputFormat().rate);
     if (synth == nullptr) return 0;
     std::lock_guard<std::mutex> hold(dsound::MixLock());

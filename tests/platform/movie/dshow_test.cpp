@@ -16,7 +16,6 @@
 
 #include "CodecFixtures.h"
 #include "MemoryWatch.h"
-#include "SharedFixtures.h"
 #include "../dshow_support.h"
 
 using namespace movietest;
@@ -452,16 +451,24 @@ TEST_F(Movies, ASoundOnlyFileOpensWithNoPicture) {
     EXPECT_EQ(p.stream->OpenFile(Wide("clip.avi").data(), 0), MS_E_SOURCEALREADYDEFINED);
 }
 
-// Found by fuzzing: a 5.6 KB sound-only file (a WAVE) whose track claims 1,935,955,490
-// samples a second. It opens and runs like any sound-only file, but its sound is not
-// converted (a resampler for that rate would take seconds and gigabytes on the mixing
-// thread): the mix stays silent and small.
+// Found by fuzzing: a sound-only file (a WAVE) whose track claims 1,935,955,490 samples
+// a second. It opens and runs like any sound-only file, but its sound is not converted (a
+// resampler for that rate would take seconds and gigabytes on the mixing thread): the mix
+// stays silent and small. Made here from FFmpeg's WAVE with the rate and byte rate
+// written over, as the fuzzer had them.
 TEST_F(Movies, ASoundTrackOfAnAbsurdRateOpensAndStaysSilent) {
-    std::string bytes;
-    if (!qztest::ReadSharedFixture("movie-absurd-sample-rate.avi", &bytes)) {
-        GTEST_SKIP() << qztest::SharedFixturePath("movie-absurd-sample-rate.avi") << " is not beside the repository";
+    qztest::MovieSpec spec = ClipSpec();
+    spec.container = "wav";
+    spec.videoCodec = "";
+    std::string bytes = qztest::ReadWholeFile(Write(dir, "tone.wav", spec));
+    ASSERT_GE(bytes.size(), 44u);
+    ASSERT_EQ(bytes.compare(12, 4, "fmt "), 0);
+    const uint32_t claimedRate = 1935955490u, byteRate = 0x5F765F74u;
+    for (int i = 0; i < 4; i++) {
+        bytes[24 + i] = static_cast<char>((claimedRate >> (8 * i)) & 0xFF);
+        bytes[28 + i] = static_cast<char>((byteRate >> (8 * i)) & 0xFF);
     }
-    std::filesystem::copy_file(qztest::SharedFixturePath("movie-absurd-sample-rate.avi"), dir.file("absurd.avi"));
+    qztest::WriteWholeFile(dir.file("absurd.avi"), bytes);
     Screen screen;
     Player p;
     EXPECT_EQ(p.Open(screen.dd, "absurd.avi"), 6);  // opened; no picture
