@@ -4,8 +4,9 @@
 // libjpeg reports errors through JpegErrorExit, which outputs libjpeg's message and jumps
 // back to RunJpegDecode. No frame that jump crosses owns an object with a destructor, and
 // everything the loader must release afterwards lives in the loader's own frame, above
-// the jump. libjpeg's messages, warnings among them, go to the library's log, never
-// straight to standard error, where libjpeg's own output would put them.
+// the jump. libjpeg's messages, warnings among them, are dropped: its own output would
+// put them on standard error, which a windowed game does not have, and the library's log
+// keeps only the library's own lines.
 // The source reads the stream in 4096-byte pieces; a stream that ends early gets
 // libjpeg's warning and an end-of-image code, so the picture is completed by libjpeg.
 // A memory stream's bytes are handed over where they lie, all that is left at once:
@@ -21,7 +22,6 @@
 #include <jerror.h>
 
 #include "QzUseCLibCodec.h"
-#include "QzWinLog.h"
 #include "QzWinMemory.h"
 
 namespace {
@@ -48,11 +48,7 @@ struct JpegOwnBlocks {
     unsigned char* pixels;
 };
 
-void JpegOutputMessage(j_common_ptr cinfo) {
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
-    WriteLogFormat("%s", text);
-}
+void JpegDropMessage(j_common_ptr) {}
 
 void JpegErrorExit(j_common_ptr cinfo) {
     (*cinfo->err->output_message)(cinfo);
@@ -195,7 +191,7 @@ int LoadJpegToGraphImage(ReadStream* stream, GraphImage* image) {
     std::memset(&cinfo, 0, sizeof(cinfo));
     cinfo.err = jpeg_std_error(&error.pub);
     error.pub.error_exit = JpegErrorExit;
-    error.pub.output_message = JpegOutputMessage;
+    error.pub.output_message = JpegDropMessage;
     JpegOwnBlocks own = {nullptr};
     int result = RunJpegDecode(&cinfo, &error, stream, image, &own);
     if (own.pixels != nullptr) FreeMemory(own.pixels);
