@@ -76,7 +76,7 @@ struct Harness {
     bool playing = false;  // stage s has begun
     int livesAtBoss = -1, deaths = 0, lastDying = 0;
     // Presents of the screens the replay takes.
-    int titleAt = -1, shuttersOpenAt = -1, timerAt = -1;
+    int titleAt = -1, shuttersOpenAt = -1, timerAt = -1, tallyAt = -1;
     pilot::Pilot pilot;
     sheetcells::Cell arrow, digits[10];
 };
@@ -256,6 +256,7 @@ void Hook(uint64_t present, const uint32_t* pixels, int width, int height) {
     }
     g->lastDying = GameState.dyingTime;
     if (GameState.bossLife == 0 && g->bossDeadAt < 0 && GameState.stage == g->stage) g->bossDeadAt = n;
+    if (GameState.clearCount > 200 && g->tallyAt < 0 && GameState.stage == g->stage) g->tallyAt = n;
     // The stage is over once its tally has run (the next stage begins), at GAME OVER, or
     // when the game leaves play; END then follows.
     const bool over = GameState.stage != g->stage || GameState.result != 0 || GameState.quit != 0 ||
@@ -271,8 +272,8 @@ void Hook(uint64_t present, const uint32_t* pixels, int width, int height) {
     Pilot(present);
 }
 
-// The tally shows from 200 frames after the boss's end for 200 frames.
-bool TallyShown(const Harness& h) { return h.bossDeadAt >= 0 && !h.timeOver; }
+// The tally shows for 200 frames once the stage-clear count passes 200, unless time ran out.
+bool TallyShown(const Harness& h) { return h.tallyAt >= 0 && !h.timeOver; }
 
 // The replay's screenshots, by name and present.
 std::vector<std::pair<std::string, int>> Shots(const Harness& h) {
@@ -281,7 +282,7 @@ std::vector<std::pair<std::string, int>> Shots(const Harness& h) {
                                                       {"mid-map", (h.shuttersOpenAt + h.timerAt) / 2},
                                                       {"before-timer", h.timerAt - 1},
                                                       {"timer", h.timerAt}};
-    if (TallyShown(h)) shots.push_back({"tally", h.bossDeadAt + 300});
+    if (TallyShown(h)) shots.push_back({"tally", h.tallyAt + 100});
     return shots;
 }
 
