@@ -2,8 +2,10 @@
 // out explicitly: the stream writes "\n" as it is here.
 #include "SaveFiles.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "GameTypes.h"
 
@@ -28,20 +30,38 @@ bool ReadValueFile(const char* name, int32_t& value) {
     return ok;
 }
 
+// The player learns of a save that failed: one line on standard error for each file,
+// the first time it fails, so that a folder without write access does not repeat it
+// after every game.
+static void ReportUnwritable(const std::string& name, int error) {
+    static std::set<std::string> reported;
+    if (!reported.insert(name).second) return;
+    std::fprintf(stderr, "zarnovik: %s cannot be written (%s); it was not saved\n", name.c_str(),
+                 error != 0 ? std::strerror(error) : "the write failed");
+}
+
 // Writes the bytes to name through a temporary file in the same folder.
 static bool WriteFileSafely(const std::string& name, const char* bytes, size_t count) {
     const std::string temporary = name + ".tmp";
+    errno = 0;
     SaveOutput.open(temporary, std::ios::binary | std::ios::trunc);
     if (!SaveOutput.is_open()) {
+        const int error = errno;
         SaveOutput.clear();
+        ReportUnwritable(name, error);
         return false;
     }
     SaveOutput.write(bytes, static_cast<std::streamsize>(count));
     SaveOutput.close();
     const bool written = !SaveOutput.fail();
+    int error = errno;
     SaveOutput.clear();
-    if (written && std::rename(temporary.c_str(), name.c_str()) == 0) return true;
+    if (written) {
+        if (std::rename(temporary.c_str(), name.c_str()) == 0) return true;
+        error = errno;
+    }
     std::remove(temporary.c_str());
+    ReportUnwritable(name, error);
     return false;
 }
 
@@ -52,8 +72,12 @@ static void WriteValueFile(const std::string& name, int32_t value) {
 
 void LoadHiScoreTable() {
     for (int mode = 0; mode < 2; mode++)
-        for (int level = 0; level < 5; level++)
-            ReadValueFile(HiScoreFileName(mode, level).c_str(), HiScoreTable[mode][level]);
+        for (int level = 0; level < 5; level++) {
+            // No game ends below 0: a negative hi-score is a damaged file, refused as bad text is.
+            int32_t stored = 0;
+            if (ReadValueFile(HiScoreFileName(mode, level).c_str(), stored) && stored >= 0)
+                HiScoreTable[mode][level] = stored;
+        }
 }
 
 void LoadUnlockTable() {

@@ -3,7 +3,7 @@
 //
 // Reading a value keeps the old one unless a whole number was read. Writing goes to a
 // temporary file beside the target, renamed over it only once every byte is out, so a
-// failed write leaves the old file as it was.
+// failed write leaves the old file as it was, and says so on standard error (once a file).
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ std::string ReplayFileName(int mode, int level);
 // Reads one decimal integer into value; a missing file or bad text leaves it.
 bool ReadValueFile(const char* name, int32_t& value);
 
-void LoadHiScoreTable();
+void LoadHiScoreTable();  // a negative stored score is refused
 void LoadUnlockTable();
 void LoadSoundMode();  // "soundon.txt"
 

@@ -76,6 +76,24 @@ void WriteTabs(HANDLE file, int count) {
     }
 }
 
+// A log that cannot be written loses its texts; the person running the program is told
+// once, on standard error (the debugger output), with the system's reason.
+void TellLogNotWritten() {
+    WindowSystemState& ws = g_windowSystem;
+    if (ws.logFailureTold) return;
+    ws.logFailureTold = 1;
+    const DWORD error = GetLastError();
+    char reason[160];
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                       sizeof reason, nullptr) == 0)
+        FormatStringBounded(reason, sizeof reason, "error %lu", static_cast<unsigned long>(error));
+    // The system's text ends in "\r\n".
+    if (char* end = FindFirstChar(reason, '\r')) *end = '\0';
+    char line[MAX_PATH + 256];
+    FormatStringBounded(line, sizeof line, "%s cannot be written (%s); the log is lost\n", ws.logFileName, reason);
+    OutputDebugStringA(line);
+}
+
 void WriteToLogFile(const char* copy, size_t length) {
     WindowSystemState& ws = g_windowSystem;
     char previousDir[MAX_PATH] = "";
@@ -98,6 +116,8 @@ void WriteToLogFile(const char* copy, size_t length) {
         OutputDebugStringA(copy);
         ws.logLineOpen = copy[length - 1] != '\n' ? 1 : 0;
         CloseHandle(file);
+    } else {
+        TellLogNotWritten();
     }
     // A file that cannot be opened loses the text; the directory comes back all the same.
     if (previousDir[0] != '\0') FileAccessSetDir(previousDir);
@@ -118,8 +138,11 @@ int CreateLogFile() {
         CopyStringBounded(ws.logFileName, sizeof ws.logFileName, "AppLog.txt");
     }
 
+    ws.logFailureTold = 0;
     DeleteFileA(ws.logFileName);
     HANDLE file = CreateFileA(ws.logFileName, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // An old log that stays (its folder forbids the delete) is written after its end:
+    // only a failed write tells.
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 
     ws.logIndent = 0;

@@ -204,6 +204,7 @@ struct WindowSystemState {
     int logIndent;
     int logLineOpen;      // the last text did not end with "\n"
     int logNoTimePrefix;  // setting: lines get no "%d:" prefix
+    int logFailureTold;   // the log could not be written, and standard error was told
 
     // 7. Draw area, kept here by the drawing front end.
     RECT drawArea;

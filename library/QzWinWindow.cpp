@@ -130,6 +130,7 @@ void ClearRecordKeepingSettings() {
     ws.logIndent = kept.logIndent;
     ws.logLineOpen = kept.logLineOpen;
     ws.logNoTimePrefix = kept.logNoTimePrefix;
+    ws.logFailureTold = kept.logFailureTold;
     ws.activationCallback = kept.activationCallback;
     ws.activationCallbackArg = kept.activationCallbackArg;
     std::memcpy(ws.startupDir, kept.startupDir, sizeof ws.startupDir);

@@ -351,12 +351,15 @@ TEST(MakeData, OggLoopsDecodeAndJoinWithoutASeam) {
         EXPECT_LE(double(pcm.size()) / info.channels / info.rate, 20.0);
         serials.insert(serial);
         int peak = 0;
+        double sum = 0;
         std::vector<int> steps;
         for (size_t i = 0; i < pcm.size(); ++i) {
             peak = std::max(peak, std::abs(int(pcm[i])));
+            sum += pcm[i];
             if (i + 1 < pcm.size()) steps.push_back(std::abs(pcm[i + 1] - pcm[i]));
         }
         EXPECT_GT(peak, 10000);
+        EXPECT_LT(std::fabs(sum / double(pcm.size()) / 32768.0), 0.001) << "DC offset";
         std::sort(steps.begin(), steps.end());
         const int typical = steps[steps.size() * 99 / 100];
         EXPECT_LE(std::abs(pcm.front() - pcm.back()), typical);

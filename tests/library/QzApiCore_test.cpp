@@ -2,9 +2,12 @@
 // next call makes it again; a refused start-up leaves the lock free and no window; the
 // millisecond clock ignores its argument; Space from a scripted frame reaches the key
 // flag and the pad bits on that frame only.
+#include <sys/stat.h>
+
 #include <string>
 
 #include "LibraryFixture.h"
+#include "QzWinLog.h"
 #include "QzWinWindow.h"
 #include "platform/winuser.h"
 
@@ -34,6 +37,27 @@ TEST_F(ApiCoreTest, TheEndDestroysTheLockAndTheNextCallMakesItAgain) {
     ASSERT_EQ(ApiInitializeLibrary(), 0);
     EXPECT_EQ(ApiTerminateLibrary(), 0);
     EXPECT_EQ(ReadLockState(&g_windowSystem.lock).created, 0);
+}
+
+// In a folder that cannot be written the whole start and end go on without their log,
+// and standard error says so once.
+TEST_F(ApiCoreTest, AStartedLibraryThatCannotWriteItsLogSaysSoOnce) {
+    const std::string errors = dir.file("errors.txt"), locks = dir.file("locks");
+    ASSERT_EQ(mkdir(locks.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(locks.c_str(), 0777), 0);
+    const int result = dir.RunReadOnly(errors, [&locks] {
+        ptest::CaptureDebugOutput(false);
+        ptest::SetWindowLockFolder(locks);
+        // As in a new process: an earlier test's start-up folder is gone.
+        g_windowSystem.startupDir[0] = '\0';
+        ApiChangeWindowMode(1);
+        if (ApiInitializeLibrary() != 0) return 1;
+        WriteLog("after the start\n");
+        return ApiTerminateLibrary() == 0 ? 0 : 2;
+    });
+    EXPECT_EQ(result, 0);
+    const std::string told = qztest::ReadWholeFile(errors);
+    EXPECT_EQ(Count(told, "AppLog.txt cannot be written (Access is denied.); the log is lost\n"), 1) << told;
 }
 
 TEST_F(ApiCoreTest, ATwentyFourBitDesktopInWindowModeIsRefusedWithTheLockFreeAndNoWindow) {

@@ -92,6 +92,22 @@ TEST_F(LogTest, NothingIsWrittenBeforeTheStartUpDirectoryIsKnown) {
     EXPECT_EQ(ptest::TakeDebugOutput(), "");
 }
 
+// In a folder that cannot be written the texts are lost, and standard error says so once
+// with the system's reason; the library goes on.
+TEST_F(LogTest, ALogThatCannotBeWrittenIsToldOnceOnStandardError) {
+    const std::string errors = dir.file("errors.txt");
+    const int result = dir.RunReadOnly(errors, [this] {
+        ptest::CaptureDebugOutput(false);
+        StartLog();
+        WriteLog("one\n");
+        WriteLogFormat("two %d", 2);
+        return WriteLog("three\n") == -1 ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(qztest::ReadWholeFile(errors), "AppLog.txt cannot be written (Access is denied.); the log is lost\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("AppLog.txt")));
+}
+
 TEST_F(LogTest, CreatingReplacesAnOldLogWhateverItsCase) {
     qztest::WriteWholeFile(dir.file("applog.txt"), "old contents\r\n");
     StartLog();

@@ -589,6 +589,19 @@ TEST(MessageBox, AnswersFromTheControlOrWithTheDefaultButton) {
     }
 }
 
+// A box that cannot be shown answers 0, and standard error tells what was asked, what it
+// answered and how to answer without a box.
+TEST(MessageBox, ABoxThatCannotBeShownAnswersZeroAndSaysSo) {
+    ptest::SetMessageBoxAnswer(ptest::MessageBoxAnswer::Show);
+    ptest::FailCall("MessageBox");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "FULL SCREEN GO", "?", MB_YESNO | MB_ICONQUESTION), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "window: the message box \"?\" (\"FULL SCREEN GO\") could not be shown, so it answered 0, none of its "
+              "buttons (Yes, No); QZ_MSGBOX=yes or QZ_MSGBOX=no answers it without a box\n");
+    EXPECT_EQ(MessageBoxA(nullptr, "FULL SCREEN GO", "?", MB_YESNO), IDYES);  // the fault was for one call
+}
+
 // ---- a second instance --------------------------------------------------------------------------------
 
 TEST_F(WindowTest, AnotherProcessesWindowIsFoundUntilThatProcessEnds) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,6 +105,31 @@ Image ReadImage(const std::string& path) {
 }
 
 std::string ReadFile(const std::string& path) { return qztest::ReadWholeFile(path); }
+
+std::vector<int16_t> WaveSamples(const std::string& wave, size_t* perSecond) {
+    std::vector<int16_t> samples;
+    *perSecond = 0;
+    size_t at = 12;
+    while (at + 8 <= wave.size()) {
+        uint32_t size = 0;
+        std::memcpy(&size, wave.data() + at + 4, 4);
+        if (wave.compare(at, 4, "fmt ") == 0 && at + 16 <= wave.size()) {
+            uint16_t channels = 0;
+            uint32_t rate = 0;
+            std::memcpy(&channels, wave.data() + at + 10, 2);
+            std::memcpy(&rate, wave.data() + at + 12, 4);
+            *perSecond = size_t{rate} * channels;
+        }
+        if (wave.compare(at, 4, "data") == 0) {
+            size = std::min<uint32_t>(size, uint32_t(wave.size() - at - 8));
+            samples.resize(size / 2);
+            std::memcpy(samples.data(), wave.data() + at + 8, samples.size() * 2);
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return samples;
+}
 
 double Seconds() {
     timespec now{};

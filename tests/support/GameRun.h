@@ -69,6 +69,10 @@ Image ReadImage(const std::string& path);
 
 std::string ReadFile(const std::string& path);
 
+// 16-bit samples of a WAVE's data chunk (QZ_AUDIO_CAPTURE writes one), and how many make a
+// second (rate x channels).
+std::vector<int16_t> WaveSamples(const std::string& wave, size_t* perSecond);
+
 // A monotonic clock, for the closing note's times (<chrono> does not build under CP932).
 double Seconds();
 

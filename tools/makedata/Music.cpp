@@ -156,8 +156,8 @@ void RenderPitched(LoopBuffer& loop, size_t start, size_t length, int pitch, dou
         phase += f * vibrato / kSampleRate;
         phase -= std::floor(phase);
         double s = 0;
-        if (kind == 0) {  // lead: pulse
-            s = phase < 0.3 ? 0.5 : -0.5;
+        if (kind == 0) {  // lead: a pulse of 30 % duty, its levels set for a mean of 0
+            s = phase < 0.3 ? 0.7 : -0.3;
         } else if (kind == 1) {  // bass: filtered saw
             filtered += 0.18 * ((2 * phase - 1) - filtered);
             s = filtered;
@@ -197,6 +197,12 @@ void RenderDrum(LoopBuffer& loop, size_t start, int note, double gain, uint32_t 
     }
 }
 
+// A General MIDI synthesizer plays the notes about 7 dB under the rendered loops at the same
+// velocities (the synthesizer's voices at channel volume 100): the files carry full channel
+// volume and velocities a quarter higher, so that the MIDI modes sound as loud as the Ogg ones.
+constexpr uint8_t kMidiChannelVolume = 127;
+int MidiVelocity(int velocity) { return std::min(127, velocity * 5 / 4); }
+
 size_t TickToSample(int64_t tick, int bpm) { return size_t(tick * 60 * kSampleRate / (int64_t(bpm) * kTicks)); }
 
 }  // namespace
@@ -234,7 +240,7 @@ std::vector<uint8_t> EncodeMidi(const Tune& tune) {
         };
         std::vector<Event> events;
         for (const Note& n : voice.notes) {
-            events.push_back({n.start, true, n.pitch, n.velocity});
+            events.push_back({n.start, true, n.pitch, MidiVelocity(n.velocity)});
             events.push_back({n.start + n.length, false, n.pitch, 0});
         }
         // By time; at one tick, note-offs first, so a repeated note is not cut.
@@ -243,7 +249,7 @@ std::vector<uint8_t> EncodeMidi(const Tune& tune) {
         });
         std::vector<uint8_t> t;
         if (voice.program >= 0) t.insert(t.end(), {0, uint8_t(0xC0 | voice.channel), uint8_t(voice.program)});
-        t.insert(t.end(), {0, uint8_t(0xB0 | voice.channel), 7, 100});  // channel volume
+        t.insert(t.end(), {0, uint8_t(0xB0 | voice.channel), 7, kMidiChannelVolume});
         int now = 0;
         for (const Event& e : events) {
             PutVarLen(t, uint32_t(e.tick - now));
@@ -273,6 +279,12 @@ std::vector<float> RenderLoop(const Tune& tune) {
                               gain * (kind == 0 ? 0.28 : kind == 1 ? 0.45 : 0.12), kind);
         }
     }
+    // What offset is left (the drums' tails, notes cut by their envelopes) goes: a loop
+    // with a mean of 0 neither thumps when it starts nor wastes headroom.
+    double sum = 0;
+    for (double s : loop.samples) sum += s;
+    const double mean = sum / double(loop.samples.size());
+    for (double& s : loop.samples) s -= mean;
     double peak = 1e-9;
     for (double s : loop.samples) peak = std::max(peak, std::fabs(s));
     std::vector<float> out(loop.samples.size());

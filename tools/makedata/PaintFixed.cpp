@@ -250,10 +250,16 @@ void Label(Canvas& cv, const Box& b, int index) {
         return;
     }
     if (index <= 38) {
-        static const char* const kHeads[4] = {"TIME BONUS", "ITEM BONUS", "SHIELD BONUS", "LIFE BONUS"};
+        // The stage-clear tally draws its 20-px digits over this cell: the count right-aligned
+        // to end 95 px from its left edge on the upper row (centred 14 px down), the points
+        // from 79 px on along the lower row (centred 39 px down). The heading reads around
+        // them: its word right of the count, "BONUS" left of the points, each on its row.
+        static const char* const kWords[4] = {"TIME", "ITEM", "SHIELD", "LIFE"};
+        constexpr Rgb kText{255, 255, 255}, kTextOutline{40, 60, 140};
         cv.FillRect(b.x, b.y + 4, b.w, b.h - 8, {20, 30, 70});
         cv.FrameRect(b.x, b.y + 4, b.w, b.h - 8, {120, 160, 255}, 2);
-        CenteredText(cv, b, kHeads[index - 35], 3, {255, 255, 255}, {40, 60, 140}, false);
+        cv.OutlinedText(b.x + 108, b.y + 8, kWords[index - 35], 2, kText, kTextOutline, false);
+        cv.OutlinedText(b.x + 12, b.y + 33, "BONUS", 2, kText, kTextOutline, false);
         return;
     }
     static const char* const kPowerUps[6] = {"SHOT UP", "SHOT MAX", "NPLM UP", "NPLM MAX", "SHIELD1", "SHIELD2"};

@@ -84,7 +84,9 @@ void SetDesktopDepth(int bitsPerPixel);                 // 0: the backend's own 
 //                      or IDOK, no takes IDNO or IDCANCEL (default: the box is shown; the
 //                      null backend then answers its default button)
 // Fault injection (FailCall) also takes "RegisterClassExA", "CreateWindowExA" (each fails
-// as on a machine out of resources) and "CoInitialize" (returns E_FAIL).
+// as on a machine out of resources), "CoInitialize" (returns E_FAIL) and "MessageBox" (the
+// box cannot be shown, as on an X server without the fonts it needs: MessageBoxA answers 0
+// and says so on standard error).
 #include <vector>
 
 namespace ptest {

@@ -4,6 +4,7 @@
 // are pointer-sized.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -177,6 +178,13 @@ typedef GUID* LPGUID;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
+
+// The system's text for an error code, as "text\r\n" (FORMAT_MESSAGE_FROM_SYSTEM only,
+// into the caller's buffer; inserts are never expanded). 0 for a code without a text.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
+                     va_list* arguments);
 
 // ---- process entry ------------------------------------------------------------
 #define SW_HIDE 0

@@ -26,6 +26,46 @@ DWORD GetLastError() { return t_lastError; }
 
 void SetLastError(DWORD error) { t_lastError = error; }
 
+DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size, va_list*) {
+    // The codes the platform sets, with the texts Windows gives them.
+    static const struct {
+        DWORD code;
+        const char* text;
+    } kTexts[] = {
+        {ERROR_SUCCESS, "The operation completed successfully."},
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
+        {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified."},
+        {ERROR_TOO_MANY_OPEN_FILES, "The system cannot open the file."},
+        {ERROR_ACCESS_DENIED, "Access is denied."},
+        {ERROR_INVALID_HANDLE, "The handle is invalid."},
+        {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command."},
+        {ERROR_FILE_EXISTS, "The file exists."},
+        {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
+        {ERROR_DISK_FULL, "There is not enough space on the disk."},
+        {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
+        {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect."},
+        {ERROR_NEGATIVE_SEEK, "An attempt was made to move the file pointer before the beginning of the file."},
+        {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
+        {ERROR_DIRECTORY, "The directory name is invalid."},
+    };
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || buffer == nullptr) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    for (const auto& entry : kTexts) {
+        if (entry.code != messageId) continue;
+        const size_t length = std::strlen(entry.text) + 2;
+        if (size <= length) {
+            t_lastError = ERROR_INSUFFICIENT_BUFFER;
+            return 0;
+        }
+        std::snprintf(buffer, size, "%s\r\n", entry.text);
+        return static_cast<DWORD>(length);
+    }
+    t_lastError = 317;  // ERROR_MR_MID_NOT_FOUND: no text for this code
+    return 0;
+}
+
 namespace kernel {
 
 void Diag(const char* format, ...) {

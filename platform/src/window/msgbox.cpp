@@ -41,7 +41,17 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     case MB_ICONASTERISK: spec.icon = backend::MessageBoxSpec::Information; break;
     default: spec.icon = backend::MessageBoxSpec::None; break;
     }
-    int chosen = window::Machine().messageBox(spec);
-    if (chosen < 0 || chosen >= static_cast<int>(results.size())) return 0;
+    const int chosen = kernel::ConsumeFault("MessageBox") ? -1 : window::Machine().messageBox(spec);
+    if (chosen < 0) {
+        // The caller goes on as if no button were taken; the person at the machine learns
+        // what was asked, what it was answered and how to answer it without a box.
+        std::string buttons;
+        for (const std::string& label : spec.buttons) buttons += (buttons.empty() ? "" : ", ") + label;
+        kernel::Diag("window: the message box \"%s\" (\"%s\") could not be shown, so it answered 0, none of its "
+                     "buttons (%s); QZ_MSGBOX=yes or QZ_MSGBOX=no answers it without a box",
+                     spec.caption.c_str(), spec.text.c_str(), buttons.c_str());
+        return 0;
+    }
+    if (chosen >= static_cast<int>(results.size())) return 0;
     return results[static_cast<size_t>(chosen)];
 }

@@ -158,32 +158,6 @@ std::string FramePath(const std::string& folder, int present) {
     return folder + name;
 }
 
-// 16-bit samples of a WAVE's data chunk, and how many make a second (rate x channels).
-std::vector<int16_t> Samples(const std::string& wave, size_t* perSecond) {
-    std::vector<int16_t> samples;
-    *perSecond = 0;
-    size_t at = 12;
-    while (at + 8 <= wave.size()) {
-        uint32_t size = 0;
-        std::memcpy(&size, wave.data() + at + 4, 4);
-        if (wave.compare(at, 4, "fmt ") == 0 && at + 16 <= wave.size()) {
-            uint16_t channels = 0;
-            uint32_t rate = 0;
-            std::memcpy(&channels, wave.data() + at + 10, 2);
-            std::memcpy(&rate, wave.data() + at + 12, 4);
-            *perSecond = size_t{rate} * channels;
-        }
-        if (wave.compare(at, 4, "data") == 0) {
-            size = std::min<uint32_t>(size, wave.size() - at - 8);
-            samples.resize(size / 2);
-            std::memcpy(samples.data(), wave.data() + at + 8, samples.size() * 2);
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return samples;
-}
-
 TEST(RecordReplay, TheReplayShowsTheRecordedGameFrameForFrame) {
     RecordedGame recorded = PlayRecordedGame();
     const int game = recorded.frames;
@@ -276,7 +250,7 @@ TEST(RecordReplay, TheReplayShowsTheRecordedGameFrameForFrame) {
     // silent. A present takes at least 17 ms of the clock the mix follows, so the title's
     // sound is at least the last (presents since it) x 17 ms of the capture.
     size_t second = 0;
-    const std::vector<int16_t> samples = Samples(gamerun::ReadFile(folder + "/audio.wav"), &second);
+    const std::vector<int16_t> samples = gamerun::WaveSamples(gamerun::ReadFile(folder + "/audio.wav"), &second);
     ASSERT_FALSE(samples.empty());
     ASSERT_GT(second, 0u);
     int firstTitle = 0;

@@ -76,7 +76,7 @@ struct Harness {
     bool playing = false;  // stage s has begun
     int livesAtBoss = -1, deaths = 0, lastDying = 0;
     // Presents of the screens the replay takes.
-    int titleAt = -1, shuttersOpenAt = -1, timerAt = -1;
+    int titleAt = -1, shuttersOpenAt = -1, timerAt = -1, tallyAt = -1;
     pilot::Pilot pilot;
     sheetcells::Cell arrow, digits[10];
 };
@@ -256,6 +256,7 @@ void Hook(uint64_t present, const uint32_t* pixels, int width, int height) {
     }
     g->lastDying = GameState.dyingTime;
     if (GameState.bossLife == 0 && g->bossDeadAt < 0 && GameState.stage == g->stage) g->bossDeadAt = n;
+    if (GameState.clearCount > 200 && g->tallyAt < 0 && GameState.stage == g->stage) g->tallyAt = n;
     // The stage is over once its tally has run (the next stage begins), at GAME OVER, or
     // when the game leaves play; END then follows.
     const bool over = GameState.stage != g->stage || GameState.result != 0 || GameState.quit != 0 ||
@@ -271,13 +272,18 @@ void Hook(uint64_t present, const uint32_t* pixels, int width, int height) {
     Pilot(present);
 }
 
+// The tally shows for 200 frames once the stage-clear count passes 200, unless time ran out.
+bool TallyShown(const Harness& h) { return h.tallyAt >= 0 && !h.timeOver; }
+
 // The replay's screenshots, by name and present.
 std::vector<std::pair<std::string, int>> Shots(const Harness& h) {
-    return {{"title", h.titleAt},
-            {"shutters-open", h.shuttersOpenAt},
-            {"mid-map", (h.shuttersOpenAt + h.timerAt) / 2},
-            {"before-timer", h.timerAt - 1},
-            {"timer", h.timerAt}};
+    std::vector<std::pair<std::string, int>> shots = {{"title", h.titleAt},
+                                                      {"shutters-open", h.shuttersOpenAt},
+                                                      {"mid-map", (h.shuttersOpenAt + h.timerAt) / 2},
+                                                      {"before-timer", h.timerAt - 1},
+                                                      {"timer", h.timerAt}};
+    if (TallyShown(h)) shots.push_back({"tally", h.tallyAt + 100});
+    return shots;
 }
 
 class WholeGame : public ::testing::TestWithParam<int> {};
@@ -375,6 +381,21 @@ TEST_P(WholeGame, ThroughStageSelectToItsEndReplayedFrameForFrameWithItsScreens)
                   int(label.opaque.size()) / 4);
         for (const auto& [name, at] : Shots(harness))
             EXPECT_EQ(640, gamerun::ReadImage(folder + "/" + name + ".png").width) << name;
+        // The tally's numbers leave its headings' words whole: the white of each heading
+        // (centred at (320, 102 + 80 k)) shows in full.
+        if (TallyShown(harness)) {
+            const gamerun::Image tally = gamerun::ReadImage(folder + "/tally.png");
+            ASSERT_EQ(tally.width, 640);
+            for (int k = 0; k < (stage == 7 ? 4 : 3); k++) {
+                sheetcells::Cell words = sheetcells::LayoutCell(SpriteTable::LabelSprites, 35 + k);
+                std::erase_if(words.opaque, [](const auto& pixel) { return pixel.second != 0xFFFFFF; });
+                ASSERT_GT(words.opaque.size(), 100u);
+                EXPECT_EQ(int(words.opaque.size()),
+                          sheetcells::PixelsShown(words, tally.pixels.data(), 640, tally.height, 320 - words.width / 2,
+                                                  102 + 80 * k - words.height / 2))
+                    << "heading " << 35 + k;
+            }
+        }
     }
     if (replays.size() > 1) {
         for (const auto& [name, at] : Shots(harness)) {
@@ -388,6 +409,8 @@ TEST_P(WholeGame, ThroughStageSelectToItsEndReplayedFrameForFrameWithItsScreens)
     for (const auto& [name, at] : Shots(harness))
         std::filesystem::copy_file(replays[0] + "/" + name + ".png", kept / (name + ".png"),
                                    std::filesystem::copy_options::overwrite_existing);
+    // With the keys, the game can be played again to any frame (QZ_INPUT).
+    qztest::WriteWholeFile((kept / "keys.txt").string(), harness.script.Text());
     const size_t frames = size_t(std::count(first.begin(), first.end(), '\n'));
     std::printf("stage %d: %zu presents, recorded in %.1f s, replayed in %.1f s (%zu process%s); lives at the boss %d, "
                 "%d lost; %s\n",

@@ -1,6 +1,10 @@
 // The save files: names, reads that keep the old value, writes through a temporary file,
 // the replay's fixed length and its fill, and when a game writes them.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "GameLoop.h"
 #include "RulesFixture.h"
@@ -46,6 +50,7 @@ TEST_F(SaveFiles, AValueIsReadOnlyWhenTheFileHoldsAWholeNumber) {
 TEST_F(SaveFiles, TheTablesAndTheSoundModeKeepTheirValuesWithoutGoodFiles) {
     WriteWholeFile("score2.dat", "1234\r\n");
     WriteWholeFile("score3_rim.dat", "x");
+    WriteWholeFile("score4.dat", "-5\r\n");  // no game ends below 0
     WriteWholeFile("start1.dat", "8\r\n");
     WriteWholeFile("start0_rim.dat", "77777777777");
     WriteWholeFile("soundon.txt", "oops");
@@ -54,6 +59,7 @@ TEST_F(SaveFiles, TheTablesAndTheSoundModeKeepTheirValuesWithoutGoodFiles) {
     LoadSoundMode();
     EXPECT_EQ(HiScoreTable[0][2], 1234);
     EXPECT_EQ(HiScoreTable[1][3], 0);
+    EXPECT_EQ(HiScoreTable[0][4], 0);
     EXPECT_EQ(UnlockTable[0][1], 8);
     EXPECT_EQ(UnlockTable[1][0], 0);
     EXPECT_EQ(GameState.soundMode, 1);
@@ -92,6 +98,33 @@ TEST_F(SaveFiles, AFailedWriteKeepsTheOldFile) {
     struct stat info{};
     EXPECT_EQ(stat("score1.dat.tmp", &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+// In a folder the player cannot write, each save says once on standard error which file
+// was not saved and why, and the game goes on with the score in memory. The writes run
+// in a child process that, when it is root, gives up root: permission bits bind it then.
+TEST_F(SaveFiles, AFolderThatCannotBeWrittenIsReportedOnceAFile) {
+    const std::string errors = dir.file("errors.txt");
+    const int result = dir.RunReadOnly(errors, [] {
+        GameState.mode = 0;
+        GameState.level = 3;
+        GameState.playMode = 0;
+        GameState.result = 1;
+        for (int32_t score : {700, 800}) {
+            GameState.score = score;
+            SaveGameResult();
+        }
+        UnlockTable[0][3] = 5;
+        SaveUnlock();
+        return HiScoreTable[0][3] == 800 ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
+    const std::string reason = std::strerror(EACCES);
+    EXPECT_EQ(ReadWholeFile(errors), "zarnovik: score3.dat cannot be written (" + reason + "); it was not saved\n"
+                                     "zarnovik: replay3.dat cannot be written (" + reason + "); it was not saved\n"
+                                     "zarnovik: start3.dat cannot be written (" + reason + "); it was not saved\n");
+    for (const char* name : {"score3.dat", "replay3.dat", "start3.dat", "score3.dat.tmp"})
+        EXPECT_NE(access(name, F_OK), 0) << name;
 }
 
 TEST_F(SaveFiles, AReplayFillsWith48WhereTheFileEnds) {
