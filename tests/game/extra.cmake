@@ -29,4 +29,15 @@ foreach(program game_game_tests game_window_tests)
     add_dependencies(${program} zarnovik)
   endif()
 endforeach()
+# The record-and-REPLAY case also plays its game in the optimized executable (the plain
+# build's, in scripts/test): its frames must hash alike in both, which the whole games
+# played only in the optimized build rely on. This build's own executable where unset.
+set(QZ_OPTIMIZED_ZARNOVIK "" CACHE FILEPATH "The game built optimized without sanitizers, for the cross-build replay")
+if(TARGET game_game_tests)
+  if(QZ_OPTIMIZED_ZARNOVIK)
+    target_compile_definitions(game_game_tests PRIVATE QZ_OPTIMIZED_ZARNOVIK="${QZ_OPTIMIZED_ZARNOVIK}")
+  else()
+    target_compile_definitions(game_game_tests PRIVATE QZ_OPTIMIZED_ZARNOVIK="$<TARGET_FILE:zarnovik>")
+  endif()
+endif()
 
