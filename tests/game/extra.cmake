@@ -8,6 +8,7 @@ function(qz_rules_test_executable name label)
     return()
   endif()
   add_executable(${name} ${sources} ${QZ_RULES_FAKE})
+  qz_fixed_address_program(${name})
   target_compile_options(${name} PRIVATE ${QZ_SJIS_FLAGS})
   qz_unit_test_optimisation(${name} ${label})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake ${CMAKE_CURRENT_SOURCE_DIR}/support)
@@ -29,4 +30,15 @@ foreach(program game_game_tests game_window_tests)
     add_dependencies(${program} zarnovik)
   endif()
 endforeach()
+# The record-and-REPLAY case also plays its game in the optimized executable (the plain
+# build's, in scripts/test): its frames must hash alike in both, which the whole games
+# played only in the optimized build rely on. This build's own executable where unset.
+set(QZ_OPTIMIZED_ZARNOVIK "" CACHE FILEPATH "The game built optimized without sanitizers, for the cross-build replay")
+if(TARGET game_game_tests)
+  if(QZ_OPTIMIZED_ZARNOVIK)
+    target_compile_definitions(game_game_tests PRIVATE QZ_OPTIMIZED_ZARNOVIK="${QZ_OPTIMIZED_ZARNOVIK}")
+  else()
+    target_compile_definitions(game_game_tests PRIVATE QZ_OPTIMIZED_ZARNOVIK="$<TARGET_FILE:zarnovik>")
+  endif()
+endif()
 
