@@ -16,6 +16,8 @@
 #include "QzGraphicsData.h"
 #include "SpriteLayout.h"
 
+namespace MakeData_test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -430,3 +432,5 @@ TEST(MakeData, ASecondRunWritesTheSameBytes) {
 }
 
 }  // namespace
+
+}  // namespace MakeData_test

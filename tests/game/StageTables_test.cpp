@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace StageTables_test {
+
 namespace {
 
 struct StageRules {
@@ -300,3 +302,5 @@ TEST(StageTables, KeepsTheNamedRows) {
 }
 
 }  // namespace
+
+}  // namespace StageTables_test

@@ -4,6 +4,8 @@
 
 #include "Qz3DFixture.h"
 
+namespace Qz3DCapture_test {
+
 namespace {
 
 using d3dfix::Pattern;
@@ -122,3 +124,5 @@ TEST_F(CaptureTest, BusyLoadsAreRetriedTenTimesThenReported) {
 }
 
 }  // namespace
+
+}  // namespace Qz3DCapture_test

@@ -7,6 +7,8 @@
 
 #include "Qz3DFixture.h"
 
+namespace Qz3DDevice_test {
+
 namespace {
 
 using d3dfix::kGuard;
@@ -336,3 +338,5 @@ TEST_F(DeviceTest, ReleaseAndRecreationResendEveryStateAndBringTexturesBackEmpty
 }
 
 }  // namespace
+
+}  // namespace Qz3DDevice_test

@@ -11,6 +11,8 @@
 #include "Qz3DFixture.h"
 #include "QzDrawPresent.h"
 
+namespace Qz3DFrame_test {
+
 namespace {
 
 using d3dfix::Pattern;
@@ -75,3 +77,5 @@ TEST_F(FrameTest, CapturedFrameEqualsTheExpectedImage) {
 }
 
 }  // namespace
+
+}  // namespace Qz3DFrame_test

@@ -6,6 +6,8 @@
 
 #include "Qz3DFixture.h"
 
+namespace Qz3DScene_test {
+
 namespace {
 
 using d3dfix::kGuard;
@@ -234,3 +236,5 @@ TEST_F(SceneTest, CaptureRemembersTheWorkingMethodPerAlphaKindAndWalksAgainAfter
 }
 
 }  // namespace
+
+}  // namespace Qz3DScene_test

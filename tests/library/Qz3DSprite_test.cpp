@@ -7,6 +7,8 @@
 
 #include "Qz3DFixture.h"
 
+namespace Qz3DSprite_test {
+
 namespace {
 
 using d3dfix::kGuard;
@@ -356,3 +358,5 @@ TEST_F(SpriteTest, BrightColourModulatesEveryChannel) {
 }
 
 }  // namespace
+
+}  // namespace Qz3DSprite_test

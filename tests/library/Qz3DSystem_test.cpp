@@ -6,6 +6,8 @@
 
 #include "Qz3DFixture.h"
 
+namespace Qz3DSystem_test {
+
 namespace {
 
 DDPIXELFORMAT Rgb(int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, uint32_t extraFlags = 0) {
@@ -298,3 +300,5 @@ TEST_F(StartUpTest, RecreationOfAPresentObjectSaysSoOnOneLine) {
 }
 
 }  // namespace
+
+}  // namespace Qz3DSystem_test

@@ -6,6 +6,8 @@
 #include "Qz3DFixture.h"
 #include "QzGraphicsSystem.h"
 
+namespace Qz3DTexture_test {
+
 namespace {
 
 using d3dfix::Pattern;
@@ -284,3 +286,5 @@ TEST_F(TextureTest, InvalidPieceHandlesAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace Qz3DTexture_test

@@ -11,6 +11,8 @@
 #include "QzWinWindow.h"
 #include "platform/winuser.h"
 
+namespace QzApiCore_test {
+
 namespace {
 
 using ApiCoreTest = LibraryTest;
@@ -115,3 +117,5 @@ TEST_F(ApiCoreTest, SpaceOnAScriptedFrameIsHeldOnThatFrameOnly) {
 }
 
 }  // namespace
+
+}  // namespace QzApiCore_test

@@ -10,6 +10,8 @@
 #include "LibraryFixture.h"
 #include "road/GameRoad.h"
 
+namespace QzApiGameRoad_test {
+
 namespace {
 
 using road::Milestone;
@@ -139,3 +141,5 @@ TEST_F(GameRoadTest, StartUpLoadingFrameMusicSwitchesAndShutdownAsThePlayerSeesA
 }
 
 }  // namespace
+
+}  // namespace QzApiGameRoad_test

@@ -16,6 +16,8 @@
 #include "QzSoundSystem.h"
 #include "../platform/sound_support.h"
 
+namespace QzApiSound_test {
+
 namespace {
 
 // The Ogg file's PCM as libvorbisfile gives it: 16-bit little-endian, interleaved.
@@ -142,3 +144,5 @@ TEST_F(ApiSoundTest, APlayThatWaitsReturnsAtTheEffectsEndWhileTheStreamStaysFed)
 }
 
 }  // namespace
+
+}  // namespace QzApiSound_test

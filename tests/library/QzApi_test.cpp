@@ -23,6 +23,8 @@
 #include "QzWinWindow.h"
 #include "../platform/sound_support.h"
 
+namespace QzApi_test {
+
 namespace {
 
 // What the rows share: the fixtures' handles, made by earlier rows.
@@ -391,3 +393,5 @@ TEST_F(ApiTableTest, SoundCallsBeforeSoundIsStartedFailAndGiveTheLockBack) {
 }
 
 }  // namespace
+
+}  // namespace QzApi_test

@@ -12,6 +12,8 @@
 #include "QzWinFileAccess.h"
 #include "QzWinMemory.h"
 
+namespace QzArchiveStartup_test {
+
 namespace {
 
 using ArchiveStartupTest = LibraryTest;
@@ -87,3 +89,5 @@ TEST_F(ArchiveStartupTest, StartedLibraryReadsPlainFilesAndArchivesAlike) {
 }
 
 }  // namespace
+
+}  // namespace QzArchiveStartup_test

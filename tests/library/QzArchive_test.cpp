@@ -21,6 +21,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzArchive_test {
+
 namespace {
 
 std::string Mixed(size_t size, uint32_t seed) {
@@ -679,3 +681,5 @@ TEST_F(ArchiveFileSetTest, DamagedParentLinkFailsTheMove) {
 }
 
 }  // namespace
+
+}  // namespace QzArchive_test

@@ -21,6 +21,8 @@
 #include "QzGraphicsDrawState.h"
 #include "QzSimdPixel.h"
 
+namespace QzDrawBlitFast_test {
+
 namespace {
 
 uint32_t Crc32(uint32_t crc, const uint8_t* p, size_t n) {
@@ -600,3 +602,5 @@ TEST(SimdPixelTest, PackedAddsEqualWordForms) {
 #endif
 
 }  // namespace
+
+}  // namespace QzDrawBlitFast_test

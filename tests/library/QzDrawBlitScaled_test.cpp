@@ -14,6 +14,8 @@
 #include "QzDrawScreen.h"
 #include "QzGraphicsDrawState.h"
 
+namespace QzDrawBlitScaled_test {
+
 namespace {
 
 constexpr uint32_t kSentinel = 0xA5C3E1F7u;
@@ -414,3 +416,5 @@ TEST_F(BlitScaledTest, BlendModesOf16BitImagesFollowTheModel) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawBlitScaled_test

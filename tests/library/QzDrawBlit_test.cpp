@@ -18,6 +18,8 @@
 #include "QzDrawScreen.h"
 #include "QzGraphicsDrawState.h"
 
+namespace QzDrawBlit_test {
+
 namespace {
 
 struct Settings {
@@ -164,6 +166,8 @@ uint32_t ModelPairSecond(int mode, uint32_t s0, uint32_t d0, uint32_t s1, uint32
 }
 
 // ---- images ------------------------------------------------------------------------
+
+}  // namespace
 
 class BlitTest : public testing::Test {
 public:
@@ -327,8 +331,6 @@ TEST_F(BlitTest, EveryMode32Palette) { RunTable(this, true, 2); }
 TEST_F(BlitTest, EveryMode16Direct) { RunTable(this, false, 0); }
 TEST_F(BlitTest, EveryMode16SourceAlpha) { RunTable(this, false, 1); }
 TEST_F(BlitTest, EveryMode16Palette) { RunTable(this, false, 2); }
-
-}  // namespace
 
 // The run-table path: a whole source drawn with the transparent flag 1 follows its run
 // tables; opaque runs take the opaque forms (no fast paths, 16-bit alpha by the signed
@@ -633,3 +635,5 @@ TEST_F(BlitTest, WorkedExamples) {
         EXPECT_EQ(Get(dst, 1, 0), c.want[1]);
     }
 }
+
+}  // namespace QzDrawBlit_test

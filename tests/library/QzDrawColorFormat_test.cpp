@@ -8,6 +8,8 @@
 #include "QzDrawScreen.h"
 #include "QzDrawScreenColor.h"
 
+namespace QzDrawColorFormat_test {
+
 namespace {
 
 ColorFormat Format(int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
@@ -202,3 +204,5 @@ TEST(ScreenColor, FormatClasses) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawColorFormat_test

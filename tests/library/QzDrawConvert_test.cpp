@@ -10,6 +10,8 @@
 #include "QzDrawConvert.h"
 #include "QzDrawConvertRows.h"
 
+namespace QzDrawConvert_test {
+
 namespace {
 
 ColorFormat Format(int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
@@ -395,3 +397,5 @@ TEST(ConvertPixelRect, Rgb24KeyToAlphaRowsMatchThePixelRule) {
             }
     }
 }
+
+}  // namespace QzDrawConvert_test

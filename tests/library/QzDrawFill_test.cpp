@@ -13,6 +13,8 @@
 #include "QzDrawPrimitive.h"
 #include "QzGraphicsDrawState.h"
 
+namespace QzDrawFill_test {
+
 namespace {
 
 // One pixel from the per-channel statements of the rules (not the packed forms).
@@ -228,3 +230,5 @@ TEST_F(FillTest, LineClipsToTheDrawAreaAndCountsEachPixelOnce) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawFill_test

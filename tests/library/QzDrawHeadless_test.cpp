@@ -17,6 +17,8 @@
 #include "QzGraphicsFront.h"
 #include "QzWinMemory.h"
 
+namespace QzDrawHeadless_test {
+
 namespace {
 
 std::vector<std::string> Frames(const std::string& folder) {
@@ -114,3 +116,5 @@ TEST_F(HeadlessFrameTest, WindowModeAndFullScreenShowTheFrameAndRepeatExactly) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawHeadless_test

@@ -10,6 +10,8 @@
 #include "QzWinState.h"
 #include "platform/testing.h"
 
+namespace QzDrawMemImg_test {
+
 namespace {
 
 struct PitchCase {
@@ -311,3 +313,5 @@ TEST(MemImg, CopyToSurfaceMemoryOnlyFromPlainImages) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawMemImg_test

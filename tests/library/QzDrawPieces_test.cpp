@@ -22,6 +22,8 @@
 #include "QzWinMemory.h"
 #include "QzWinWindow.h"
 
+namespace QzDrawPieces_test {
+
 namespace {
 
 uint8_t* Flags(uint8_t flags[8], int alpha, int system, int depth, int palette = 0, int texture = 0) {
@@ -562,3 +564,5 @@ TEST_F(PiecesTest, OutlineBoxIsFourLinesInItsBracket) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawPieces_test

@@ -22,6 +22,8 @@
 #include "QzGraphicsDrawState.h"
 #include "QzUseCLib.h"
 
+namespace QzDrawRotate_test {
+
 namespace {
 
 enum Kind { kPal16, kPal32, kDir16, kDir16A, kDir32, kDir32A };
@@ -549,3 +551,5 @@ TEST_F(RotateTest, PaletteIndexBeyondTheEntriesInUseReadsThePaletteInEveryBlendL
 }
 
 }  // namespace
+
+}  // namespace QzDrawRotate_test

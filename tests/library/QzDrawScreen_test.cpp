@@ -22,6 +22,8 @@
 #include "QzWinWindow.h"
 #include "platform/ddraw.h"
 
+namespace QzDrawScreen_test {
+
 namespace {
 
 class ScreenTest : public LibraryTest {
@@ -598,3 +600,5 @@ TEST_F(ScreenTest, SoftwarePresentFollowsARelocatedBackSurface) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawScreen_test

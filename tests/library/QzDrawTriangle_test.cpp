@@ -15,6 +15,8 @@
 #include "QzDrawPrimitive.h"
 #include "QzGraphicsDrawState.h"
 
+namespace QzDrawTriangle_test {
+
 namespace {
 
 class TriangleTest : public ::testing::Test {
@@ -282,3 +284,5 @@ TEST_F(TriangleTest, TexturedTrianglesFollowTheAnchorAndExactGradients) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawTriangle_test

@@ -15,6 +15,8 @@
 #include "QzGraphicsSystem.h"
 #include "QzWinLog.h"
 
+namespace QzGraphicsData_test {
+
 namespace {
 
 TEST_F(GraphTest, ManagementStartsOnceAndLogs) {
@@ -356,3 +358,5 @@ TEST_F(GraphTest, APngDeclaringAHugeChunkIsRefusedCheaply) {
         EXPECT_LT(qztest::AllocationWatch::LargestBlock(), size_t(16) << 20);
     }
 }
+
+}  // namespace QzGraphicsData_test

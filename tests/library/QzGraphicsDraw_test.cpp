@@ -21,6 +21,8 @@
 #include "QzGraphicsMatrix.h"
 #include "QzGraphicsSystem.h"
 
+namespace QzGraphicsDraw_test {
+
 namespace {
 
 class DrawTest : public GraphTest {
@@ -388,3 +390,5 @@ TEST(Matrices, Table) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsDraw_test

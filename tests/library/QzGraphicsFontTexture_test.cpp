@@ -24,6 +24,8 @@
 #include "QzWinState.h"
 #include "QzWinWindow.h"
 
+namespace QzGraphicsFontTexture_test {
+
 namespace {
 
 ptest::SyntheticGlyph Glyph(int width, int height, int advance, int originX, int originY, std::vector<uint8_t> levels) {
@@ -459,3 +461,5 @@ TEST_F(FontTextureTest, CapturedFrameShowsJapaneseText) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsFontTexture_test

@@ -15,6 +15,8 @@
 #include "QzGraphicsSystem.h"
 #include "QzGraphicsText.h"
 
+namespace QzGraphicsFont_test {
+
 namespace {
 
 // A glyph of one level everywhere.
@@ -515,3 +517,5 @@ TEST_F(FontTest, InstalledFaceDrawsJapanese) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsFont_test

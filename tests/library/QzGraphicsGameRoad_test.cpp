@@ -13,6 +13,8 @@
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsFront.h"
 
+namespace QzGraphicsGameRoad_test {
+
 namespace {
 
 TEST_F(GraphTest, TheGamesRoadShowsEverySprite) {
@@ -67,3 +69,5 @@ TEST_F(GraphTest, TheGamesRoadShowsEverySprite) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsGameRoad_test

@@ -11,6 +11,8 @@
 #include "QzGraphicsDrawState.h"
 #include "QzGraphicsHandle.h"
 
+namespace QzGraphicsHandle_test {
+
 namespace {
 
 // A record that keeps its check number after eight flag words, as the network record
@@ -226,3 +228,5 @@ TEST(ClipRect, Table) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsHandle_test

@@ -18,6 +18,8 @@
 #include "QzWinFileStream.h"
 #include "QzWinMemory.h"
 
+namespace QzGraphicsImage_test {
+
 namespace {
 
 // A 3 x 2 picture, top row red, green, blue; bottom row white, grey, dark.
@@ -496,3 +498,5 @@ TEST_F(DibLogTest, SectionFailuresAreLogged) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsImage_test

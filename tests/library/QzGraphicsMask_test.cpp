@@ -19,6 +19,8 @@
 #include "QzGraphicsSystem.h"
 #include "QzWinWindow.h"
 
+namespace QzGraphicsMask_test {
+
 namespace {
 
 enum class Render { Hardware, Software };
@@ -377,3 +379,5 @@ TEST_P(MaskHardwareTest, TheFrontScreenInWindowModeIsMaskedInTheClientArea) {
 INSTANTIATE_TEST_SUITE_P(Render, MaskHardwareTest, ::testing::Values(Render::Hardware), RenderName);
 
 }  // namespace
+
+}  // namespace QzGraphicsMask_test

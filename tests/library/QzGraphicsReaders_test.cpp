@@ -16,6 +16,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzGraphicsReaders_test {
+
 namespace {
 
 using qztest::BmpSpec;
@@ -490,3 +492,5 @@ TEST(ImageReaders, EverySourceAlike) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsReaders_test

@@ -16,6 +16,8 @@
 #include "QzWinMessage.h"
 #include "QzWinWindow.h"
 
+namespace QzGraphicsRecovery_test {
+
 namespace {
 
 int g_customRuns = 0;
@@ -139,3 +141,5 @@ TEST_F(RecoveryTest, AHandlerSetRunsInsteadOfTheReload) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsRecovery_test

@@ -12,6 +12,8 @@
 #include "QzWinWindow.h"
 #include "platform/imm.h"
 
+namespace QzInputKey_test {
+
 namespace {
 
 using KeyInputTest = LibraryTest;
@@ -265,3 +267,5 @@ TEST_F(ImeTest, AnOpenStatusNotificationStoresTheStatusAfterItsShortPump) {
 }
 
 }  // namespace
+
+}  // namespace QzInputKey_test

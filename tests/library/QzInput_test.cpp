@@ -12,6 +12,8 @@
 #include "QzWinWindow.h"
 #include "platform/dinput.h"
 
+namespace QzInput_test {
+
 namespace {
 
 class InputTest : public LibraryTest {
@@ -458,3 +460,5 @@ TEST_F(InputTest, AScriptDrivesThePadBitsFrameByFrame) {
 }
 
 }  // namespace
+
+}  // namespace QzInput_test

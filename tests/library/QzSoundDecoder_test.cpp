@@ -12,6 +12,8 @@
 #include "SoundFixture.h"
 #include "QzWinMemory.h"
 
+namespace QzSoundDecoder_test {
+
 namespace {
 
 using soundlib::Pcm;
@@ -389,3 +391,5 @@ TEST(SoundDecoderTest, WaveImageBytes) {
 }
 
 }  // namespace
+
+}  // namespace QzSoundDecoder_test

@@ -11,6 +11,8 @@
 #include "QzWinWindow.h"
 #include "SoundFixture.h"
 
+namespace QzSoundMusic_test {
+
 namespace {
 
 using namespace soundlib;
@@ -287,3 +289,5 @@ TEST_F(MusicTest, AToneAnOggLoopAndASongInOneOutput) {
 }
 
 }  // namespace
+
+}  // namespace QzSoundMusic_test

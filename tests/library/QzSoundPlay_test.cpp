@@ -10,6 +10,8 @@
 #include "SoundFixture.h"
 #include "QzWinMemory.h"
 
+namespace QzSoundPlay_test {
+
 namespace {
 
 using namespace soundlib;
@@ -324,3 +326,5 @@ TEST(SplitPathTest, AtTheLastSeparator) {
 }
 
 }  // namespace
+
+}  // namespace QzSoundPlay_test

@@ -9,6 +9,8 @@
 
 #include "SoundFixture.h"
 
+namespace QzSoundStream_test {
+
 namespace {
 
 using namespace soundlib;
@@ -280,3 +282,5 @@ TEST_F(StreamTest, StopKeepsThePlaceAndFromTopZeroResumes) {
 }
 
 }  // namespace
+
+}  // namespace QzSoundStream_test

@@ -10,6 +10,8 @@
 
 #include "SoundFixture.h"
 
+namespace QzSoundSystem_test {
+
 namespace {
 
 using namespace soundlib;
@@ -250,3 +252,5 @@ TEST_F(SoundSystemTest, ModeZeroStartLog) {
 }
 
 }  // namespace
+
+}  // namespace QzSoundSystem_test

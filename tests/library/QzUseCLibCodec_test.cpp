@@ -25,6 +25,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzUseCLibCodec_test {
+
 namespace {
 
 // Decodes bytes with a loader over a memory stream.
@@ -556,3 +558,5 @@ TEST_F(CodecSourcesTest, EverySourceDecodesAlike) {
 }
 
 }  // namespace
+
+}  // namespace QzUseCLibCodec_test

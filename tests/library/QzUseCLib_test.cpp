@@ -14,6 +14,8 @@
 #include "QzUseCLib.h"
 #include "platform/testing.h"
 
+namespace QzUseCLib_test {
+
 namespace {
 
 // Offset of a found pointer in its text, -1 for null.
@@ -512,3 +514,5 @@ TEST(MersenneTwister, MmxFlagFollowsTheProcessor) {
 }
 
 }  // namespace
+
+}  // namespace QzUseCLib_test

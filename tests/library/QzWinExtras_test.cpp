@@ -12,6 +12,8 @@
 #include "QzWinWindow.h"
 #include "platform/gdi.h"
 
+namespace QzWinExtras_test {
+
 namespace {
 
 using WindowExtrasTest = LibraryTest;
@@ -253,3 +255,5 @@ TEST_F(WindowExtrasTest, ADropKeepsItsNamesInDriveFormUntilFreed) {
 }
 
 }  // namespace
+
+}  // namespace QzWinExtras_test

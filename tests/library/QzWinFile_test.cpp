@@ -19,6 +19,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzWinFile_test {
+
 namespace {
 
 std::string Pattern(size_t size) {
@@ -365,3 +367,5 @@ TEST(PathWalkTest, FullPathsByComponentRules) {
 }
 
 }  // namespace
+
+}  // namespace QzWinFile_test

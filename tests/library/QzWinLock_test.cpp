@@ -13,6 +13,8 @@
 #include "QzWinLock.h"
 #include "platform/testing.h"
 
+namespace QzWinLock_test {
+
 namespace {
 
 // A lock of the test's own, with `capacity` queue slots.
@@ -294,3 +296,5 @@ TEST(LibraryLock, StressHasOneOwnerAndNoThreadQueuedTwice) {
 }
 
 }  // namespace
+
+}  // namespace QzWinLock_test

@@ -15,6 +15,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzWinLog_test {
+
 namespace {
 
 class LogTest : public ::testing::Test {
@@ -200,3 +202,5 @@ TEST_F(LogDeathTest, FatalErrorOffTheMainThreadExitsAtOnce) {
 }
 
 }  // namespace
+
+}  // namespace QzWinLog_test

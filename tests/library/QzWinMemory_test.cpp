@@ -14,6 +14,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzWinMemory_test {
+
 namespace {
 
 AllocHeader* HeaderOf(void* block) {
@@ -210,3 +212,5 @@ TEST_F(AllocTest, ManyBlocksFreedInAnyOrderLeaveAnEmptyList) {
 }
 
 }  // namespace
+
+}  // namespace QzWinMemory_test

@@ -15,6 +15,8 @@
 #include "QzWinWindow.h"
 #include "platform/win32.h"
 
+namespace QzWinMessage_test {
+
 namespace {
 
 using PumpTest = LibraryTest;
@@ -203,3 +205,5 @@ TEST_F(RecordingPumpTest, TheMessageThreadRunsTheUpkeepWhileTheMainThreadIsAway)
 }
 
 }  // namespace
+
+}  // namespace QzWinMessage_test

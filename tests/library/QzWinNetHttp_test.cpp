@@ -12,6 +12,8 @@
 #include "QzWinNetHttp.h"
 #include "QzWinNetUrl.h"
 
+namespace QzWinNetHttp_test {
+
 namespace {
 
 class HttpTest : public NetTest {
@@ -485,3 +487,5 @@ TEST_F(HttpTest, HostsAndUrlsThatCannotBeReached) {
 }
 
 }  // namespace
+
+}  // namespace QzWinNetHttp_test

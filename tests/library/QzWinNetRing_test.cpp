@@ -13,6 +13,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace QzWinNetRing_test {
+
 namespace {
 
 class RingTest : public ::testing::Test {
@@ -196,3 +198,5 @@ TEST_F(RingTest, LengthsAboveTheCapAreRefusedWithoutAllocating) {
 }
 
 }  // namespace
+
+}  // namespace QzWinNetRing_test

@@ -8,6 +8,8 @@
 
 #include "NetFixture.h"
 
+namespace QzWinNetSocket_test {
+
 namespace {
 
 using NetDataTest = NetTest;
@@ -338,3 +340,5 @@ TEST_F(NetDataTest, Soak) {
 }
 
 }  // namespace
+
+}  // namespace QzWinNetSocket_test

@@ -6,6 +6,8 @@
 #include "QzWinNetUrl.h"
 #include "QzWinState.h"
 
+namespace QzWinNetUrl_test {
+
 namespace {
 
 struct ParseCase {
@@ -157,3 +159,5 @@ TEST(NetUrl, FormatsDurations) {
 }
 
 }  // namespace
+
+}  // namespace QzWinNetUrl_test

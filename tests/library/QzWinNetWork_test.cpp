@@ -9,6 +9,8 @@
 #include "QzWinTime.h"
 #include "QzWinWindow.h"
 
+namespace QzWinNetWork_test {
+
 namespace {
 
 using NetWorkTest = NetTest;
@@ -408,3 +410,5 @@ TEST_F(NetWorkTest, DisconnectSendsQueuedDataFirstAndLeavesNothing) {
 }
 
 }  // namespace
+
+}  // namespace QzWinNetWork_test

@@ -8,6 +8,8 @@
 #include "QzWinWindow.h"
 #include "platform/win32.h"
 
+namespace QzWinProc_test {
+
 namespace {
 
 using WindowProcTest = LibraryTest;
@@ -204,3 +206,5 @@ TEST_F(WindowProcTest, KeysAndTextReachTheCharacterBuffer) {
 }
 
 }  // namespace
+
+}  // namespace QzWinProc_test

@@ -14,6 +14,8 @@
 #include "QzGraphicsText.h"
 #include "QzWinScreenLog.h"
 
+namespace QzWinScreenLog_test {
+
 namespace {
 
 ptest::SyntheticGlyph Glyph(int width, int height, int advance) {
@@ -193,3 +195,5 @@ TEST_F(ScreenLogTest, JapaneseTextReachesThePresentedFrame) {
 }
 
 }  // namespace
+
+}  // namespace QzWinScreenLog_test

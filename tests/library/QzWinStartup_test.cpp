@@ -11,6 +11,8 @@
 #include "QzWinWindow.h"
 #include "platform/win32.h"
 
+namespace QzWinStartup_test {
+
 namespace {
 
 using StartupTest = LibraryTest;
@@ -182,3 +184,5 @@ TEST_F(StartupTest, AFatalErrorInsideTheEndExitsOnceWithoutASecondEnd) {
 }
 
 }  // namespace
+
+}  // namespace QzWinStartup_test

@@ -15,6 +15,8 @@
 #include "platform/win32.h"
 #include "platform/winmm.h"
 
+namespace QzWinTime_test {
+
 namespace {
 
 bool Contains(const std::string& text, const std::string& needle) {
@@ -264,3 +266,5 @@ TEST_F(Clocks, MillisecondTimeAndLocalDate) {
 }
 
 }  // namespace
+
+}  // namespace QzWinTime_test

@@ -19,6 +19,8 @@
 #include "platform/commctrl.h"
 #include "platform/gdi.h"
 
+namespace QzWinToolbar_test {
+
 namespace {
 
 using ToolbarTest = LibraryTest;
@@ -293,3 +295,5 @@ TEST_F(ToolbarTest, TheEndOfTheWindowLeavesNoToolbarPictureOrShape) {
 }
 
 }  // namespace
+
+}  // namespace QzWinToolbar_test

@@ -7,6 +7,8 @@
 #include "QzWinWindow.h"
 #include "platform/win32.h"
 
+namespace QzWinWindow_test {
+
 namespace {
 
 using WindowSystemTest = LibraryTest;
@@ -159,3 +161,5 @@ TEST_F(WindowSystemTest, TheTimerTestTiesUnderTheFastClockAndKeepsThePerformance
 }
 
 }  // namespace
+
+}  // namespace QzWinWindow_test

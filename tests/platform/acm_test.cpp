@@ -9,6 +9,8 @@
 #include "platform/acm.h"
 #include "sound_support.h"
 
+namespace acm_test {
+
 using namespace soundtest;
 
 namespace {
@@ -424,3 +426,5 @@ TEST(AcmMp3, JunkAndTruncationNeverHang) {
 }
 
 }  // namespace
+
+}  // namespace acm_test

@@ -7,6 +7,8 @@
 #include "platform/win32.h"
 #include "platform/winmm.h"
 
+namespace clock_test {
+
 namespace {
 
 constexpr uint64_t kWrapMicroseconds = 0x100000000ull * 1000;
@@ -127,3 +129,5 @@ TEST(RealClock, TimerCapabilitiesAndCounters) {
 }
 
 }  // namespace
+
+}  // namespace clock_test

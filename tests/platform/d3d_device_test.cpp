@@ -13,6 +13,8 @@
 #include "platform/ddraw.h"
 #include "platform/testing.h"
 
+namespace d3d_device_test {
+
 namespace {
 
 DDPIXELFORMAT Rgb(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a) {
@@ -564,3 +566,5 @@ TEST(D3DDevice, MixedSceneGivesTheSameBytesWithFastPathsOnAndOff) {
 }
 
 }  // namespace
+
+}  // namespace d3d_device_test

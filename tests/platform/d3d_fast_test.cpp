@@ -14,6 +14,8 @@
 #include "d3d/raster.h"
 #include "d3d_support.h"
 
+namespace d3d_fast_test {
+
 using d3d::PixelFormat;
 using d3d::RasterPath;
 using d3dtest::Image;
@@ -321,3 +323,5 @@ TEST(RasterFastPaths, RepeatedQuadRunsMatchTheReferenceBitForBit) {
 }
 
 }  // namespace
+
+}  // namespace d3d_fast_test

@@ -15,6 +15,8 @@
 #include "d3d_support.h"
 #include "platform/testing.h"
 
+namespace d3d_raster_test {
+
 using d3d::PixelFormat;
 using d3d::RasterPath;
 using d3d::RasterState;
@@ -778,3 +780,5 @@ TEST(RasterControls, GeneralPathSwitchSelectsTheReference) {
 }
 
 }  // namespace
+
+}  // namespace d3d_raster_test

@@ -18,6 +18,8 @@
 #include "platform/ddraw.h"
 #include "platform/testing.h"
 
+namespace ddraw_fast_test {
+
 namespace {
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t n) {
@@ -325,3 +327,5 @@ TEST(DirectDrawFastPaths, PresentsMatchTheGeneralPathBitForBit) {
 }
 
 }  // namespace
+
+}  // namespace ddraw_fast_test

@@ -13,6 +13,8 @@
 #include "platform/gdi.h"
 #include "platform/testing.h"
 
+namespace ddraw_test {
+
 namespace {
 
 struct Device {
@@ -653,3 +655,5 @@ TEST(DirectDraw, FaultPointsFailTheirCalls) {
 }
 
 }  // namespace
+
+}  // namespace ddraw_test

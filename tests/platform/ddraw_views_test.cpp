@@ -7,6 +7,8 @@
 
 #include "dshow_support.h"
 
+namespace ddraw_views_test {
+
 using namespace movietest;
 
 namespace {
@@ -196,3 +198,5 @@ TEST(DirectDrawViews, UpdateOverlayKeepsTheLastPlacement) {
 }
 
 }  // namespace
+
+}  // namespace ddraw_views_test

@@ -6,6 +6,8 @@
 #include "input_support.h"
 #include "platform/winmm.h"
 
+namespace dinput_test {
+
 namespace {
 
 using inputtest::InputTest;
@@ -332,3 +334,5 @@ TEST_F(DirectInputTest, JoystickPositionsAreTheRawValuePlusHalfTheRange) {
 }
 
 }  // namespace
+
+}  // namespace dinput_test

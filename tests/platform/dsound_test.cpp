@@ -11,6 +11,8 @@
 #include "platform/testing.h"
 #include "sound_support.h"
 
+namespace dsound_test {
+
 using namespace soundtest;
 
 namespace {
@@ -663,3 +665,5 @@ TEST(NullDevice, CaptureWritesTheMixAsAWave) {
 }
 
 }  // namespace
+
+}  // namespace dsound_test

@@ -11,6 +11,8 @@
 #include "TempDir.h"
 #include "platform/win32.h"
 
+namespace files_test {
+
 namespace {
 
 using qztest::ReadWholeFile;
@@ -319,3 +321,5 @@ TEST_F(Files, CurrentDirectoryOutsideCp932ReadsAsQuestionMarks) {
 }
 
 }  // namespace
+
+}  // namespace files_test

@@ -9,6 +9,8 @@
 #include "platform/ddraw.h"
 #include "platform/testing.h"
 
+namespace frame_hash_test {
+
 namespace {
 
 struct Seen {
@@ -106,3 +108,5 @@ TEST(FrameHash, HashIsFnv1aOverLittleEndianPixels) {
     }
     EXPECT_EQ(h, ptest::HashFrame(&one, 1));
 }
+
+}  // namespace frame_hash_test

@@ -9,6 +9,8 @@
 #include "platform/gdi.h"
 #include "platform/testing.h"
 
+namespace gdi_dib_test {
+
 namespace {
 
 // A BITMAPINFO with room for 256 colours or three masks.
@@ -239,3 +241,5 @@ TEST(StretchDIBits, MirrorsLeftToRightOnly) {
 }
 
 }  // namespace
+
+}  // namespace gdi_dib_test

@@ -10,6 +10,8 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 
+namespace gdi_fonts_test {
+
 namespace {
 
 const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
@@ -343,3 +345,5 @@ TEST(FontSynthetic, FixedMetricsTablesAndCallCounts) {
 }
 
 }  // namespace
+
+}  // namespace gdi_fonts_test

@@ -5,6 +5,8 @@
 #include "input_support.h"
 #include "window/keys.h"
 
+namespace input_script_test {
+
 namespace {
 
 using inputtest::InputTest;
@@ -119,3 +121,5 @@ TEST_F(InputScriptTest, ABadScriptPlaysNothing) {
 }
 
 }  // namespace
+
+}  // namespace input_script_test

@@ -6,6 +6,8 @@
 #include "platform/imm.h"
 #include "window/keys.h"
 
+namespace keys_ime_test {
+
 namespace {
 
 using inputtest::InputTest;
@@ -166,3 +168,5 @@ TEST_F(ImeTest, AnOpenStatusChangeNotifiesOnce) {
 }
 
 }  // namespace
+
+}  // namespace keys_ime_test

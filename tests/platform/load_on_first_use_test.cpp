@@ -13,6 +13,8 @@
 #include "platform/winmm.h"
 #include "sound_support.h"
 
+namespace load_on_first_use_test {
+
 namespace {
 
 bool Mapped(const std::string& library) {
@@ -125,3 +127,5 @@ TEST_F(OnFirstUse, WithoutFluidSynthNoSongOpensAndOneLineSaysWhy) {
 }
 
 }  // namespace
+
+}  // namespace load_on_first_use_test

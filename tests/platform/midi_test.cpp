@@ -13,6 +13,8 @@
 #include "platform/winmm.h"
 #include "sound_support.h"
 
+namespace midi_test {
+
 using namespace soundtest;
 
 namespace {
@@ -473,3 +475,5 @@ TEST(DirectMusic, Faults) {
 }
 
 }  // namespace
+
+}  // namespace midi_test

@@ -6,6 +6,8 @@
 
 #include "kernel/paths.h"
 
+namespace paths_test {
+
 namespace {
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
@@ -67,3 +69,5 @@ TEST(PathTranslation, LinuxPathsReadOnDriveC) {
 }
 
 }  // namespace
+
+}  // namespace paths_test

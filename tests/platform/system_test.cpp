@@ -10,6 +10,8 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 
+namespace system_test {
+
 namespace {
 
 TEST(Version, IsXpServicePack3ForBothRecordSizes) {
@@ -207,3 +209,5 @@ TEST(ExitProcessDeathTest, EndsWithTheLowByteOfTheCode) {
 }
 
 }  // namespace
+
+}  // namespace system_test

@@ -8,6 +8,8 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 
+namespace tempfiles_test {
+
 namespace {
 
 // The "C:\..." form of a Linux path made only of ASCII.
@@ -102,3 +104,5 @@ TEST_F(TempFiles, DriveCCanStandForATestFolder) {
 }
 
 }  // namespace
+
+}  // namespace tempfiles_test

@@ -4,6 +4,8 @@
 
 #include "platform/win32.h"
 
+namespace threads_test {
+
 namespace {
 
 TEST(Events, ManualResetStaysSetAutoResetLetsOneThrough) {
@@ -73,3 +75,5 @@ TEST(CriticalSections, AreRecursive) {
 }
 
 }  // namespace
+
+}  // namespace threads_test

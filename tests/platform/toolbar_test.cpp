@@ -3,6 +3,8 @@
 #include "input_support.h"
 #include "platform/commctrl.h"
 
+namespace toolbar_test {
+
 namespace {
 
 using inputtest::InputTest;
@@ -103,3 +105,5 @@ TEST_F(ToolbarControlTest, BitmapsAndButtonsAreKeptInOrder) {
 }
 
 }  // namespace
+
+}  // namespace toolbar_test

@@ -7,6 +7,8 @@
 
 #include "platform/win32.h"
 
+namespace widechar_test {
+
 namespace {
 
 std::vector<WCHAR> Convert(UINT codePage, DWORD flags, const std::string& text, int bytes, int* result) {
@@ -59,3 +61,5 @@ TEST(MultiByteToWideChar, TerminatorBufferAndErrors) {
 }
 
 }  // namespace
+
+}  // namespace widechar_test

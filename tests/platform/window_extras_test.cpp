@@ -3,6 +3,8 @@
 #include "input_support.h"
 #include "platform/gdi.h"
 
+namespace window_extras_test {
+
 namespace {
 
 using inputtest::InputTest;
@@ -90,3 +92,5 @@ TEST_F(WindowExtrasTest, TheMousePositionIsTheTestsOnTheHeadlessDesktop) {
 }
 
 }  // namespace
+
+}  // namespace window_extras_test

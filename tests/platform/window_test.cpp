@@ -16,6 +16,8 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 
+namespace window_test {
+
 namespace {
 
 // ---- a window procedure that records what it is given ---------------------------------------
@@ -684,3 +686,5 @@ TEST(Com, InitialisationCountsPerThreadAndMakesRegisteredClasses) {
 }
 
 }  // namespace
+
+}  // namespace window_test

@@ -2,6 +2,8 @@
 // gunships and the flagships. The player stands far below unless a case says otherwise.
 #include "EnemyWorld.h"
 
+namespace AirEnemies_test {
+
 class AirEnemies : public EnemyWorld {
 protected:
     static CharaData* SpawnAir(int32_t type, int32_t xPx, int32_t yPx, int32_t angle = 256) {
@@ -413,3 +415,5 @@ TEST_F(AirEnemies, AirPartOfAFreedCarrierGoesWithoutACall) {
     EXPECT_DEBUG_DEATH(UpdateAirParts(&AirPartLists), "outlived its carrier");
 #endif
 }
+
+}  // namespace AirEnemies_test

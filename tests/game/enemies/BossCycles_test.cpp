@@ -8,6 +8,8 @@
 
 #include "EnemyWorld.h"
 
+namespace BossCycles_test {
+
 namespace {
 
 struct Turn {
@@ -449,3 +451,5 @@ TEST_F(BossCycles, Stage6SpreadGunTurnsThenFiresInTheLastElevenFramesOfEvery140)
     EXPECT_GT(spreads, 0);
     EXPECT_GT(waves, 0);
 }
+
+}  // namespace BossCycles_test

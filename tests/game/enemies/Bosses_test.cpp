@@ -6,6 +6,8 @@
 #include "EnemyWorld.h"
 #include "WorldUpdaters.h"
 
+namespace Bosses_test {
+
 class Bosses : public EnemyWorld {
 protected:
     // A boss set up at (x, -100) px; its parts set up and placed.
@@ -539,3 +541,5 @@ TEST_F(Bosses, Stage7SweepMakesTenVolleysAndTheSecondModePauseIsOneFrame) {
         }
     }
 }
+
+}  // namespace Bosses_test

@@ -2,6 +2,8 @@
 // rank 0 unless a test says otherwise.
 #include "EnemyWorld.h"
 
+namespace CarriersAndCrawlers_test {
+
 class TurretCarriers : public EnemyWorld {};
 
 TEST_F(TurretCarriers, VehicleSpawnedPastItsStopLineNeverMoves) {
@@ -217,3 +219,5 @@ TEST_F(HeavyCrawlers, HatchGunStateFollowsItsHatchAndAShutOneOutlivesTheBoss) {
     RunFrames(1);            // clock 26: the hatch opens, and the end of the fight catches it
     EXPECT_EQ(3, e->state);
 }
+
+}  // namespace CarriersAndCrawlers_test

@@ -1,6 +1,8 @@
 // Hovering carriers (gates, hover bounds, the hatch streams) and the hunting tank.
 #include "EnemyWorld.h"
 
+namespace CarriersAndTanks_test {
+
 class HoverCarriers : public EnemyWorld {};
 
 TEST_F(HoverCarriers, TurnsUpAtItsBoundToTheUnit) {
@@ -144,3 +146,5 @@ TEST_F(TurretTanks, HunterTurnsAwayFromANearPlayerAndHoldsItsHeadingWhenStraight
         EXPECT_EQ(angle, e->angle);
     }
 }
+
+}  // namespace CarriersAndTanks_test

@@ -3,6 +3,8 @@
 // and the half's end; then the boss parts' breaks.
 #include "EnemyWorld.h"
 
+namespace Destruction_test {
+
 namespace {
 
 struct DestroyCase {
@@ -233,3 +235,5 @@ TEST_F(Destruction, BossPartsBreakWithOneBlastAndOneSound) {
         }
     }
 }
+
+}  // namespace Destruction_test

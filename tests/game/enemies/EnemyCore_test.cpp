@@ -3,6 +3,8 @@
 #include "EnemyWorld.h"
 #include "StandIns.h"
 
+namespace EnemyCore_test {
+
 class EnemyCore : public EnemyWorld {};
 
 // ---- updaters --------------------------------------------------------------------------
@@ -283,3 +285,5 @@ TEST_F(EnemyCore, BossHalfEndsNeverGoBelowZero) {
     EndBossHalf();
     EXPECT_EQ(0, GameState.bossLife);
 }
+
+}  // namespace EnemyCore_test

@@ -2,6 +2,8 @@
 // emplacements. Stage 1, NORMAL, rank 0 unless a test says otherwise.
 #include "EnemyWorld.h"
 
+namespace GridAndEmplacements_test {
+
 class GridShooters : public EnemyWorld {};
 
 // Strong(10) = 15 here: cycle step k runs at clock 2 + 15k.
@@ -180,3 +182,5 @@ TEST_F(Emplacements, BasesNeverFireRevenge) {
         EXPECT_EQ(0, CountOf(BulletList)) << "type " << type;
     }
 }
+
+}  // namespace GridAndEmplacements_test

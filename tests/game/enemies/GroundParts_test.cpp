@@ -4,6 +4,8 @@
 // 145, 32 gives 49, 8 gives 12).
 #include "EnemyWorld.h"
 
+namespace GroundParts_test {
+
 class GroundParts : public EnemyWorld {
 protected:
     CharaData* carrier = nullptr;
@@ -217,3 +219,5 @@ TEST_F(GroundParts, RingGunThrowsRingsSixtyFourApartInTheFirst201FramesOf400) {
         previous = v.bullets[0].angle;
     }
 }
+
+}  // namespace GroundParts_test

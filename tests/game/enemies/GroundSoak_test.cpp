@@ -12,6 +12,8 @@
 #include <string>
 #include <tuple>
 
+namespace GroundSoak_test {
+
 namespace {
 
 struct Placement {
@@ -268,3 +270,5 @@ TEST_F(GroundSoak, EveryStagePlaysToTimeOver) {
         }
     }
 }
+
+}  // namespace GroundSoak_test

@@ -3,6 +3,8 @@
 // says otherwise.
 #include "EnemyWorld.h"
 
+namespace LightVehicles_test {
+
 class LightVehicles : public EnemyWorld {};
 
 TEST_F(LightVehicles, Type1PulsesItsSpeedAndBurstsOnlyEarlyInEachCycle) {
@@ -129,3 +131,5 @@ TEST_F(LightVehicles, TwinGunsFireLeftThenRightStraightAhead) {
         }
     }
 }
+
+}  // namespace LightVehicles_test

@@ -5,6 +5,8 @@
 // and ground part 8's window on the mild interval.
 #include "EnemyWorld.h"
 
+namespace Variants_test {
+
 class Variants : public EnemyWorld {
 protected:
     void SetUp() override {
@@ -204,3 +206,5 @@ TEST_F(Variants, Part8WindowFollowsTheRuleSet) {
         EXPECT_GT(shots, 6) << "remix " << remix;
     }
 }
+
+}  // namespace Variants_test

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace Environment_test {
+
 namespace {
 
 TEST(GameEnvironment, HeadlessOnTheFastClock) {
@@ -16,3 +18,5 @@ TEST(GameEnvironment, HeadlessOnTheFastClock) {
 }
 
 }  // namespace
+
+}  // namespace Environment_test

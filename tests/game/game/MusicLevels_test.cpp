@@ -13,6 +13,8 @@
 #include "GameRun.h"
 #include "TempDir.h"
 
+namespace MusicLevels_test {
+
 namespace {
 
 constexpr int kEscAt = 1400;  // presents: at least 17 ms of the mix's clock each
@@ -65,3 +67,5 @@ TEST(MusicLevels, TheFourSoundModesPlayTheTitleAtOneLevelWithoutOffset) {
 }
 
 }  // namespace
+
+}  // namespace MusicLevels_test

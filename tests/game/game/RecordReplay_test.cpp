@@ -27,6 +27,8 @@
 #include "ScriptedGame.h"
 #include "TempDir.h"
 
+namespace RecordReplay_test {
+
 namespace {
 
 using gamerun::Script;
@@ -289,3 +291,5 @@ TEST(RecordReplay, TheReplayShowsTheRecordedGameFrameForFrame) {
 }
 
 }  // namespace
+
+}  // namespace RecordReplay_test

@@ -15,6 +15,8 @@
 #include "TempDir.h"
 #include "platform/testing.h"
 
+namespace Sheets_test {
+
 namespace {
 
 // The size of the graphic each entry ends up with: a later cell may replace an earlier
@@ -70,3 +72,5 @@ TEST(Sheets, EveryCellOfTheLayoutIsAGraphicAfterStartUp) {
 }
 
 }  // namespace
+
+}  // namespace Sheets_test

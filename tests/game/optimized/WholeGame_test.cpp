@@ -33,6 +33,8 @@
 #include "enemies/EnemyUpdaters.h"
 #include "platform/testing.h"
 
+namespace WholeGame_test {
+
 
 namespace {
 
@@ -424,3 +426,5 @@ TEST_P(WholeGame, ThroughStageSelectToItsEndReplayedFrameForFrameWithItsScreens)
 INSTANTIATE_TEST_SUITE_P(Stages, WholeGame, ::testing::Range(1, 8));
 
 }  // namespace
+
+}  // namespace WholeGame_test

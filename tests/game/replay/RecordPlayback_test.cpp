@@ -7,6 +7,8 @@
 #include "RulesFixture.h"
 #include "StandIns.h"
 
+namespace RecordPlayback_test {
+
 namespace {
 
 int32_t enemyRows[kStageCount][kEnemyRowsPerStage][5];
@@ -129,6 +131,8 @@ void Scramble() {
     SeedRandom(4242);
 }
 
+}  // namespace
+
 struct PlaybackCase {
     int32_t mode;
     bool gameStages;  // the game's own stage tables, else the small ones above
@@ -152,8 +156,6 @@ protected:
     }
     void TearDown() override { ResetGameWorld(); }
 };
-
-}  // namespace
 
 TEST_P(RecordPlayback, PlaybackReproducesTheRecordedGameFrameForFrame) {
     int frame = 0;
@@ -224,3 +226,5 @@ TEST(ReplayBound, RecordingAndPlaybackStopAtTheBufferEnd) {
     for (int i = 0; i < 20; i++) RunHeadlessFrame();
     EXPECT_EQ(0, GameState.pad);
 }
+
+}  // namespace RecordPlayback_test

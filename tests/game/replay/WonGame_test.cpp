@@ -11,6 +11,8 @@
 #include "StageTables.h"
 #include "TempDir.h"
 
+namespace WonGame_test {
+
 namespace {
 
 struct StageSeen {
@@ -76,3 +78,5 @@ TEST(WonGame, ANormalGameFromStageOneEndsAfterStageSevenWithItsScoreAndUnlocksSa
 }
 
 }  // namespace
+
+}  // namespace WonGame_test

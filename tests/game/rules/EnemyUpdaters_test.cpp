@@ -3,6 +3,8 @@
 // with their parent, the air enemies' body hit, and types without a behaviour.
 #include "RulesFixture.h"
 
+namespace EnemyUpdaters_test {
+
 class EnemyRules : public Rules {
 protected:
     void SetUp() override {
@@ -159,3 +161,5 @@ TEST_F(EnemyRules, RemovalIsDecidedBeforeTheCull) {
     UpdateGroundEnemies(&GroundEnemyLists);
     EXPECT_EQ(0, CountOf(GroundEnemyList));
 }
+
+}  // namespace EnemyUpdaters_test

@@ -8,6 +8,8 @@
 #include "ScreenFixture.h"
 #include "TempDir.h"
 
+namespace FrontEnd_test {
+
 namespace {
 
 using T = SpriteTable;
@@ -308,3 +310,5 @@ TEST_F(FrontEnd, TheEndingRollsItsCreditsAndASkipRunsOnToFrame1800) {
 }
 
 }  // namespace
+
+}  // namespace FrontEnd_test

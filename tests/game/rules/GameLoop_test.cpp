@@ -11,6 +11,8 @@
 #include "SoundSetup.h"
 #include "TempDir.h"
 
+namespace GameLoop_test {
+
 namespace {
 
 int32_t bossRows[kStageCount][kEnemyRowsPerStage][5];
@@ -149,3 +151,5 @@ TEST_F(GameLoopRun, AnAbandonedGameShowsNoResultAndSavesNothing) {
 }
 
 }  // namespace
+
+}  // namespace GameLoop_test

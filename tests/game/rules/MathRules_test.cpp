@@ -2,6 +2,8 @@
 // life, the rank and the fire-interval scaling.
 #include "RulesFixture.h"
 
+namespace MathRules_test {
+
 struct AngleCase {
     int32_t x2, y2, expected;
 };
@@ -155,3 +157,5 @@ TEST_F(Rules, FireIntervalScaling) {
     EXPECT_EQ(84, ScaleFireIntervalMedium(100));
     EXPECT_EQ(100, ScaleFireIntervalMild(100));
 }
+
+}  // namespace MathRules_test

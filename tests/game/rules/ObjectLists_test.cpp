@@ -3,6 +3,8 @@
 #include "RulesFixture.h"
 #include "WorldUpdaters.h"
 
+namespace ObjectLists_test {
+
 TEST_F(Rules, RemovingFixesHeadTailAndReturnsTheFollower) {
     cChara list;
     CharaData* a = AddRecord(&list, 1, 1, 0, 0);
@@ -86,3 +88,5 @@ TEST_F(Rules, WrecksAndPopupsLiveInStateZero) {
     EXPECT_EQ(1, CountOf(WreckList));
     EXPECT_EQ(1, CountOf(PopupList));
 }
+
+}  // namespace ObjectLists_test

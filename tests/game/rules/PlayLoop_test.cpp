@@ -1,6 +1,8 @@
 // The frame pass, the stage drawing's state changes, the stage advance and the tally.
 #include "RulesFixture.h"
 
+namespace PlayLoop_test {
+
 class LoopRules : public Rules {
 protected:
     void SetUp() override {
@@ -196,3 +198,5 @@ TEST_F(LoopRules, SetupsResetTheRulesState) {
     EXPECT_EQ(80, PlayerList.self.work2);
     EXPECT_EQ(120, GameState.panLimit);
 }
+
+}  // namespace PlayLoop_test

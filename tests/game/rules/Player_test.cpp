@@ -3,6 +3,8 @@
 #include "RulesFixture.h"
 #include "WorldUpdaters.h"
 
+namespace Player_test {
+
 class PlayerRules : public Rules {
 protected:
     void SetUp() override {
@@ -355,3 +357,5 @@ TEST_F(PlayerRules, TheIntroReadsNoInput) {
     EXPECT_EQ(1u, fakeapi::CallsOf("ApiGetPadInputBits").size());
     EXPECT_EQ(0x1001, fakeapi::CallsOf("ApiGetPadInputBits")[0].args[0]);
 }
+
+}  // namespace Player_test

@@ -11,6 +11,8 @@
 #include "SaveFiles.h"
 #include "TempDir.h"
 
+namespace SaveFiles_test {
+
 namespace {
 
 using qztest::ReadWholeFile;
@@ -192,3 +194,5 @@ TEST_F(SaveFiles, OnlyANormalGameEndedWithAHigherScoreIsSaved) {
 }
 
 }  // namespace
+
+}  // namespace SaveFiles_test

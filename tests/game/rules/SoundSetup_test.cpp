@@ -3,6 +3,8 @@
 #include "SoundSetup.h"
 #include "TempDir.h"
 
+namespace SoundSetup_test {
+
 namespace {
 
 using fakeapi::Call;
@@ -171,3 +173,5 @@ TEST_F(Sound, AGroupChangeFreesTheOldSetAndCutsTheNew) {
 }
 
 }  // namespace
+
+}  // namespace SoundSetup_test

@@ -3,6 +3,8 @@
 #include "ScreenFixture.h"
 #include "StageDrawing.h"
 
+namespace StageDrawing_test {
+
 namespace {
 
 using T = SpriteTable;
@@ -307,3 +309,5 @@ TEST_F(Screens, BitmapTextDrawsEveryByteThenItsEndAndNumbersKeepTheirLowDigits) 
 }
 
 }  // namespace
+
+}  // namespace StageDrawing_test

@@ -2,11 +2,15 @@
 // bonus, the scroll rate, the bullet refusals, and the generator draws of explosions.
 #include "RulesFixture.h"
 
+namespace StageScript_test {
+
 namespace {
 
 int32_t enemyRows[kStageCount][kEnemyRowsPerStage][5];
 int32_t terrainRows[kStageCount][kTerrainRowsPerStage][4];
 int32_t bands[kStageCount][kBgBandsPerStage];
+
+}  // namespace
 
 class ScriptRules : public Rules {
 protected:
@@ -27,8 +31,6 @@ protected:
         while (GameState.scrolled < scrolled) UpdateStageScript();
     }
 };
-
-}  // namespace
 
 TEST_F(ScriptRules, RowsFireWhenDueInTableOrderAndGatesUseThemUp) {
     SetEnemyRows(1, {{17, -180, -300, 256, 40},
@@ -242,3 +244,5 @@ TEST_F(ScriptRules, ShockwavesOnlyOnTheScreen) {
     EXPECT_EQ(256, ShockwaveList.head->angle);
     EXPECT_EQ(2, ShockwaveList.head->hitW);
 }
+
+}  // namespace StageScript_test

@@ -7,6 +7,8 @@
 #include "ScreenFixture.h"
 #include "TempDir.h"
 
+namespace StartUp_test {
+
 extern "C" int WinMain(void* instance, void* prevInstance, char* cmdLine, int showCmd);
 
 namespace {
@@ -172,3 +174,5 @@ TEST_F(StartUp, EndFrameOnAClosedWindowSetsTheQuitValuesAndPresentsNothing) {
 }
 
 }  // namespace
+
+}  // namespace StartUp_test

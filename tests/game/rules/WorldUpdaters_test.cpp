@@ -3,6 +3,8 @@
 #include "Spawners.h"
 #include "WorldUpdaters.h"
 
+namespace WorldUpdaters_test {
+
 class WorldRules : public Rules {
 protected:
     void SetUp() override {
@@ -333,3 +335,5 @@ TEST_F(WorldRules, BulletsLeaveBeyondTheScreenArea) {
     UpdateEnemyBullets(&BulletLists);
     EXPECT_EQ(0, CountOf(BulletList));
 }
+
+}  // namespace WorldUpdaters_test

@@ -7,6 +7,10 @@
 
 #include "GameRun.h"
 
+namespace WindowRun_test {
+
+namespace WindowRun_test {
+
 namespace {
 
 TEST(WindowRun, ShowsTheTitleAndTheStageAsPresented) {
@@ -45,3 +49,7 @@ TEST(WindowRun, ShowsTheTitleAndTheStageAsPresented) {
 }
 
 }  // namespace
+
+}  // namespace WindowRun_test
+
+}  // namespace WindowRun_test

@@ -25,6 +25,8 @@
 #include "QzWinMessage.h"
 #include "QzWinWindow.h"
 
+namespace QzGraphicsMovie_test {
+
 namespace {
 
 const std::vector<int> kTenInOrder = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
@@ -732,3 +734,5 @@ TEST_F(MovieTest, TheSoundTrackReachesTheMixerWhilePlaying) {
 }
 
 }  // namespace
+
+}  // namespace QzGraphicsMovie_test

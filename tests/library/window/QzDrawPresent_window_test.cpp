@@ -13,6 +13,8 @@
 #include "QzWinMessage.h"
 #include "QzWinWindow.h"
 
+namespace QzDrawPresent_window_test {
+
 namespace {
 
 using SdlPresentTest = LibraryTest;
@@ -86,3 +88,5 @@ TEST_F(SdlPresentTest, FullScreenLetterboxesTheFrameIntoTheDesktop) {
 }
 
 }  // namespace
+
+}  // namespace QzDrawPresent_window_test

@@ -10,6 +10,8 @@
 #include "QzWinWindow.h"
 #include "platform/dinput.h"
 
+namespace QzInput_window_test {
+
 namespace {
 
 using SdlInputTest = LibraryTest;
@@ -61,3 +63,5 @@ TEST_F(SdlInputTest, PushedKeyAndTextEventsReachTheKeyFlagAndTheCharacterBuffer)
 }
 
 }  // namespace
+
+}  // namespace QzInput_window_test

@@ -4,6 +4,8 @@
 #include "QzWinWindow.h"
 #include "platform/win32.h"
 
+namespace QzWinWindow_window_test {
+
 namespace {
 
 using SdlLibraryTest = LibraryTest;
@@ -64,3 +66,5 @@ TEST_F(SdlLibraryTest, ACloseThroughSdlsQueueEndsThePumpAndTheLibraryCleanly) {
 }
 
 }  // namespace
+
+}  // namespace QzWinWindow_window_test

@@ -18,6 +18,8 @@
 #include "MemoryWatch.h"
 #include "../dshow_support.h"
 
+namespace dshow_test {
+
 using namespace movietest;
 
 namespace {
@@ -674,3 +676,5 @@ TEST_F(Movies, FaultsByNameFailTheirSetUpStep) {
 }
 
 }  // namespace
+
+}  // namespace dshow_test

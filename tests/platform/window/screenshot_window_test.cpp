@@ -11,6 +11,8 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 
+namespace screenshot_window_test {
+
 namespace {
 
 void Paint(IDirectDrawSurface7* primary, IDirectDrawSurface7* source, uint32_t colour) {
@@ -69,3 +71,5 @@ TEST(SdlScreenshot, TheShownWindowMatchesTheCapturedFrame) {
 }
 
 }  // namespace
+
+}  // namespace screenshot_window_test

@@ -9,6 +9,8 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 
+namespace sdl_window_test {
+
 namespace {
 
 UINT g_lastCommand = 0;
@@ -102,3 +104,5 @@ TEST_F(SdlWindowTest, ACloseThroughSdlsQueueBecomesScClose) {
 }
 
 }  // namespace
+
+}  // namespace sdl_window_test
