@@ -16,11 +16,11 @@ function(qz_rules_test_executable name label)
   qz_unit_test_optimisation(${name} ${label})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game/fake ${CMAKE_CURRENT_SOURCE_DIR}/support)
   target_link_libraries(${name} PRIVATE zarnovik_game GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS ${label} TIMEOUT 300)
+  if(label STREQUAL "unit")
+    qz_discover_tests(${name} LABEL unit GROUPED)
+  else()
+    qz_discover_tests(${name} LABEL ${label})
+  endif()
 endfunction()
 qz_rules_test_executable(game_rules_tests unit ${CMAKE_CURRENT_SOURCE_DIR}/game/rules/*.cpp)
 qz_rules_test_executable(game_replay_tests game ${CMAKE_CURRENT_SOURCE_DIR}/game/replay/*.cpp)
